@@ -1,0 +1,49 @@
+// What the tests and the demo may rely on in a running stand-in host: its window class, command
+// identifiers, command-line options and the query message. The plug-in never includes this.
+#pragma once
+
+#include <windows.h>
+
+#define HOST_WINDOW_CLASS "RiloFile2StandIn"      // class of every instance's main window
+#define HOST_EXE_NAME "rilohost.exe"
+#define HOST_CONFIRM_TITLE "ファイルの操作の確認"   // the copy confirmation dialog's own title
+#define HOST_VIRTUAL_ROOT "ごみ箱"                 // the virtual folder: a root of the folder tree without a path
+
+// Command identifiers (WM_COMMAND, lParam 0).
+enum : UINT {
+    kHostCmdCopy = 32781,          // normal copy of the selection, with the confirmation dialog
+    kHostCmdFirstPlugin = 33100,   // plug-in items: 33100, 33101, ... in menu order
+    kHostCmdRefresh = 40001,       // re-read the current folder into the file list (F5)
+    kHostCmdExit = 40002,          // close this instance
+    kHostCmdAbout = 40003,         // a host item in the plug-in submenu, above the separator
+};
+
+// Control ids of the confirmation dialog.
+enum : int {
+    kHostDlgSource = 1100,      // static: what is copied
+    kHostDlgDestination = 1101, // ComboBox (drop-down: its first child is the edit field)
+    kHostDlgTree = 1102,        // SysTreeView32 with the main tree's roots
+};
+
+// SendMessage(hwndMain, WM_HOST_QUERY, query, 0) answers from the host's own bookkeeping.
+#define WM_HOST_QUERY (WM_APP + 1)
+enum : WPARAM {
+    kQueryLastPluginResult = 1,    // result of the last DoProcess call; -1 before the first
+    kQueryPluginCalls = 2,         // number of DoProcess calls made so far
+    kQueryMainProcIsOwn = 3,       // 1 when the main window's GWL_WNDPROC is the host's own procedure
+    kQueryDialogProcRestored = 4,  // for the last confirmation dialog: 1 when its GWL_WNDPROC was its own
+                                   // again when it closed, 0 when not, -1 when none has closed yet
+    kQueryCopiedFiles = 5,         // files copied by the last confirmation dialog; -1 when cancelled or none
+    kQueryCopyCommands = 6,        // number of copy commands (32781) handled
+    kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
+};
+
+// Command line (each option one argument, quoted when it holds spaces; texts in code page 932):
+//   /path=<folder>       open this folder (default: the current directory)
+//   /virtual             open the virtual folder instead (empty current path)
+//   /select=<a>|<b>|...  select these files of the folder, by name
+//   /selectall           select every file of the folder
+//   /plugins=<folder>    load the plug-in DLLs of this folder (default: the folder of the program)
+//   /notree              no folder tree (a host a plug-in cannot read a tree path from)
+//   /confirmtitle=<t>    give the confirmation dialog this title instead of its own
+//   /pos=<x>,<y>,<w>,<h> place the main window

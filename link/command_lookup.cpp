@@ -1,0 +1,59 @@
+// Reads the plug-in's own command identifier back from the host's menu bar: the host numbers the
+// plug-in items from 33100 in menu order, starting after the last separator above them.
+#include "link/command_lookup.h"
+
+#include "plugin/link_state.h"
+
+namespace {
+
+const char kPluginMenuText[] = "プラグイン(&P)";
+const char kLabelTitle[] = VORPAN_TITLE;
+const int kLabelSuffixBytes = 4;  // "(&C)": the accelerator, whichever letter the label carries
+const int kFirstPluginCommand = 33100;
+
+// Wine leaves a truncated text without its NUL, so the buffer is terminated here after every read.
+// It is emptied first, so that an item without text (a separator) reads as empty on every platform.
+void ReadMenuText(HMENU menu, int position, char (&text)[kMenuTextSize])
+{
+    text[0] = '\0';
+    GetMenuStringA(menu, position, text, kMenuTextSize, MF_BYPOSITION);
+    text[kMenuTextSize - 1] = '\0';
+}
+
+HMENU FindPluginSubmenu(HWND hwndMain)
+{
+    HMENU bar = GetMenu(hwndMain);
+    int count = GetMenuItemCount(bar);
+    char text[kMenuTextSize];
+    for (int i = 0; i < count; ++i) {
+        ReadMenuText(bar, i, text);
+        if (lstrcmpA(text, kPluginMenuText) == 0)
+            return GetSubMenu(bar, i);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int FindPluginCommandId(HWND hwndMain)
+{
+    HMENU plugins = FindPluginSubmenu(hwndMain);
+    if (plugins == nullptr)
+        return 0;
+    int titleLength = lstrlenA(kLabelTitle);
+    int groupStart = 0;
+    int count = GetMenuItemCount(plugins);
+    char text[kMenuTextSize];
+    for (int i = 0; i < count; ++i) {
+        ReadMenuText(plugins, i, text);
+        int length = lstrlenA(text);
+        if (length == 0) {
+            groupStart = i + 1;
+        } else if (length - kLabelSuffixBytes == titleLength) {
+            text[titleLength] = '\0';
+            if (lstrcmpA(text, kLabelTitle) == 0)
+                return kFirstPluginCommand + (i - groupStart);
+        }
+    }
+    return 0;
+}

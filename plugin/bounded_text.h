@@ -1,0 +1,53 @@
+// Bounded text helpers: every copy into a fixed buffer goes through these, and a text that does not
+// fit is refused, never cut (a cut path names a different folder).
+#pragma once
+
+#include <windows.h>
+
+// Copies src into dst of dstSize bytes. If src with its NUL does not fit, dst becomes empty and the
+// result is false.
+inline bool CopyText(char *dst, int dstSize, const char *src)
+{
+    if (dstSize <= 0)
+        return false;
+    int n = 0;
+    while (src[n] != '\0') {
+        if (n + 1 >= dstSize) {
+            dst[0] = '\0';
+            return false;
+        }
+        ++n;
+    }
+    for (int i = 0; i <= n; ++i)
+        dst[i] = src[i];
+    return true;
+}
+
+// Appends src to the text in dst; refuses (leaving dst as it was) when the whole does not fit.
+inline bool AppendText(char *dst, int dstSize, const char *src)
+{
+    int used = lstrlenA(dst);
+    int add = lstrlenA(src);
+    if (used + add + 1 > dstSize)
+        return false;
+    for (int i = 0; i <= add; ++i)
+        dst[used + i] = src[i];
+    return true;
+}
+
+// Index of the next "\" at or after text[from] that is a whole character in the ANSI code page,
+// so that the trail byte of a double-byte character (ソ is 0x83 0x5C) is never taken for one; -1 if none.
+inline int FindSeparator(const char *text, int from)
+{
+    for (int i = from; text[i] != '\0'; ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
+            if (text[i + 1] == '\0')
+                return -1;
+            ++i;
+            continue;
+        }
+        if (text[i] == '\\')
+            return i;
+    }
+    return -1;
+}
