@@ -8,6 +8,7 @@
 #define HOST_EXE_NAME "rilohost.exe"
 #define HOST_CONFIRM_TITLE "ファイルの操作の確認"   // the copy confirmation dialog's own title
 #define HOST_VIRTUAL_ROOT "ごみ箱"                 // the virtual folder: a root of the folder tree without a path
+#define HOST_MESSAGE_CAPTION "RiloFile2"         // caption of the copy's message boxes (not a folder, files skipped)
 
 // Command identifiers (WM_COMMAND, lParam 0).
 enum : UINT {
@@ -47,3 +48,5 @@ enum : WPARAM {
 //   /notree              no folder tree (a host a plug-in cannot read a tree path from)
 //   /confirmtitle=<t>    give the confirmation dialog this title instead of its own
 //   /pos=<x>,<y>,<w>,<h> place the main window
+// An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
+// opens.

@@ -1,0 +1,155 @@
+// The host's own copy command: the modal confirmation dialog and the copy of the selected files.
+#include "host.h"
+#include "host_protocol.h"
+#include "host_resource.h"
+
+namespace {
+
+// The dialog's procedure when it started; compared when it closes, to tell whether whoever subclassed
+// it put its own procedure back.
+LONG dialogProcAtInit;
+
+std::vector<std::string> SelectedFiles()
+{
+    std::vector<std::string> names;
+    for (int i = ListView_GetNextItem(host.hwndList, -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(host.hwndList, i, LVNI_SELECTED)) {
+        char name[kPathSize];
+        ListView_GetItemText(host.hwndList, i, 0, name, sizeof name);
+        name[sizeof name - 1] = '\0';
+        names.push_back(name);
+    }
+    return names;
+}
+
+void OnInitDialog(HWND dialog)
+{
+    host.dialogOpen = dialog;
+    host.copiedFiles = -1;
+    dialogProcAtInit = GetWindowLongA(dialog, GWL_WNDPROC);
+    if (host.options.confirmTitle[0])
+        SetWindowTextA(dialog, host.options.confirmTitle);
+
+    std::string source = std::to_string(ListView_GetSelectedCount(host.hwndList)) + " 個のファイルをコピーします";
+    SetDlgItemTextA(dialog, kHostDlgSource, source.c_str());
+
+    HWND combo = GetDlgItem(dialog, kHostDlgDestination);
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(host.currentPath));
+    SetWindowTextA(combo, host.currentPath);
+
+    // A programmatic selection: the destination stays as it is.
+    HWND tree = GetDlgItem(dialog, kHostDlgTree);
+    FillTreeRoots(tree);
+    SelectTreePath(tree, host.currentPath);
+}
+
+// Only a selection the user makes rewrites the destination; one made by a program leaves it alone.
+void OnTreeSelChanged(HWND dialog, const NMTREEVIEWA *change)
+{
+    if (change->action != TVC_BYMOUSE && change->action != TVC_BYKEYBOARD)
+        return;
+    char path[kPathSize];
+    if (TreeItemPath(change->hdr.hwndFrom, change->itemNew.hItem, path, sizeof path))
+        SetDlgItemTextA(dialog, kHostDlgDestination, path);
+}
+
+void ReportNotCopied(HWND dialog, const std::vector<std::string> &existing, const std::vector<std::string> &failed)
+{
+    std::string text;
+    if (!existing.empty()) {
+        text += "次のファイルはコピー先に既にあるため、コピーしませんでした。\n";
+        for (const std::string &name : existing)
+            text += "  " + name + "\n";
+    }
+    if (!failed.empty()) {
+        if (!text.empty())
+            text += "\n";
+        text += "次のファイルはコピーできませんでした。\n";
+        for (const std::string &name : failed)
+            text += "  " + name + "\n";
+    }
+    MessageBoxA(dialog, text.c_str(), HOST_MESSAGE_CAPTION, MB_OK | MB_ICONWARNING);
+}
+
+// Never overwrites: files already at the destination are skipped and named afterwards. A destination
+// that is not a folder keeps the dialog open (result false).
+bool CopySelection(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, kHostDlgDestination);
+    char destination[kPathSize];
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (GetWindowTextLengthA(combo) < kPathSize) {
+        GetDlgItemTextA(dialog, kHostDlgDestination, destination, sizeof destination);
+        attributes = GetFileAttributesA(destination);
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        MessageBoxA(dialog, "コピー先がフォルダではありません。", HOST_MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
+        return false;
+    }
+
+    std::vector<std::string> existing, failed;
+    int copied = 0;
+    for (const std::string &name : SelectedFiles()) {
+        char source[kPathSize], target[kPathSize];
+        if (!JoinPath(source, sizeof source, host.currentPath, name.c_str()) ||
+            !JoinPath(target, sizeof target, destination, name.c_str()))
+            failed.push_back(name);
+        else if (CopyFileA(source, target, TRUE))
+            ++copied;
+        else if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
+            existing.push_back(name);
+        else
+            failed.push_back(name);
+    }
+    if (!existing.empty() || !failed.empty())
+        ReportNotCopied(dialog, existing, failed);
+    host.copiedFiles = copied;
+    return true;
+}
+
+INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;  // focus the first tab stop: this activates the dialog before it is shown
+    case WM_NOTIFY: {
+        const NMTREEVIEWA *notify = reinterpret_cast<const NMTREEVIEWA *>(lParam);
+        if (notify->hdr.idFrom != kHostDlgTree)
+            return FALSE;
+        if (IsTreeExpanding(notify->hdr.code) && (notify->action & TVE_EXPAND))
+            FillTreeChildren(notify->hdr.hwndFrom, notify->itemNew.hItem);
+        else if (IsTreeSelChanged(notify->hdr.code))
+            OnTreeSelChanged(dialog, notify);
+        return FALSE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            if (CopySelection(dialog))
+                EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        host.dialogProcRestored = GetWindowLongA(dialog, GWL_WNDPROC) == dialogProcAtInit ? 1 : 0;
+        host.dialogOpen = nullptr;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+// Copies from the current folder; on the virtual folder or with nothing selected there is nothing to
+// copy and no dialog. A second copy command while the dialog runs is not nested into it.
+void RunCopyCommand()
+{
+    ++host.copyCommands;
+    if (host.dialogOpen || host.currentPath[0] == '\0' || ListView_GetSelectedCount(host.hwndList) == 0)
+        return;
+    DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+}

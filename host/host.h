@@ -1,0 +1,74 @@
+// The stand-in host's one state structure and the functions its parts offer each other.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+enum : int {
+    kPathSize = MAX_PATH,  // a folder or file path with its NUL, as the plug-in receives it
+    kTitleSize = 128,      // the confirmation dialog's title given on the command line
+    kMaxPlugins = 16,
+    kMaxInstances = 64,    // entries of instanceWindows, this instance included
+};
+
+// Parsed command line; every text in code page 932.
+struct HostOptions {
+    char path[kPathSize];          // folder to open, absolute
+    bool virtualFolder;            // open the virtual folder instead
+    std::vector<std::string> select;  // file names to select
+    bool selectAll;
+    char pluginFolder[kPathSize];
+    bool noTree;                   // a host without a folder tree
+    char confirmTitle[kTitleSize]; // empty: the dialog keeps its own title
+    bool hasPos;
+    int x, y, width, height;
+};
+
+struct HostState {
+    HINSTANCE instance;
+    HWND hwndMain;
+    HWND hwndTree;                 // null with /notree
+    HWND hwndList;
+    char currentPath[kPathSize];   // empty on the virtual folder
+    HostOptions options;
+
+    // Bookkeeping answered by WM_HOST_QUERY.
+    LRESULT lastPluginResult;      // -1 before the first DoProcess call
+    LRESULT pluginCalls;
+    LRESULT dialogProcRestored;    // -1 until a confirmation dialog has closed
+    LRESULT copiedFiles;           // -1 when the last dialog was cancelled or none ran
+    LRESULT copyCommands;
+    HWND dialogOpen;               // the confirmation dialog while it runs
+};
+
+extern HostState host;
+
+// Paths and texts (folder_tree.cpp). Code page 932 puts '\\' and '|' in trail bytes, so these walk
+// characters, not bytes.
+bool CopyText(char *dst, int dstSize, const char *src);
+bool EndsWithBackslash(const char *path);
+bool JoinPath(char *out, int outSize, const char *folder, const char *name);
+std::vector<std::string> SplitText(const char *text, char separator);
+
+// Folder trees of the main window and the confirmation dialog (folder_tree.cpp).
+void FillTreeRoots(HWND tree);
+void FillTreeChildren(HWND tree, HTREEITEM item);
+bool TreeItemPath(HWND tree, HTREEITEM item, char *out, int outSize);
+HTREEITEM SelectTreePath(HWND tree, const char *path);
+HTREEITEM FindVirtualRoot(HWND tree);
+bool IsTreeExpanding(UINT code);
+bool IsTreeSelChanged(UINT code);
+
+// Plug-ins (plugins.cpp).
+void LoadPlugins(const char *folder);
+void AppendPluginMenuItems(HMENU pluginMenu);
+bool IsPluginCommand(UINT id);
+void CallPlugin(UINT id);
+void ShowAboutPlugins(HWND owner);
+void FreePlugins();
+
+// The host's own copy (copy_dialog.cpp).
+void RunCopyCommand();

@@ -1,0 +1,182 @@
+// Loading the plug-in DLLs, their menu items, and the DoProcess calls with the record of this instance.
+#include "host.h"
+#include "host_protocol.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// The host's own definition of the record, independent of the plug-in's headers, so that a layout
+// fault on either side shows up instead of being shared.
+struct HostRecord {
+    HWND hwndMain;
+    DWORD reserved;
+    HWND hwndFileList;
+    HWND *instanceWindows;
+    int instanceCount;
+    const char *currentPath;
+};
+static_assert(offsetof(HostRecord, hwndMain) == 0, "record layout");
+static_assert(offsetof(HostRecord, reserved) == 4, "record layout");
+static_assert(offsetof(HostRecord, hwndFileList) == 8, "record layout");
+static_assert(offsetof(HostRecord, instanceWindows) == 12, "record layout");
+static_assert(offsetof(HostRecord, instanceCount) == 16, "record layout");
+static_assert(offsetof(HostRecord, currentPath) == 20, "record layout");
+static_assert(sizeof(HostRecord) == 24, "record layout");
+
+typedef int(WINAPI *GetFunctionInfoProc)(char *description, char *copyright, WORD *version);
+typedef int(WINAPI *DoProcessProc)(HostRecord *record);
+
+enum : int { kInfoTextSize = 512 };
+
+struct Plugin {
+    HMODULE module;
+    DoProcessProc doProcess;
+    char description[kInfoTextSize];  // one-line description, "\n", menu label
+    char copyright[kInfoTextSize];
+    WORD version;
+};
+
+Plugin plugins[kMaxPlugins];
+int pluginCount;
+
+struct InstanceList {
+    HWND self;
+    HWND windows[kMaxInstances];
+    int count;
+};
+
+// EnumWindows gives Z order, top first: the most recently active instance leads.
+BOOL CALLBACK CollectInstance(HWND hwnd, LPARAM param)
+{
+    InstanceList *list = reinterpret_cast<InstanceList *>(param);
+    char className[64];
+    if (hwnd == list->self || !GetClassNameA(hwnd, className, sizeof className) ||
+        lstrcmpiA(className, HOST_WINDOW_CLASS) != 0)
+        return TRUE;
+    list->windows[list->count++] = hwnd;
+    return list->count < kMaxInstances - 1;
+}
+
+bool ByNameIgnoringCase(const std::string &a, const std::string &b)
+{
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+}
+
+// GetProcAddress knows no signatures; void (*)() is the type GCC accepts as "any function" here.
+template <typename Proc>
+Proc ExportedFunction(HMODULE module, const char *name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool LoadPlugin(const char *path, Plugin *plugin)
+{
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module)
+        return false;
+    auto getInfo = ExportedFunction<GetFunctionInfoProc>(module, "GetFunctionInfo");
+    auto doProcess = ExportedFunction<DoProcessProc>(module, "DoProcess");
+    if (!getInfo || !doProcess) {
+        FreeLibrary(module);
+        return false;
+    }
+    *plugin = Plugin{};
+    plugin->module = module;
+    plugin->doProcess = doProcess;
+    getInfo(plugin->description, plugin->copyright, &plugin->version);
+    // The plug-in gets no sizes; whatever it wrote, our copies end inside the buffers.
+    plugin->description[kInfoTextSize - 1] = '\0';
+    plugin->copyright[kInfoTextSize - 1] = '\0';
+    return true;
+}
+
+const char *MenuLabel(const Plugin &plugin)
+{
+    const char *lineFeed = strchr(plugin.description, '\n');
+    return lineFeed ? lineFeed + 1 : plugin.description;
+}
+
+}  // namespace
+
+void LoadPlugins(const char *folder)
+{
+    char pattern[kPathSize];
+    if (!JoinPath(pattern, sizeof pattern, folder, "*.dll"))
+        return;
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), ByNameIgnoringCase);
+    for (const std::string &name : names) {
+        char path[kPathSize];
+        if (pluginCount == kMaxPlugins)
+            break;
+        if (JoinPath(path, sizeof path, folder, name.c_str()) && LoadPlugin(path, &plugins[pluginCount]))
+            ++pluginCount;
+    }
+}
+
+// The plug-in items run without separators directly below one, numbered in menu order.
+void AppendPluginMenuItems(HMENU pluginMenu)
+{
+    if (pluginCount == 0)
+        return;
+    AppendMenuA(pluginMenu, MF_SEPARATOR, 0, nullptr);
+    for (int i = 0; i < pluginCount; ++i)
+        AppendMenuA(pluginMenu, MF_STRING, kHostCmdFirstPlugin + i, MenuLabel(plugins[i]));
+}
+
+bool IsPluginCommand(UINT id)
+{
+    return id >= kHostCmdFirstPlugin && id < kHostCmdFirstPlugin + UINT(pluginCount);
+}
+
+// Record, window list and path live on this call's stack: a plug-in waiting inside SendMessageA may
+// be called again re-entrantly, and the waiting call's record must stay as it was.
+void CallPlugin(UINT id)
+{
+    Plugin &plugin = plugins[id - kHostCmdFirstPlugin];
+    InstanceList list = {};
+    list.self = host.hwndMain;
+    EnumWindows(CollectInstance, reinterpret_cast<LPARAM>(&list));
+    list.windows[list.count++] = host.hwndMain;
+
+    char path[kPathSize];
+    CopyText(path, sizeof path, host.currentPath);
+    HostRecord record = {host.hwndMain, 0, host.hwndList, list.windows, list.count, path};
+    ++host.pluginCalls;
+    host.lastPluginResult = plugin.doProcess(&record);
+}
+
+void ShowAboutPlugins(HWND owner)
+{
+    std::string text;
+    for (int i = 0; i < pluginCount; ++i) {
+        if (i > 0)
+            text += "\n\n";
+        text += plugins[i].description;
+        text += "\n";
+        text += plugins[i].copyright;
+        text += "\nバージョン " + std::to_string(plugins[i].version);
+    }
+    if (pluginCount == 0)
+        text = "プラグインは読み込まれていません。";
+    MessageBoxA(owner, text.c_str(), "プラグインについて", MB_OK | MB_ICONINFORMATION);
+}
+
+void FreePlugins()
+{
+    for (int i = 0; i < pluginCount; ++i)
+        FreeLibrary(plugins[i].module);
+    pluginCount = 0;
+}
