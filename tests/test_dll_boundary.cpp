@@ -1,0 +1,180 @@
+// Checks the library's two exports as the host sees them: loaded from disk, called through pointers,
+// with guard bytes around every buffer it writes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+typedef int(WINAPI *GetFunctionInfoProc)(char *description, char *copyright, WORD *version);
+
+// The record as the host lays it out, written from the documented offsets rather than taken from the
+// plug-in's headers, so a layout fault on the plug-in's side shows.
+struct Record {
+    HWND hwndMain;
+    DWORD hostReserved;
+    HWND hwndFileList;
+    HWND *instanceWindows;
+    int instanceCount;
+    const char *currentPath;
+};
+static_assert(offsetof(Record, instanceWindows) == 12 && offsetof(Record, currentPath) == 20, "host layout");
+
+// Calls function with three 32-bit arguments and returns how many of their bytes the callee removed
+// from the stack: the Windows API convention removes its own, a C convention none. The host crashes
+// on the difference, while a call through a correctly typed pointer here would hide it.
+int BytesRemovedByCallee(void *function, DWORD first, DWORD second, DWORD third, int *result)
+{
+    struct {
+        void *function;
+        DWORD arguments[3];
+    } call = {function, {first, second, third}};
+    int left = 0;
+    int returned = 0;
+    asm volatile(
+        "movl %%esp, %%esi\n\t"
+        "pushl 12(%%ebx)\n\t"
+        "pushl 8(%%ebx)\n\t"
+        "pushl 4(%%ebx)\n\t"
+        "call *(%%ebx)\n\t"
+        "movl %%esi, %%ecx\n\t"
+        "subl %%esp, %%ecx\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "=a"(returned), "=c"(left)
+        : "b"(&call)
+        : "edx", "esi", "memory", "cc");
+    *result = returned;
+    return 12 - left;
+}
+
+// The description the host splits at the line feed: its menu label follows it.
+const char kExpectedDescription[] =
+    "コピー先を前回アクティブだった「RiloFile2」のパスにします。\n２画面ファイラー風ファイルコピー(&C)";
+static_assert(sizeof kExpectedDescription == 97, "the description is 96 bytes in code page 932 and a NUL");
+
+constexpr unsigned char kGuard = 0xA5;
+constexpr size_t kBufferSize = 1024;  // far more than any text; what lies past the text must stay
+
+class DllBoundary : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string file = TestProgramFolder() + "VORPAN.DLL";
+        module_ = LoadLibraryA(file.c_str());
+        ASSERT_NE(nullptr, module_) << file << ": error " << GetLastError();
+        getFunctionInfoExport_ = GetProcAddress(module_, "GetFunctionInfo");
+        doProcessExport_ = GetProcAddress(module_, "DoProcess");
+        ASSERT_NE(nullptr, getFunctionInfoExport_);
+        ASSERT_NE(nullptr, doProcessExport_);
+        // GetProcAddress knows no signatures; these are the documented ones.
+        getFunctionInfo_ = reinterpret_cast<GetFunctionInfoProc>(reinterpret_cast<void *>(getFunctionInfoExport_));
+        std::memset(description_, kGuard, sizeof description_);
+        std::memset(copyright_, kGuard, sizeof copyright_);
+        std::memset(version_, kGuard, sizeof version_);
+    }
+    void TearDown() override
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
+
+    int CallGetFunctionInfo()
+    {
+        return getFunctionInfo_(description_, copyright_, reinterpret_cast<WORD *>(version_));
+    }
+
+    // Offset of the first byte from `from` on that is not the guard pattern, or -1.
+    static int FirstChangedByte(const char *buffer, size_t from)
+    {
+        for (size_t i = from; i < kBufferSize; ++i)
+            if (static_cast<unsigned char>(buffer[i]) != kGuard)
+                return static_cast<int>(i);
+        return -1;
+    }
+
+    HMODULE module_ = nullptr;
+    FARPROC getFunctionInfoExport_ = nullptr;
+    FARPROC doProcessExport_ = nullptr;
+    GetFunctionInfoProc getFunctionInfo_ = nullptr;
+    char description_[kBufferSize];
+    char copyright_[kBufferSize];
+    alignas(WORD) unsigned char version_[8];
+};
+
+TEST_F(DllBoundary, GetFunctionInfoReturnsThree)
+{
+    EXPECT_EQ(3, CallGetFunctionInfo());
+}
+
+TEST_F(DllBoundary, DescriptionIsExactlyTheDocumentedBytes)
+{
+    CallGetFunctionInfo();
+    EXPECT_EQ(std::string(kExpectedDescription, 96), std::string(description_, 96));
+    EXPECT_EQ('\0', description_[96]);
+    EXPECT_EQ(-1, FirstChangedByte(description_, 97)) << "written past the description's NUL";
+}
+
+TEST_F(DllBoundary, CopyrightIsOneTerminatedLine)
+{
+    CallGetFunctionInfo();
+    const void *end = std::memchr(copyright_, '\0', kBufferSize);
+    ASSERT_NE(nullptr, end) << "no NUL in the copyright text";
+    const std::string copyright(copyright_);
+    EXPECT_FALSE(copyright.empty());
+    EXPECT_EQ(std::string::npos, copyright.find_first_of("\r\n")) << copyright;
+    EXPECT_EQ(-1, FirstChangedByte(copyright_, copyright.size() + 1)) << "written past the copyright's NUL";
+}
+
+TEST_F(DllBoundary, VersionIsA16BitStoreOf200)
+{
+    CallGetFunctionInfo();
+    WORD version = 0;
+    std::memcpy(&version, version_, sizeof version);
+    EXPECT_EQ(200, version);
+    for (size_t i = sizeof(WORD); i < sizeof version_; ++i)
+        EXPECT_EQ(kGuard, version_[i]) << "byte " << i << " after the version word changed";
+}
+
+TEST_F(DllBoundary, OrdinalsOneAndTwoAreTheNamedExports)
+{
+    EXPECT_EQ(getFunctionInfoExport_, GetProcAddress(module_, MAKEINTRESOURCEA(1)));
+    EXPECT_EQ(doProcessExport_, GetProcAddress(module_, MAKEINTRESOURCEA(2)));
+}
+
+TEST_F(DllBoundary, GetFunctionInfoRemovesItsArguments)
+{
+    int result = 0;
+    EXPECT_EQ(12, BytesRemovedByCallee(reinterpret_cast<void *>(getFunctionInfoExport_),
+                                       reinterpret_cast<DWORD>(description_), reinterpret_cast<DWORD>(copyright_),
+                                       reinterpret_cast<DWORD>(version_), &result));
+    EXPECT_EQ(3, result);
+}
+
+// A hidden main window is never the active window, so the call takes the responder role, which
+// only reports to instanceWindows[0]: here a window of this thread.
+TEST_F(DllBoundary, DoProcessRemovesItsArgumentAndReturnsOne)
+{
+    HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, main);
+    ASSERT_NE(nullptr, other);
+    HWND instances[] = {other, main};
+    char currentPath[] = "C:\\";
+    Record record = {main, 0, nullptr, instances, 2, currentPath};
+    ASSERT_NE(main, GetActiveWindow());
+
+    int result = 0;
+    EXPECT_EQ(4, BytesRemovedByCallee(reinterpret_cast<void *>(doProcessExport_), reinterpret_cast<DWORD>(&record), 0, 0,
+                                      &result));
+    EXPECT_EQ(1, result);
+    DestroyWindow(other);
+    DestroyWindow(main);
+}
+
+}  // namespace

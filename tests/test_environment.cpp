@@ -1,0 +1,61 @@
+// Fails loudly when the tests run in an environment that would make the rest pass for wrong reasons:
+// a code page other than 932, literals not compiled to it, or a Wine that cannot map Japanese names.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+TEST(Environment, AnsiCodePageIsJapanese)
+{
+    EXPECT_EQ(932u, GetACP()) << "run the tests with LC_ALL=ja_JP.UTF-8 (source scripts/wine-env)";
+    EXPECT_TRUE(IsDBCSLeadByte(0x83));
+    EXPECT_FALSE(IsDBCSLeadByte('\\'));
+}
+
+TEST(Environment, LiteralsAreCodePage932)
+{
+    // ソ carries the trail byte 0x5C that path code must not take for a separator.
+    const char kSo[] = "ソ";
+    ASSERT_EQ(3u, sizeof kSo);
+    EXPECT_EQ(0x83, static_cast<BYTE>(kSo[0]));
+    EXPECT_EQ(0x5C, static_cast<BYTE>(kSo[1]));
+}
+
+TEST(Environment, JapaneseFolderNamesReachTheFileSystem)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.ok());
+    const std::string folder = scratch.Path("ソフト");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr))
+        << "error " << GetLastError() << ": generate the glibc locale ja_JP.UTF-8 (scripts/install-deps)";
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(scratch.Path("*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    std::string name = found.cFileName;
+    while (name == "." || name == "..") {
+        ASSERT_TRUE(FindNextFileA(search, &found));
+        name = found.cFileName;
+    }
+    FindClose(search);
+    EXPECT_EQ("ソフト", name);
+}
+
+TEST(Environment, ScratchFoldersHoldNestedJapanesePaths)
+{
+    std::string removed;
+    {
+        ScratchFolder scratch({"ソフト\\表示\\", "ソフト\\表示\\メモ.txt"});
+        ASSERT_TRUE(scratch.ok()) << scratch.error;
+        EXPECT_TRUE(FolderExists(scratch.Path("ソフト\\表示")));
+        std::string content;
+        ASSERT_TRUE(ReadFileText(scratch.Path("ソフト\\表示\\メモ.txt"), &content));
+        EXPECT_EQ("ソフト\\表示\\メモ.txt", content);
+        removed = scratch.path;
+    }
+    EXPECT_FALSE(FolderExists(removed));
+}

@@ -1,0 +1,252 @@
+// Tree paths on real tree views: built from a selection by the responder, and followed back down a
+// tree that fills in its children only when a level is expanded, as the host's dialog does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "copy/confirm_dialog.h"
+#include "link/path_exchange.h"
+#include "plugin/link_state.h"
+
+namespace {
+
+// Children each lazily filled item gets, by the item's text; items listed here start collapsed and
+// empty, with a button, like the host's folders.
+struct LazyTree {
+    HWND parent = nullptr;
+    HWND tree = nullptr;
+    std::vector<std::pair<std::string, std::vector<std::string>>> children;
+    std::vector<std::string> expanded;  // texts of the items whose children were filled in, in order
+};
+
+LazyTree *current;
+
+std::string ItemText(HWND tree, HTREEITEM item)
+{
+    char text[512] = {};
+    TVITEMA request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = text;
+    request.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request));
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string &text, bool lazy)
+{
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+    insert.item.pszText = const_cast<char *>(text.c_str());
+    insert.item.cChildren = lazy ? 1 : 0;
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+void FillChildren(HTREEITEM item)
+{
+    std::string text = ItemText(current->tree, item);
+    if (TreeView_GetChild(current->tree, item) != nullptr)
+        return;
+    current->expanded.push_back(text);
+    for (auto &entry : current->children)
+        if (entry.first == text)
+            for (const std::string &child : entry.second) {
+                bool lazy = false;
+                for (auto &other : current->children)
+                    lazy = lazy || other.first == child;
+                Insert(current->tree, item, child, lazy);
+            }
+}
+
+LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY && current != nullptr) {
+        NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
+        if (header->code == TVN_ITEMEXPANDINGA || header->code == TVN_ITEMEXPANDINGW) {
+            NMTREEVIEWA *change = reinterpret_cast<NMTREEVIEWA *>(lParam);
+            if (change->action & TVE_EXPAND)
+                FillChildren(change->itemNew.hItem);
+        }
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class TreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = ParentProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TreePathTestParent";
+        RegisterClassA(&windowClass);
+        lazy.parent = CreateWindowExA(0, "TreePathTestParent", "tree owner", WS_OVERLAPPEDWINDOW, 0, 0,
+                                      300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        lazy.tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS, 0, 0,
+                                    300, 300, lazy.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(lazy.tree, nullptr);
+        current = &lazy;
+    }
+    void TearDown() override
+    {
+        current = nullptr;
+        DestroyWindow(lazy.parent);
+    }
+
+    // Roots, and which lazily filled item gets which children.
+    void Build(const std::vector<std::string> &roots,
+               const std::vector<std::pair<std::string, std::vector<std::string>>> &children)
+    {
+        lazy.children = children;
+        for (const std::string &root : roots) {
+            bool hasChildren = false;
+            for (auto &entry : children)
+                hasChildren = hasChildren || entry.first == root;
+            Insert(lazy.tree, TVI_ROOT, root, hasChildren);
+        }
+    }
+
+    std::string SelectedPath() const
+    {
+        std::string path;
+        for (HTREEITEM item = TreeView_GetSelection(lazy.tree); item != nullptr;
+             item = TreeView_GetParent(lazy.tree, item))
+            path = ItemText(lazy.tree, item) + "\\" + path;
+        return path;
+    }
+
+    std::string PathOf(HTREEITEM item) const
+    {
+        std::string path;
+        for (; item != nullptr; item = TreeView_GetParent(lazy.tree, item))
+            path = ItemText(lazy.tree, item) + "\\" + path;
+        return path;
+    }
+
+    std::string Built()
+    {
+        char out[kTreePathSize];
+        memset(out, 'G', sizeof out);
+        BuildTreePath(lazy.tree, out);
+        return out;
+    }
+
+    LazyTree lazy;
+};
+
+TEST_F(TreeTest, BuildsTheSelectionFromTheRootDown)
+{
+    Build({"C:", "ごみ箱"}, {{"C:", {"work", "ソフト"}}, {"ソフト", {"表示", "能力"}}});
+    EXPECT_EQ(Built(), "") << "no selection";
+
+    HTREEITEM found = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\");
+    ASSERT_NE(found, nullptr);
+    TreeView_SelectItem(lazy.tree, found);
+    EXPECT_EQ(Built(), "C:\\ソフト\\表示\\");
+
+    TreeView_SelectItem(lazy.tree, TreeView_GetRoot(lazy.tree));
+    EXPECT_EQ(Built(), "C:\\") << "a root gives its text and one separator";
+}
+
+TEST_F(TreeTest, ATreePathThatDoesNotFitIsSentEmpty)
+{
+    std::string a(259, 'a'), b(258, 'b'), c(259, 'c');
+    Build({a}, {{a, {b, c}}});
+    HTREEITEM root = TreeView_GetRoot(lazy.tree);
+    TreeView_Expand(lazy.tree, root, TVE_EXPAND);
+    HTREEITEM fits = TreeView_GetChild(lazy.tree, root);
+    HTREEITEM tooLong = TreeView_GetNextSibling(lazy.tree, fits);
+
+    TreeView_SelectItem(lazy.tree, fits);
+    EXPECT_EQ(Built(), a + "\\" + b + "\\") << "519 bytes fit";
+    TreeView_SelectItem(lazy.tree, tooLong);
+    EXPECT_EQ(Built(), "") << "520 bytes do not";
+}
+
+// A tree that cannot give the text of one item, as a control may fail a read.
+WNDPROC savedTreeProc;
+HTREEITEM unreadable;
+
+LRESULT CALLBACK UnreadableItemProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TVM_GETITEMA && reinterpret_cast<TVITEMA *>(lParam)->hItem == unreadable)
+        return FALSE;
+    return CallWindowProcA(savedTreeProc, hwnd, message, wParam, lParam);
+}
+
+TEST_F(TreeTest, AnUnreadableItemHalfwayUpEmptiesThePathAndIsSkippedBySearch)
+{
+    Build({"C:"}, {{"C:", {"親", "親"}}, {"親", {"子"}}});
+    HTREEITEM child = FindTreeItemByPath(lazy.tree, "C:\\親\\子\\");
+    ASSERT_NE(child, nullptr);
+    TreeView_SelectItem(lazy.tree, child);
+    HTREEITEM firstParent = TreeView_GetParent(lazy.tree, child);
+
+    unreadable = firstParent;
+    savedTreeProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(lazy.tree, GWL_WNDPROC, reinterpret_cast<LONG>(UnreadableItemProc)));
+    EXPECT_EQ(Built(), "");
+    // The search passes over the unreadable one and takes the next sibling of the same text.
+    HTREEITEM second = FindTreeItemByPath(lazy.tree, "C:\\親\\");
+    EXPECT_NE(second, nullptr);
+    EXPECT_NE(second, firstParent);
+    SetWindowLongA(lazy.tree, GWL_WNDPROC, reinterpret_cast<LONG>(savedTreeProc));
+}
+
+TEST_F(TreeTest, FollowsAPathLevelByLevelIgnoringCase)
+{
+    Build({"D:", "C:"}, {{"C:", {"Users", "Work"}}, {"Work", {"Sub", "Project"}}, {"Project", {}}});
+    HTREEITEM found = FindTreeItemByPath(lazy.tree, "c:\\WORK\\project\\");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(PathOf(found), "C:\\Work\\Project\\");
+    // Each level expanded before its children were looked at; roots are not expanded first, and the
+    // item found is not expanded either.
+    const std::vector<std::string> expectedExpansions = {"C:", "Work"};
+    EXPECT_EQ(lazy.expanded, expectedExpansions);
+}
+
+TEST_F(TreeTest, SearchCases)
+{
+    std::string longText(300, 'L');
+    Build({"C:"}, {{"C:", {"同名", "同名", "ソフト", "十能表", longText}},
+                   {"ソフト", {"表示"}}, {"十能表", {"ソ"}}});
+    HTREEITEM root = TreeView_GetRoot(lazy.tree);
+
+    SCOPED_TRACE("no trailing separator: the last component is not looked for");
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示"),
+              FindTreeItemByPath(lazy.tree, "C:\\ソフト\\"));
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:"), nullptr) << "no separator at all";
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ""), nullptr);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\"), root);
+
+    SCOPED_TRACE("equal sibling texts: the first in tree order");
+    HTREEITEM firstSame = TreeView_GetChild(lazy.tree, root);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\同名\\"), firstSame);
+
+    SCOPED_TRACE("trail bytes 0x5C are parts of their characters");
+    HTREEITEM hyouji = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\");
+    ASSERT_NE(hyouji, nullptr);
+    EXPECT_EQ(PathOf(hyouji), "C:\\ソフト\\表示\\");
+    HTREEITEM so = FindTreeItemByPath(lazy.tree, "C:\\十能表\\ソ\\");
+    ASSERT_NE(so, nullptr);
+    EXPECT_EQ(PathOf(so), "C:\\十能表\\ソ\\");
+
+    SCOPED_TRACE("item texts are read cut to 255 bytes; a component over 259 bytes matches nothing");
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(256, 'L') + "\\").c_str()), nullptr);
+    EXPECT_NE(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(255, 'L') + "\\").c_str()), nullptr);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + longText + "\\").c_str()), nullptr);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\無い\\"), nullptr);
+}
+
+}  // namespace
