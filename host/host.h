@@ -38,6 +38,7 @@ struct HostState {
     // Bookkeeping answered by WM_HOST_QUERY.
     LRESULT lastPluginResult;      // -1 before the first DoProcess call
     LRESULT pluginCalls;
+    LRESULT pluginReturns;         // calls that have returned: a run has ended when it equals pluginCalls
     LRESULT dialogProcRestored;    // -1 until a confirmation dialog has closed
     LRESULT copiedFiles;           // -1 when the last dialog was cancelled or none ran
     LRESULT copyCommands;

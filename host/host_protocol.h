@@ -37,6 +37,7 @@ enum : WPARAM {
     kQueryCopiedFiles = 5,         // files copied by the last confirmation dialog; -1 when cancelled or none
     kQueryCopyCommands = 6,        // number of copy commands (32781) handled
     kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
+    kQueryPluginReturns = 8,       // DoProcess calls that have returned (a run ended when it reaches calls)
 };
 
 // Command line (each option one argument, quoted when it holds spaces; texts in code page 932):

@@ -301,6 +301,8 @@ LRESULT OnQuery(WPARAM query)
         return host.lastPluginResult;
     case kQueryPluginCalls:
         return host.pluginCalls;
+    case kQueryPluginReturns:
+        return host.pluginReturns;
     case kQueryMainProcIsOwn:
         return GetWindowLongA(host.hwndMain, GWL_WNDPROC) == reinterpret_cast<LONG>(MainWindowProc);
     case kQueryDialogProcRestored:

@@ -156,6 +156,7 @@ void CallPlugin(UINT id)
     HostRecord record = {host.hwndMain, 0, host.hwndList, list.windows, list.count, path};
     ++host.pluginCalls;
     host.lastPluginResult = plugin.doProcess(&record);
+    ++host.pluginReturns;
 }
 
 void ShowAboutPlugins(HWND owner)
