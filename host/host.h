@@ -23,6 +23,7 @@ struct HostOptions {
     char pluginFolder[kPathSize];
     bool noTree;                   // a host without a folder tree
     char confirmTitle[kTitleSize]; // empty: the dialog keeps its own title
+    char pluginMenuText[kTitleSize]; // empty: the plug-in menu keeps its own text
     bool hasPos;
     int x, y, width, height;
 };

@@ -48,6 +48,8 @@ enum : WPARAM {
 //   /plugins=<folder>    load the plug-in DLLs of this folder (default: the folder of the program)
 //   /notree              no folder tree (a host a plug-in cannot read a tree path from)
 //   /confirmtitle=<t>    give the confirmation dialog this title instead of its own
+//   /pluginmenu=<text>   give the plug-in menu this text instead of "プラグイン(&P)" (a host whose
+//                        plug-in menu a plug-in cannot find)
 //   /pos=<x>,<y>,<w>,<h> place the main window
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.

@@ -80,6 +80,9 @@ bool ParseCommandLine(int argc, char **argv, HostOptions *options)
         } else if ((value = OptionValue(arg, "/confirmtitle="))) {
             if (!CopyText(options->confirmTitle, sizeof options->confirmTitle, value))
                 return false;
+        } else if ((value = OptionValue(arg, "/pluginmenu="))) {
+            if (!CopyText(options->pluginMenuText, sizeof options->pluginMenuText, value))
+                return false;
         } else if ((value = OptionValue(arg, "/pos="))) {
             options->hasPos = sscanf(value, "%d,%d,%d,%d", &options->x, &options->y, &options->width,
                                      &options->height) == 4;
@@ -370,6 +373,9 @@ HWND CreateMainWindow()
 
     HMENU menu = LoadMenuA(host.instance, MAKEINTRESOURCEA(IDM_HOST_MENU));
     AppendPluginMenuItems(GetSubMenu(menu, 1));
+    if (host.options.pluginMenuText[0])
+        ModifyMenuA(menu, 1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(GetSubMenu(menu, 1)),
+                    host.options.pluginMenuText);
     const HostOptions &options = host.options;
     int x = options.hasPos ? options.x : CW_USEDEFAULT;
     int y = options.hasPos ? options.y : CW_USEDEFAULT;
