@@ -1,5 +1,6 @@
 // A plug-in that records every DoProcess call in PROBE.LOG beside itself, so tests can see the
-// record and the instance order exactly as a plug-in receives them.
+// record and the instance order exactly as a plug-in receives them; with PROBE.MODE beside it saying
+// "copy", it also starts the host's copy itself and logs what its hooks see of the dialog opening.
 #include <windows.h>
 
 #include <cstdarg>
@@ -21,18 +22,23 @@ struct HostRecord {
 enum : int {
     kMaxLoggedWindows = 64,
     kLineSize = 1024,
+    kTitleSize = 128,
 };
+
+const UINT kHostCopyCommand = 32781;
 
 int calls;
 
+// Copy mode: the procedures the hooks replaced, and the dialog hooked so far (one per copy).
+WNDPROC savedMainProc;
+WNDPROC savedDialogProc;
+HWND hookedDialog;
+
 // Appends to text; a line that would not fit keeps what it had and reports false.
-bool Append(char *line, const char *format, ...)
+bool AppendV(char *line, const char *format, va_list args)
 {
     size_t used = strlen(line);
-    va_list args;
-    va_start(args, format);
     int written = vsnprintf(line + used, kLineSize - used, format, args);
-    va_end(args);
     if (written < 0 || size_t(written) >= kLineSize - used) {
         line[used] = '\0';
         return false;
@@ -40,20 +46,37 @@ bool Append(char *line, const char *format, ...)
     return true;
 }
 
+bool Append(char *line, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool fitted = AppendV(line, format, args);
+    va_end(args);
+    return fitted;
+}
+
+// The full path of a file named name in the probe's own folder; false when it does not fit.
+bool BesideProbe(const char *name, char *path)
+{
+    DWORD length = GetModuleFileNameA(GetModuleHandleA("PROBE.DLL"), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    char *fileName = path;
+    for (char *p = path; *p; p = CharNextA(p)) {
+        if (*p == '\\')
+            fileName = p + 1;
+    }
+    if (size_t(fileName - path) + strlen(name) + 1 > MAX_PATH)
+        return false;
+    strcpy(fileName, name);
+    return true;
+}
+
 void AppendLogLine(const char *line)
 {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(GetModuleHandleA("PROBE.DLL"), path, sizeof path);
-    if (length == 0 || length >= sizeof path)
+    if (!BesideProbe("PROBE.LOG", path))
         return;
-    char *name = path;
-    for (char *p = path; *p; p = CharNextA(p)) {
-        if (*p == '\\')
-            name = p + 1;
-    }
-    if (size_t(name - path) + sizeof "PROBE.LOG" > sizeof path)
-        return;
-    strcpy(name, "PROBE.LOG");
     // Other instances append to the same file; sharing lets them and the tests read along.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -62,6 +85,97 @@ void AppendLogLine(const char *line)
     DWORD written;
     WriteFile(file, line, DWORD(strlen(line)), &written, nullptr);
     CloseHandle(file);
+}
+
+// One "event=..." line, written at once: the order of the lines is the order the hooks saw.
+void LogEvent(const char *format, ...)
+{
+    char line[kLineSize] = "event=";
+    va_list args;
+    va_start(args, format);
+    AppendV(line, format, args);
+    va_end(args);
+    Append(line, "\n");
+    AppendLogLine(line);
+}
+
+// PROBE.MODE is read on every call, so a test can switch modes between commands of one host.
+bool CopyModeSelected()
+{
+    char path[MAX_PATH];
+    if (!BesideProbe("PROBE.MODE", path))
+        return false;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char mode[16] = "";
+    DWORD read = 0;
+    ReadFile(file, mode, sizeof mode - 1, &read, nullptr);
+    CloseHandle(file);
+    mode[read] = '\0';
+    return strncmp(mode, "copy", 4) == 0;
+}
+
+void UnhookDialog()
+{
+    if (hookedDialog && savedDialogProc)
+        SetWindowLongA(hookedDialog, GWL_WNDPROC, reinterpret_cast<LONG>(savedDialogProc));
+    savedDialogProc = nullptr;
+}
+
+LRESULT CALLBACK DialogHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC next = savedDialogProc;
+    if (message == WM_SHOWWINDOW) {
+        LogEvent("dialog-show show=%d", int(wParam));
+        // Like a plug-in that has done its work once the dialog appears: the host checks, when the
+        // dialog closes, that its own procedure is back.
+        if (wParam)
+            UnhookDialog();
+    } else if (message == WM_NCDESTROY) {
+        UnhookDialog();
+    }
+    return CallWindowProcA(next, hwnd, message, wParam, lParam);
+}
+
+// Hooks the first window of this thread that the main window is deactivated in favour of, without
+// judging it by its title: the log shows what a plug-in would have to recognise it by.
+LRESULT CALLBACK MainHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ACTIVATE) {
+        HWND other = reinterpret_cast<HWND>(lParam);
+        char title[kTitleSize] = "";
+        if (other) {
+            GetWindowTextA(other, title, sizeof title);
+            title[sizeof title - 1] = '\0';
+        }
+        LogEvent("main-activate state=%d other=%08lX title=%s", int(LOWORD(wParam)),
+                 (unsigned long)(UINT_PTR)other, title);
+        if (LOWORD(wParam) == WA_INACTIVE && other && !hookedDialog &&
+            GetWindowThreadProcessId(other, nullptr) == GetCurrentThreadId()) {
+            hookedDialog = other;
+            savedDialogProc = reinterpret_cast<WNDPROC>(GetWindowLongA(other, GWL_WNDPROC));
+            SetWindowLongA(other, GWL_WNDPROC, reinterpret_cast<LONG>(DialogHook));
+        }
+    }
+    return CallWindowProcA(savedMainProc, hwnd, message, wParam, lParam);
+}
+
+// Sends the host's copy command from inside DoProcess, as the two-pane copy does, with the main
+// window hooked for the time of the command.
+void RunCopyWithHooks(HWND hwndMain)
+{
+    hookedDialog = nullptr;
+    savedDialogProc = nullptr;
+    savedMainProc = reinterpret_cast<WNDPROC>(GetWindowLongA(hwndMain, GWL_WNDPROC));
+    SetWindowLongA(hwndMain, GWL_WNDPROC, reinterpret_cast<LONG>(MainHook));
+    SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
+    SetWindowLongA(hwndMain, GWL_WNDPROC, reinterpret_cast<LONG>(savedMainProc));
+    // A dialog that never showed is destroyed by now, and its procedure with it.
+    savedDialogProc = nullptr;
+    hookedDialog = nullptr;
+    LogEvent("copy-returned");
 }
 
 }  // namespace
@@ -75,6 +189,10 @@ extern "C" int WINAPI GetFunctionInfo(char *description, char *copyright, WORD *
 }
 
 // One line per call: call=<n> main=<hex> list=<hex> count=<n> windows=<hex>,... path=<path> active=<0|1>
+// In copy mode the call's own event lines follow it:
+//   event=main-activate state=<WA_*> other=<hex> title=<title of the other window>
+//   event=dialog-show show=<wParam>
+//   event=copy-returned
 extern "C" int WINAPI DoProcess(HostRecord *record)
 {
     char line[kLineSize] = "";
@@ -86,5 +204,7 @@ extern "C" int WINAPI DoProcess(HostRecord *record)
     Append(line, " path=%s", record->currentPath);
     Append(line, " active=%d\n", GetActiveWindow() == record->hwndMain ? 1 : 0);
     AppendLogLine(line);
+    if (CopyModeSelected())
+        RunCopyWithHooks(record->hwndMain);
     return 1;
 }

@@ -76,3 +76,49 @@ bool PathEventClosed()
     CloseHandle(event);
     return false;
 }
+
+namespace {
+
+LRESULT CALLBACK PeerInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        auto *peer = reinterpret_cast<PeerInstanceWindow *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+        if (peer != nullptr && data != nullptr) {
+            ReceivedCopyData copy = {reinterpret_cast<HWND>(wParam), data->dwData, data->cbData, std::string()};
+            if (data->lpData != nullptr)
+                copy.bytes.assign(static_cast<const char *>(data->lpData), data->cbData);
+            peer->received.push_back(copy);
+        }
+        return TRUE;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+PeerInstanceWindow::PeerInstanceWindow()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = PeerInstanceProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = HOST_WINDOW_CLASS;
+    // Registered once per test program; later peers reuse the class.
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        error = "RegisterClassA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
+        return;
+    }
+    hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "peer instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200,
+                           120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (hwnd == nullptr) {
+        error = "CreateWindowExA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
+        return;
+    }
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+PeerInstanceWindow::~PeerInstanceWindow()
+{
+    if (hwnd != nullptr)
+        DestroyWindow(hwnd);
+}

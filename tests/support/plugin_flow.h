@@ -44,3 +44,31 @@ ConfirmView ReadConfirmDialog(HWND dialog);
 
 // True when no process holds the plug-in's named event any more.
 bool PathEventClosed();
+
+// One WM_COPYDATA message as a window received it: wParam, dwData, cbData and the cbData bytes.
+struct ReceivedCopyData {
+    HWND sender;
+    ULONG_PTR kind;
+    DWORD size;
+    std::string bytes;
+};
+
+// A top-level window of the host's main-window class in the test process. Every host counts it among
+// its instances; once activated it is the most recently active one, to which a responding plug-in
+// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE.
+// Destroyed with the object.
+class PeerInstanceWindow {
+public:
+    PeerInstanceWindow();
+    ~PeerInstanceWindow();
+    PeerInstanceWindow(const PeerInstanceWindow &) = delete;
+    PeerInstanceWindow &operator=(const PeerInstanceWindow &) = delete;
+
+    bool ok() const { return hwnd != nullptr; }
+    // Makes it the most recently active instance; needed again after a host has started.
+    bool Activate() const { return ::Activate(hwnd); }
+
+    HWND hwnd = nullptr;
+    std::vector<ReceivedCopyData> received;
+    std::string error;  // why it was not created
+};

@@ -1,0 +1,345 @@
+// The path exchange between processes: the reports a responding plug-in sends to the most recently
+// active instance, and what a requester makes of real hosts, foreign senders, vanished and hung targets.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host_protocol.h"
+#include "link/path_exchange.h"
+#include "plugin/link_state.h"
+#include "support/plugin_flow.h"
+
+namespace {
+
+// A blocked target's thread gives up waiting after this long, so that a request without a bound of its
+// own ends the test with a failure instead of hanging it.
+constexpr DWORD kBlockedThreadSafetyMs = 30000;
+// Longest a request to a blocked target may take: the send's bound plus the report wait, with room.
+constexpr DWORD kBoundedRequestMs = 20000;
+
+// The senders a test knows, by name; the plug-ins under test are "host".
+using SenderNames = std::map<HWND, std::string>;
+
+// A report in one line, so that a table of them prints readably on failure. The bytes are shown as
+// delivered, the NUL the sender counted in cbData as <NUL>.
+std::string Describe(ULONG_PTR kind, const std::string &bytes, const std::string &sender)
+{
+    std::string shown;
+    for (char c : bytes)
+        shown += c == '\0' ? std::string("<NUL>") : std::string(1, c);
+    return "dwData=" + std::to_string(kind) + " cbData=" + std::to_string(bytes.size()) + " from " + sender +
+           " \"" + shown + "\"";
+}
+
+// A report as a plug-in must send it: the text and its NUL, both counted in cbData.
+std::string Expected(ULONG_PTR kind, const std::string &text, const std::string &sender = "host")
+{
+    return Describe(kind, text + '\0', sender);
+}
+
+std::vector<std::string> DescribeAll(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders)
+{
+    std::vector<std::string> lines;
+    for (const ReceivedCopyData &report : reports) {
+        auto found = senders.find(report.sender);
+        std::string sender = found != senders.end() ? found->second : "an unknown window";
+        std::string line = Describe(report.kind, report.bytes, sender);
+        if (report.bytes.size() != report.size)
+            line += " (cbData " + std::to_string(report.size) + " without data)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// ---- The responder, seen from the instance it reports to ----
+
+struct ResponderCase {
+    const char *name;
+    std::vector<std::string> options;   // besides the plug-in folder
+    std::vector<std::string> expected;  // the reports, in order
+};
+
+TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiveInstance)
+{
+    ScratchFolder scratch({"ソフト\\表示\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerInstanceWindow peer;
+    ASSERT_TRUE(peer.ok()) << peer.error;
+    const std::string folder = scratch.Path("ソフト\\表示");
+
+    const std::vector<ResponderCase> cases = {
+        {"a folder with a Japanese name", {"/path=" + folder},
+         {Expected(kPathReportCurrent, folder), Expected(kPathReportTree, folder + "\\")}},
+        {"the virtual folder", {"/virtual"},
+         {Expected(kPathReportCurrent, ""), Expected(kPathReportTree, HOST_VIRTUAL_ROOT "\\")}},
+        {"a host without a folder tree", {"/path=" + folder, "/notree"},
+         {Expected(kPathReportCurrent, folder)}},
+        {"a drive root", {"/path=C:\\"},
+         {Expected(kPathReportCurrent, "C:\\"), Expected(kPathReportTree, "C:\\")}},
+    };
+    for (const ResponderCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options = c.options;
+        options.push_back(plugins.HostOption());
+        HostInstance host(options);
+        ASSERT_TRUE(host.ok()) << host.error;
+        ASSERT_TRUE(peer.Activate());
+        peer.received.clear();
+
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(host.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs,
+                                        &ignored));
+        const SenderNames senders = {{host.hwnd, "host"}};
+        const std::vector<std::string> atReturn = DescribeAll(peer.received, senders);
+        // The host answers this only after anything it sent before, so a late report would show here.
+        EXPECT_EQ(host.Query(kQueryPluginReturns), 1);
+
+        EXPECT_EQ(atReturn, c.expected) << "reports received before the command returned";
+        EXPECT_EQ(DescribeAll(peer.received, senders), atReturn) << "reports received after it returned";
+    }
+}
+
+// ---- The requester: RequestPaths with the report hook on a window of this process ----
+
+// A window owned by a second thread of this process, so that a send to it crosses threads as a send to
+// another instance does. A blocked one does not look at its messages until Release().
+class ThreadWindow {
+public:
+    ThreadWindow(const char *className, WNDPROC proc, bool blocked)
+        : className_(className), proc_(proc), blocked_(blocked)
+    {
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+        if (thread_ != nullptr)
+            WaitForSingleObject(ready_, kWaitTimeoutMs);
+    }
+    ~ThreadWindow()
+    {
+        Release();
+        if (thread_ != nullptr) {
+            PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+            // Never blocked for longer than its own safety bound.
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+        }
+        CloseHandle(ready_);
+        CloseHandle(release_);
+    }
+    ThreadWindow(const ThreadWindow &) = delete;
+    ThreadWindow &operator=(const ThreadWindow &) = delete;
+
+    void Release() { SetEvent(release_); }
+
+    HWND hwnd = nullptr;
+
+private:
+    static DWORD WINAPI Run(void *parameter)
+    {
+        auto *self = static_cast<ThreadWindow *>(parameter);
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = self->proc_;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = self->className_;
+        RegisterClassA(&windowClass);
+        HWND hwnd = CreateWindowExA(0, self->className_, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+        // The message queue exists from here on, so WM_QUIT posted by the destructor is not lost.
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        self->hwnd = hwnd;
+        SetEvent(self->ready_);
+        if (self->blocked_)
+            WaitForSingleObject(self->release_, kBlockedThreadSafetyMs);
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        DestroyWindow(hwnd);
+        return 0;
+    }
+
+    const char *className_;
+    WNDPROC proc_;
+    bool blocked_;
+    HANDLE ready_ = nullptr;
+    HANDLE release_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+};
+
+// What a previous request left behind; every request starts from empty buffers and a reset event.
+const char kStaleOther[] = "C:\\前回のパス";
+const char kStaleTree[] = "C:\\前回のパス\\";
+
+// The peer window plays the requester's main window: PathReportHook sits on it as on hwndMain, and
+// its own procedure behind the hook records what is passed on.
+class PathRequestTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.ok()) << peer.error;
+        linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ASSERT_NE(linkState.pathEvent, nullptr);
+        SetEvent(linkState.pathEvent);
+        lstrcpyA(linkState.otherPath, kStaleOther);
+        lstrcpyA(linkState.treePath, kStaleTree);
+        linkState.savedMainProc = GetWindowProc(peer.hwnd);
+        SubclassWindow(peer.hwnd, PathReportHook);
+        hooked = true;
+    }
+    void TearDown() override
+    {
+        if (hooked)
+            SubclassWindow(peer.hwnd, linkState.savedMainProc);
+        if (linkState.pathEvent != nullptr)
+            CloseHandle(linkState.pathEvent);
+        linkState.pathEvent = nullptr;
+    }
+
+    bool EventSet() const { return WaitForSingleObject(linkState.pathEvent, 0) == WAIT_OBJECT_0; }
+
+    PeerInstanceWindow peer;
+    bool hooked = false;
+};
+
+TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
+{
+    ScratchFolder scratch({"ソフト\\表示\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string folder = scratch.Path("ソフト\\表示");
+    HostInstance target({"/path=" + folder, plugins.HostOption()});
+    ASSERT_TRUE(target.ok()) << target.error;
+    ASSERT_TRUE(peer.Activate());
+
+    RequestPaths(target.hwnd, kVorpanCommand);
+
+    EXPECT_EQ(std::string(linkState.otherPath), folder);
+    EXPECT_EQ(std::string(linkState.treePath), folder + "\\");
+    EXPECT_TRUE(EventSet());
+    EXPECT_EQ(DescribeAll(peer.received, {{target.hwnd, "host"}}),
+              std::vector<std::string>({Expected(kPathReportCurrent, folder),
+                                        Expected(kPathReportTree, folder + "\\")}))
+        << "the hook passes every report on to the window's own procedure";
+}
+
+// The relay is the target of the request. Inside the request it reports a current path of its own,
+// then makes a real host answer too; that host's reports reach the requester during the request, but
+// come from a window that was not asked.
+struct RelayPlan {
+    HWND requester;
+    HWND foreignHost;
+    const char *ownCurrentPath;
+};
+RelayPlan relayPlan;
+
+LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+        COPYDATASTRUCT report = {kPathReportCurrent, static_cast<DWORD>(lstrlenA(relayPlan.ownCurrentPath) + 1),
+                                 const_cast<char *>(relayPlan.ownCurrentPath)};
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(relayPlan.requester, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd),
+                            reinterpret_cast<LPARAM>(&report), SMTO_NORMAL, kSendTimeoutMs, &ignored);
+        SendMessageTimeoutA(relayPlan.foreignHost, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs,
+                            &ignored);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
+{
+    ScratchFolder scratch({"別の窓\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string foreignFolder = scratch.Path("別の窓");
+    HostInstance foreign({"/path=" + foreignFolder, plugins.HostOption()});
+    ASSERT_TRUE(foreign.ok()) << foreign.error;
+    ThreadWindow relay("VorpanTestRelayTarget", RelayProc, false);
+    ASSERT_NE(relay.hwnd, nullptr);
+    relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
+    ASSERT_TRUE(peer.Activate());
+
+    RequestPaths(relay.hwnd, kVorpanCommand);
+
+    EXPECT_EQ(std::string(linkState.otherPath), relayPlan.ownCurrentPath)
+        << "the foreign current-path report came later and must not replace the target's";
+    EXPECT_EQ(std::string(linkState.treePath), "") << "the foreign tree-path report is not the target's";
+    EXPECT_FALSE(EventSet()) << "only the target's tree-path report ends the wait";
+    // Passed on untouched: the window's own procedure saw all three, the foreign host's among them.
+    const std::vector<std::string> expected = {
+        Expected(kPathReportCurrent, relayPlan.ownCurrentPath, "target"),
+        Expected(kPathReportCurrent, foreignFolder, "foreign host"),
+        Expected(kPathReportTree, foreignFolder + "\\", "foreign host"),
+    };
+    EXPECT_EQ(DescribeAll(peer.received, {{relay.hwnd, "target"}, {foreign.hwnd, "foreign host"}}), expected);
+}
+
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
+{
+    HWND vanished = nullptr;
+    {
+        ThreadWindow window("VorpanTestVanishedTarget", PlainProc, false);
+        vanished = window.hwnd;
+        ASSERT_NE(vanished, nullptr);
+    }
+    ASSERT_FALSE(IsWindow(vanished));
+    ASSERT_TRUE(peer.Activate());
+
+    RequestPaths(vanished, kVorpanCommand);
+
+    EXPECT_EQ(std::string(linkState.otherPath), "");
+    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_FALSE(EventSet());
+    EXPECT_TRUE(peer.received.empty());
+}
+
+TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
+{
+    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc, true);
+    ASSERT_NE(blocked.hwnd, nullptr);
+    ASSERT_TRUE(peer.Activate());
+
+    const DWORD start = GetTickCount();
+    RequestPaths(blocked.hwnd, kVorpanCommand);
+    const DWORD elapsed = GetTickCount() - start;
+    blocked.Release();
+
+    EXPECT_LT(elapsed, kBoundedRequestMs) << "the request waited for the blocked thread to give up";
+    EXPECT_EQ(std::string(linkState.otherPath), "");
+    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_FALSE(EventSet());
+}
+
+TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
+{
+    ScratchFolder scratch({"ソフト\\表示\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string folder = scratch.Path("ソフト\\表示");
+    HostInstance target({"/path=" + folder, "/notree", plugins.HostOption()});
+    ASSERT_TRUE(target.ok()) << target.error;
+    ASSERT_TRUE(peer.Activate());
+
+    RequestPaths(target.hwnd, kVorpanCommand);
+
+    EXPECT_EQ(std::string(linkState.otherPath), folder);
+    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_FALSE(EventSet()) << "no tree-path report came, so the wait ran out";
+}
+
+}  // namespace
