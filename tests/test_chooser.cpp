@@ -1,0 +1,560 @@
+// The target chooser as the user meets it with three or more instances: the popup menu's items, the
+// keys that choose or dismiss, and which folder the confirmation dialog then shows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_protocol.h"
+#include "link/chooser.h"
+#include "link/path_exchange.h"
+#include "plugin/link_state.h"
+#include "support/plugin_flow.h"
+
+namespace {
+
+constexpr char kMenuClass[] = "#32768";
+constexpr char kVirtualFolderItem[] = "仮想フォルダ";
+constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
+constexpr UINT kFirstItemId = 100;
+constexpr int kNotifyFallback = 1;
+constexpr int kChooseTarget = 2;
+
+// Shift_JIS text as UTF-8, so that a failure prints readable Japanese.
+std::string Utf8(const std::string &cp932)
+{
+    int wideLength = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+    std::wstring wide(wideLength, L'\0');
+    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &wide[0], wideLength);
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+// Keys as the user types them: hardware input, which the requester's thread takes in order, after the
+// Down arrow the plug-in synthesizes just before the menu opens.
+void TypeKeys(const std::vector<BYTE> &keys)
+{
+    for (BYTE key : keys) {
+        keybd_event(key, 0, 0, 0);
+        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    }
+}
+
+// The menu's thread tracks the mouse: it shows the popup first and takes the mouse capture only then,
+// so a click before that goes to whatever window lies under the cursor.
+bool WaitForMenuCapture(HWND menu)
+{
+    DWORD thread = GetWindowThreadProcessId(menu, nullptr);
+    return PumpUntil([&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) && info.hwndCapture != nullptr;
+    });
+}
+
+// A click of the left mouse button at a point of the screen.
+void ClickAt(POINT point)
+{
+    SetCursorPos(point.x, point.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+}
+
+HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs)
+{
+    return WaitForWindowOfProcess(pid, nullptr, kMenuClass, timeoutMs);
+}
+
+// A popup menu of pid on the screen right now.
+bool MenuShown(DWORD pid)
+{
+    return WaitForWindowOfProcess(pid, nullptr, kMenuClass, 0) != nullptr;
+}
+
+// A message box or dialog of pid on the screen right now.
+HWND DialogShown(DWORD pid)
+{
+    return WaitForWindowOfProcess(pid, nullptr, "#32770", 0);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Across processes: three stand-in hosts, the command chosen in one, the menu driven by keys.
+
+// Three instances on real folders (or the previous one on the virtual folder): C activated first, then
+// B, then the requester A with its files selected, so that A's instanceWindows are {B, C, A}.
+struct ThreeInstances {
+    enum PreviousFolder { kPreviousOnRealFolder, kPreviousOnVirtualFolder };
+
+    ThreeInstances(int state, PreviousFolder previous = kPreviousOnRealFolder)
+        : scratch({"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"}),
+          folderA(scratch.Path("作業")), folderB(scratch.Path("ソフト\\表示")), folderC(scratch.Path("R&D"))
+    {
+        if (!scratch.ok() || !plugins.ok())
+            return;
+        WriteState(plugins, state);
+        c.reset(new HostInstance({"/path=" + folderC, plugins.HostOption()}));
+        b.reset(new HostInstance({previous == kPreviousOnVirtualFolder ? "/virtual" : "/path=" + folderB,
+                                  plugins.HostOption()}));
+        a.reset(new HostInstance({"/path=" + folderA, "/selectall", plugins.HostOption()}));
+        activated = a->ok() && b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd);
+    }
+
+    bool ok() const { return activated; }
+
+    ScratchFolder scratch;
+    PluginFolder plugins;
+    std::string folderA, folderB, folderC;
+    // Declared after the folders: the hosts end before their folders are removed.
+    std::unique_ptr<HostInstance> c, b, a;
+    bool activated = false;
+};
+
+// What must hold after every run of the requester, however it ended.
+void ExpectRunEndedCleanly(const HostInstance &requester)
+{
+    ASSERT_TRUE(WaitForRunEnd(requester));
+    EXPECT_EQ(requester.Query(kQueryLastPluginResult), 1) << "DoProcess result";
+    EXPECT_EQ(requester.Query(kQueryMainProcIsOwn), 1) << "main window procedure restored";
+    EXPECT_TRUE(PathEventClosed());
+    EXPECT_FALSE(MenuShown(requester.pid)) << "a menu is still open";
+}
+
+TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
+{
+    ThreeInstances instances(kChooseTarget);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+    struct Choice {
+        const char *name;
+        std::vector<BYTE> keys;  // after the menu opened with its first item highlighted
+        std::string folder;      // the folder the dialog must show and the files go to
+    };
+    const Choice choices[] = {
+        {"first item: the previously active instance B", {VK_RETURN}, instances.folderB},
+        {"second item: the instance C active before it", {VK_DOWN, VK_RETURN}, instances.folderC},
+    };
+    for (const Choice &choice : choices) {
+        SCOPED_TRACE(choice.name);
+        ASSERT_TRUE(ChooseCommand(a));
+        ASSERT_NE(WaitForMenu(a.pid), nullptr);
+        TypeKeys(choice.keys);
+
+        HWND dialog = WaitForConfirmDialog(a);
+        ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(Utf8(view.destination), Utf8(choice.folder));
+        EXPECT_EQ(Utf8(view.treePath), Utf8(choice.folder + "\\"));
+        PressButton(dialog, IDOK);
+        ExpectRunEndedCleanly(a);
+
+        EXPECT_EQ(a.Query(kQueryCopiedFiles), 2);
+        std::string copied;
+        EXPECT_TRUE(ReadFileText(choice.folder + "\\報告書.txt", &copied));
+        EXPECT_EQ(Utf8(copied), Utf8("作業\\報告書.txt"));
+    }
+}
+
+TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
+{
+    // With notices on, choosing the grayed item would show the virtual-folder notice.
+    ThreeInstances instances(kChooseTarget | kNotifyFallback, ThreeInstances::kPreviousOnVirtualFolder);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+
+    // Enter on the highlighted grayed item ends the menu without a choice.
+    ASSERT_TRUE(ChooseCommand(a));
+    ASSERT_NE(WaitForMenu(a.pid), nullptr);
+    TypeKeys({VK_RETURN});
+    ExpectRunEndedCleanly(a);
+    EXPECT_EQ(DialogShown(a.pid), nullptr) << "a notice or dialog is open";
+    EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
+
+    // The item below it still leads to its instance's folder.
+    ASSERT_TRUE(ChooseCommand(a));
+    ASSERT_NE(WaitForMenu(a.pid), nullptr);
+    TypeKeys({VK_DOWN, VK_RETURN});
+    HWND dialog = WaitForConfirmDialog(a);
+    ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
+    EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderC));
+    PressButton(dialog, IDCANCEL);
+    ExpectRunEndedCleanly(a);
+}
+
+TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
+{
+    ThreeInstances instances(kChooseTarget | kNotifyFallback);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+    struct Answer {
+        const char *name;
+        int button;
+        bool normalCopy;  // the host's own confirmation dialog follows
+    };
+    const Answer answers[] = {
+        {"OK", IDOK, true},
+        {"Cancel", IDCANCEL, false},
+    };
+    for (const Answer &answer : answers) {
+        SCOPED_TRACE(answer.name);
+        LRESULT copiesBefore = a.Query(kQueryCopyCommands);
+        ASSERT_TRUE(ChooseCommand(a));
+        ASSERT_NE(WaitForMenu(a.pid), nullptr);
+        TypeKeys({VK_DOWN, VK_DOWN, VK_RETURN});  // the last item: this instance
+
+        HWND notice = WaitForPluginMessage(a);
+        ASSERT_NE(notice, nullptr) << "no notice";
+        EXPECT_EQ(Utf8(MessageText(notice)), Utf8(kTargetIsSelfText));
+        PressButton(notice, answer.button);
+        if (answer.normalCopy) {
+            HWND dialog = WaitForConfirmDialog(a, HOST_CONFIRM_TITLE);
+            ASSERT_NE(dialog, nullptr) << "no normal confirmation dialog";
+            EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderA));
+            PressButton(dialog, IDCANCEL);
+        }
+        ExpectRunEndedCleanly(a);
+        EXPECT_EQ(a.Query(kQueryCopyCommands), copiesBefore + (answer.normalCopy ? 1 : 0));
+        EXPECT_EQ(DialogShown(a.pid), nullptr);
+    }
+}
+
+TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
+{
+    ThreeInstances instances(kChooseTarget);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+
+    ASSERT_TRUE(ChooseCommand(a));
+    ASSERT_NE(WaitForMenu(a.pid), nullptr);
+    TypeKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+
+    HWND dialog = WaitForConfirmDialog(a, nullptr);
+    ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(Utf8(view.title), Utf8(HOST_CONFIRM_TITLE)) << "not the host's own dialog";
+    EXPECT_EQ(Utf8(view.destination), Utf8(instances.folderA));
+    EXPECT_EQ(Utf8(view.treePath), Utf8(instances.folderA + "\\"));
+    PressButton(dialog, IDCANCEL);
+    ExpectRunEndedCleanly(a);
+    EXPECT_EQ(a.Query(kQueryCopyCommands), 1);
+}
+
+TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
+{
+    ThreeInstances instances(kChooseTarget | kNotifyFallback);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+    struct Dismissal {
+        const char *name;
+        void (*dismiss)(HWND menu);
+    };
+    const Dismissal dismissals[] = {
+        {"Escape", [](HWND) { TypeKeys({VK_ESCAPE}); }},
+        {"click outside the menu",
+         [](HWND menu) {
+             // The screen's far corner: outside the menu and every host window, which lie at the top left.
+             POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
+             RECT menuRect;
+             GetWindowRect(menu, &menuRect);
+             EXPECT_FALSE(PtInRect(&menuRect, outside));
+             EXPECT_TRUE(WaitForMenuCapture(menu));
+             ClickAt(outside);
+         }},
+    };
+    for (const Dismissal &dismissal : dismissals) {
+        SCOPED_TRACE(dismissal.name);
+        ASSERT_TRUE(ChooseCommand(a));
+        HWND menu = WaitForMenu(a.pid);
+        ASSERT_NE(menu, nullptr);
+        dismissal.dismiss(menu);
+
+        ExpectRunEndedCleanly(a);
+        EXPECT_EQ(DialogShown(a.pid), nullptr) << "a dialog or message box is open";
+        EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
+    }
+}
+
+TEST(TargetChooser, WithoutChoosingThePreviouslyActiveInstanceIsTheTarget)
+{
+    ThreeInstances instances(0);
+    ASSERT_TRUE(instances.ok());
+    const HostInstance &a = *instances.a;
+
+    ASSERT_TRUE(ChooseCommand(a));
+    // No key is typed: a menu would keep the dialog from ever opening.
+    HWND dialog = WaitForConfirmDialog(a);
+    ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
+    EXPECT_FALSE(MenuShown(a.pid));
+    EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderB));
+    // Only the target was asked for its path; a menu would have asked every other instance.
+    EXPECT_EQ(instances.b->Query(kQueryPluginCalls), 1);
+    EXPECT_EQ(instances.c->Query(kQueryPluginCalls), 0);
+    PressButton(dialog, IDCANCEL);
+    ExpectRunEndedCleanly(a);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// In this process: ChooseTargetMenu run on this thread over real instances, its menu read by a second
+// thread while it is open (menus cannot be read from another process under Wine).
+
+LRESULT CALLBACK OwnMainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// This program's own main window in the place of the requesting host: of the host's window class, so
+// that the other instances' plug-ins send their reports to it once it is the most recently active.
+class OwnInstance {
+public:
+    OwnInstance(const std::string &path, const RECT &frame) : currentPath(path)
+    {
+        static bool registered = [] {
+            WNDCLASSA windowClass = {};
+            windowClass.lpfnWndProc = OwnMainProc;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.lpszClassName = HOST_WINDOW_CLASS;
+            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+            InitCommonControlsEx(&controls);
+            return RegisterClassA(&windowClass) != 0;
+        }();
+        if (!registered)
+            return;
+        hwndMain = CreateWindowExA(0, HOST_WINDOW_CLASS, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                   frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        hwndFileList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
+                                       hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~OwnInstance()
+    {
+        if (hwndMain)
+            DestroyWindow(hwndMain);
+    }
+    OwnInstance(const OwnInstance &) = delete;
+    OwnInstance &operator=(const OwnInstance &) = delete;
+
+    bool ok() const { return hwndMain && hwndFileList; }
+
+    std::string currentPath;
+    HWND hwndMain = nullptr;
+    HWND hwndFileList = nullptr;
+};
+
+// One item as the menu shows it.
+struct ShownItem {
+    UINT id;
+    std::string text;  // as displayed: "&&" shows as "&"
+    UINT disabled;     // MF_GRAYED | MF_DISABLED bits
+};
+
+std::string Describe(const ShownItem &item)
+{
+    char flags[16];
+    wsprintfA(flags, "0x%X", item.disabled);
+    return std::to_string(item.id) + " \"" + Utf8(item.text) + "\" disabled=" + flags;
+}
+
+// What a menu shows for an item text: "&&" is one "&"; a single "&" only underlines what follows.
+std::string DisplayedText(const std::string &raw)
+{
+    std::string shown;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(raw[i])) && i + 1 < raw.size()) {
+            shown += raw.substr(i++, 2);
+        } else if (raw[i] == '&' && i + 1 < raw.size()) {
+            if (raw[i + 1] == '&')
+                shown += raw[++i];
+        } else {
+            shown += raw[i];
+        }
+    }
+    return shown;
+}
+
+// What the second thread saw of the open menu.
+struct MenuSeen {
+    bool opened = false;
+    bool firstHighlighted = false;  // the synthesized Down arrow took effect
+    RECT frame = {};
+    std::vector<ShownItem> items;
+};
+
+void ReadMenu(HWND menuWindow, MenuSeen *seen)
+{
+    seen->opened = true;
+    GetWindowRect(menuWindow, &seen->frame);
+    DWORD_PTR handle = 0;
+    SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
+    HMENU menu = reinterpret_cast<HMENU>(handle);
+    seen->firstHighlighted = PumpUntil([&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; });
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char raw[2 * MAX_PATH + 2] = {};
+        GetMenuStringA(menu, i, raw, sizeof raw, MF_BYPOSITION);
+        raw[sizeof raw - 1] = '\0';  // Wine leaves a cut text unterminated
+        UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+        seen->items.push_back({GetMenuItemID(menu, i), DisplayedText(raw), state & (MF_GRAYED | MF_DISABLED)});
+    }
+}
+
+// Runs ChooseTargetMenu here as the requester over instanceWindows, as a requester run would (event
+// created, main window procedure saved); a second thread reads the menu once it is open and then types
+// keys. Should the menu not close, that thread ends it, so that a failing test cannot hang.
+HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const std::vector<BYTE> &keys,
+                MenuSeen *seen)
+{
+    instanceWindows.push_back(own.hwndMain);
+    HostRecord record = {own.hwndMain, 0, own.hwndFileList, instanceWindows.data(),
+                         static_cast<int>(instanceWindows.size()), own.currentPath.c_str()};
+    linkState.record = &record;
+    linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    linkState.savedMainProc = GetWindowProc(own.hwndMain);
+
+    std::atomic<bool> returned(false);
+    std::thread user([&] {
+        const DWORD pid = GetCurrentProcessId();
+        // The chooser asks each other instance first, up to kPathWaitMs each.
+        HWND menuWindow = WaitForMenu(pid, kWaitTimeoutMs + 2 * kPathWaitMs);
+        if (menuWindow != nullptr) {
+            ReadMenu(menuWindow, seen);
+            TypeKeys(keys);
+        }
+        // Watchdog: a menu the keys did not close is ended, as EndMenu would.
+        while (!PumpUntil([&] { return returned.load(); })) {
+            HWND open = WaitForMenu(pid, 0);
+            if (open != nullptr)
+                PostMessageA(open, WM_CANCELMODE, 0, 0);
+        }
+    });
+    HWND chosen = ChooseTargetMenu(kVorpanCommand);
+    returned = true;
+    user.join();
+
+    EXPECT_EQ(GetWindowProc(own.hwndMain), reinterpret_cast<WNDPROC>(OwnMainProc))
+        << "main window procedure not restored";
+    CloseHandle(linkState.pathEvent);
+    linkState.pathEvent = nullptr;
+    linkState.record = nullptr;
+    return chosen;
+}
+
+void ExpectItems(const MenuSeen &seen, const std::vector<ShownItem> &expected)
+{
+    ASSERT_TRUE(seen.opened) << "the menu never opened";
+    ASSERT_EQ(seen.items.size(), expected.size()) << "item count";
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("item " + std::to_string(i));
+        EXPECT_EQ(Describe(seen.items[i]), Describe(expected[i]));
+    }
+}
+
+// Two other instances, B previously active and C before it, and this program's window as the requester,
+// activated last.
+struct OwnAndTwoOthers {
+    OwnAndTwoOthers(const std::string &ownFolder, const std::string &optionB, const std::string &optionC,
+                    const RECT &frame = {40, 30, 640, 430})
+        : own(ownFolder, frame)
+    {
+        if (!plugins.ok() || !own.ok())
+            return;
+        c.reset(new HostInstance({optionC, plugins.HostOption()}));
+        b.reset(new HostInstance({optionB, plugins.HostOption()}));
+        activated = b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd) && Activate(own.hwndMain);
+    }
+    bool ok() const { return activated; }
+
+    PluginFolder plugins;
+    OwnInstance own;
+    std::unique_ptr<HostInstance> c, b;
+    bool activated = false;
+};
+
+TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
+{
+    ScratchFolder scratch({"作業\\", "ソフト\\表示\\", "資料\\"});
+    ASSERT_TRUE(scratch.ok());
+    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト\\表示"),
+                          "/path=" + scratch.Path("資料"));
+    ASSERT_TRUE(setUp.ok());
+
+    MenuSeen seen;
+    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
+    const std::vector<ShownItem> expected = {
+        {kFirstItemId + 0, scratch.Path("ソフト\\表示"), 0},
+        {kFirstItemId + 1, scratch.Path("資料"), 0},
+        {kFirstItemId + 2, scratch.Path("作業"), 0},
+    };
+    ExpectItems(seen, expected);
+    EXPECT_TRUE(seen.firstHighlighted);
+    EXPECT_EQ(chosen, setUp.b->hwnd) << "Enter on the first item";
+}
+
+TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
+{
+    ScratchFolder scratch({"Q&A\\", "R&D\\", "A&&B&\\"});
+    ASSERT_TRUE(scratch.ok());
+    OwnAndTwoOthers setUp(scratch.Path("Q&A"), "/path=" + scratch.Path("R&D"), "/path=" + scratch.Path("A&&B&"));
+    ASSERT_TRUE(setUp.ok());
+
+    MenuSeen seen;
+    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_DOWN, VK_RETURN}, &seen);
+    const std::vector<ShownItem> expected = {
+        {kFirstItemId + 0, scratch.Path("R&D"), 0},
+        {kFirstItemId + 1, scratch.Path("A&&B&"), 0},
+        {kFirstItemId + 2, scratch.Path("Q&A"), 0},
+    };
+    ExpectItems(seen, expected);
+    EXPECT_EQ(chosen, setUp.c->hwnd) << "Down and Enter: the second item";
+}
+
+TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
+{
+    ScratchFolder scratch({"作業\\", "資料\\"});
+    ASSERT_TRUE(scratch.ok());
+    OwnAndTwoOthers setUp(scratch.Path("作業"), "/virtual", "/path=" + scratch.Path("資料"));
+    ASSERT_TRUE(setUp.ok());
+
+    MenuSeen seen;
+    // Enter on the highlighted grayed item closes the menu without a choice.
+    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
+    const std::vector<ShownItem> expected = {
+        {kFirstItemId + 0, kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+        {kFirstItemId + 1, scratch.Path("資料"), 0},
+        {kFirstItemId + 2, scratch.Path("作業"), 0},
+    };
+    ExpectItems(seen, expected);
+    ASSERT_TRUE(seen.firstHighlighted) << "Enter did not land on the grayed item";
+    EXPECT_EQ(chosen, kNoTarget);
+}
+
+TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
+{
+    ScratchFolder scratch({"作業\\", "ソフト\\", "資料\\"});
+    ASSERT_TRUE(scratch.ok());
+    const RECT frame = {130, 70, 631, 470};  // odd sizes: the centre is rounded toward zero
+    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト"), "/path=" + scratch.Path("資料"),
+                          frame);
+    ASSERT_TRUE(setUp.ok());
+
+    MenuSeen seen;
+    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_ESCAPE}, &seen);
+    ASSERT_TRUE(seen.opened);
+    EXPECT_EQ(chosen, kNoTarget);
+    // Centre-aligned at the main window's centre: the menu's own centre lies there, within a pixel.
+    RECT main;
+    GetWindowRect(setUp.own.hwndMain, &main);
+    LONG expectedX = (main.left + main.right) / 2, expectedY = (main.top + main.bottom) / 2;
+    LONG menuX = (seen.frame.left + seen.frame.right) / 2, menuY = (seen.frame.top + seen.frame.bottom) / 2;
+    EXPECT_NEAR(menuX, expectedX, 1) << "menu " << seen.frame.left << "," << seen.frame.top << " - "
+                                     << seen.frame.right << "," << seen.frame.bottom;
+    EXPECT_NEAR(menuY, expectedY, 1);
+}
+
+}  // namespace

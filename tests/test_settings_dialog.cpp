@@ -1,0 +1,452 @@
+// The settings dialog: its template as built into VORPAN.DLL, and the dialog a host opens when the
+// command finds nothing to copy, with the flags it shows and what it saves on each way out.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_protocol.h"
+#include "support/plugin_flow.h"
+
+namespace {
+
+constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
+constexpr int kSettingsDialogId = 101;
+enum : int {
+    kNotifyBox = 1000,     // check box: notices before a fallback
+    kPreviousRadio = 1001, // the previously active instance is the target
+    kChooseRadio = 1002,   // the target is chosen from a menu
+};
+
+// ---------------------------------------------------------------------------------------------------
+// The template in the built library.
+
+std::string Utf8(const std::wstring &wide)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+std::string Hex(DWORD value)
+{
+    char text[16];
+    wsprintfA(text, "0x%08lX", value);
+    return text;
+}
+
+// A classic dialog template read field by field; a read past the resource's end marks it failed.
+class TemplateReader {
+public:
+    TemplateReader(const BYTE *data, DWORD size) : data_(data), size_(size) {}
+
+    bool ok() const { return ok_; }
+    WORD Word() { return static_cast<WORD>(Take(2)); }
+    short Short() { return static_cast<short>(Take(2)); }
+    DWORD Dword() { return Take(4); }
+    // A name-or-ordinal field: "" when absent, "#0x0080" for an ordinal, else the UTF-8 text.
+    std::string NameOrOrdinal()
+    {
+        WORD first = Peek();
+        if (first == 0) {
+            Word();
+            return std::string();
+        }
+        if (first == 0xFFFF) {
+            Word();
+            char ordinal[16];
+            wsprintfA(ordinal, "#0x%04X", Word());
+            return ordinal;
+        }
+        return Text();
+    }
+    std::string Text()
+    {
+        std::wstring wide;
+        for (WORD c = Word(); ok_ && c != 0; c = Word())
+            wide += static_cast<wchar_t>(c);
+        return Utf8(wide);
+    }
+    void AlignToDword() { offset_ = (offset_ + 3) & ~3u; }
+    void Skip(DWORD count)
+    {
+        for (DWORD i = 0; i < count && ok_; ++i)
+            Take(1);
+    }
+
+private:
+    WORD Peek() const { return offset_ + 2 <= size_ ? static_cast<WORD>(data_[offset_] | data_[offset_ + 1] << 8) : 0; }
+    DWORD Take(DWORD count)
+    {
+        if (offset_ + count > size_) {
+            ok_ = false;
+            offset_ = size_;
+            return 0;
+        }
+        DWORD value = 0;
+        for (DWORD i = 0; i < count; ++i)
+            value |= static_cast<DWORD>(data_[offset_ + i]) << (8 * i);
+        offset_ += count;
+        return value;
+    }
+
+    const BYTE *data_;
+    DWORD size_;
+    DWORD offset_ = 0;
+    bool ok_ = true;
+};
+
+struct DialogHeader {
+    DWORD style;
+    DWORD exStyle;
+    short x, y, cx, cy;
+    std::string menu;         // "" for none
+    std::string windowClass;  // "" for the platform's dialog class
+    std::string title;
+    WORD pointSize;
+    std::string face;
+};
+
+struct Control {
+    int id;
+    std::string windowClass;
+    DWORD style;
+    DWORD exStyle;
+    short x, y, cx, cy;
+    std::string text;
+};
+
+std::string Describe(const DialogHeader &d)
+{
+    return "style=" + Hex(d.style) + " ex=" + Hex(d.exStyle) + " rect=" + std::to_string(d.x) + "," +
+           std::to_string(d.y) + "," + std::to_string(d.cx) + "," + std::to_string(d.cy) + " menu=\"" + d.menu +
+           "\" class=\"" + d.windowClass + "\" title=\"" + d.title + "\" font=" + std::to_string(d.pointSize) +
+           " \"" + d.face + "\"";
+}
+
+std::string Describe(const Control &c)
+{
+    return "id=" + std::to_string(c.id) + " class=" + c.windowClass + " style=" + Hex(c.style) + " ex=" +
+           Hex(c.exStyle) + " rect=" + std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.cx) +
+           "," + std::to_string(c.cy) + " text=\"" + c.text + "\"";
+}
+
+bool ReadTemplate(const BYTE *data, DWORD size, DialogHeader *header, std::vector<Control> *controls,
+                  std::string *error)
+{
+    TemplateReader reader(data, size);
+    header->style = reader.Dword();
+    header->exStyle = reader.Dword();
+    if (LOWORD(header->style) == 1 && HIWORD(header->style) == 0xFFFF) {
+        *error = "an extended template (DLGTEMPLATEEX), not a classic one";
+        return false;
+    }
+    WORD count = reader.Word();
+    header->x = reader.Short();
+    header->y = reader.Short();
+    header->cx = reader.Short();
+    header->cy = reader.Short();
+    header->menu = reader.NameOrOrdinal();
+    header->windowClass = reader.NameOrOrdinal();
+    header->title = reader.Text();
+    header->pointSize = 0;
+    if (header->style & DS_SETFONT) {
+        header->pointSize = reader.Word();
+        header->face = reader.Text();
+    }
+    for (WORD i = 0; i < count && reader.ok(); ++i) {
+        reader.AlignToDword();
+        Control control;
+        control.style = reader.Dword();
+        control.exStyle = reader.Dword();
+        control.x = reader.Short();
+        control.y = reader.Short();
+        control.cx = reader.Short();
+        control.cy = reader.Short();
+        control.id = static_cast<short>(reader.Word());  // 0xFFFF is the id -1
+        control.windowClass = reader.NameOrOrdinal();
+        control.text = reader.NameOrOrdinal();
+        reader.Skip(reader.Word());  // creation data
+        controls->push_back(control);
+    }
+    if (!reader.ok())
+        *error = "the template ends before its " + std::to_string(count) + " controls";
+    return reader.ok();
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param)
+{
+    reinterpret_cast<std::vector<WORD> *>(param)->push_back(language);
+    return TRUE;
+}
+
+// The button class's ordinal in a template.
+constexpr char kButton[] = "#0x0080";
+
+TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
+{
+    const std::string library = TestProgramFolder() + "VORPAN.DLL";
+    HMODULE module = LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << library << ", error " << GetLastError();
+
+    std::vector<WORD> languages;
+    EnumResourceLanguagesA(module, RT_DIALOG, MAKEINTRESOURCEA(kSettingsDialogId), CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_EQ(languages, std::vector<WORD>{MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)}) << "languages of dialog 101";
+
+    HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(kSettingsDialogId),
+                                  MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    ASSERT_NE(found, nullptr);
+    HGLOBAL loaded = LoadResource(module, found);
+    const BYTE *data = static_cast<const BYTE *>(LockResource(loaded));
+    ASSERT_NE(data, nullptr);
+    DialogHeader header;
+    std::vector<Control> controls;
+    std::string error;
+    bool read = ReadTemplate(data, SizeofResource(module, found), &header, &controls, &error);
+    FreeLibrary(module);
+    ASSERT_TRUE(read) << error;
+
+    const DialogHeader expectedHeader = {
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 186, 79, "", "",
+        u8"２画面ファイラー風ファイルコピーの設定", 9, u8"ＭＳ Ｐゴシック"};
+    EXPECT_EQ(Describe(header), Describe(expectedHeader));
+
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const std::vector<Control> expectedControls = {
+        {IDOK, kButton, child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 42, 60, 50, 14, "OK"},
+        {IDCANCEL, kButton, child | BS_PUSHBUTTON | WS_TABSTOP, 0, 94, 60, 50, 14, u8"ｷｬﾝｾﾙ"},
+        {kNotifyBox, kButton, child | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0, 5, 5, 175, 8,
+         u8"２画面ファイラー風にならない場合はメッセージを出す"},
+        {-1, kButton, child | BS_GROUPBOX, 0, 5, 20, 175, 35, u8"RiloFile2を３つ以上起動している場合"},
+        {kPreviousRadio, kButton, child | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 10, 30, 165, 8,
+         u8"前回アクティブだった RiloFile2 のパスにする"},
+        {kChooseRadio, kButton, child | BS_AUTORADIOBUTTON, 0, 10, 40, 165, 8, u8"選択する"},
+    };
+    ASSERT_EQ(controls.size(), expectedControls.size()) << "controls in the template";
+    for (size_t i = 0; i < controls.size(); ++i) {
+        SCOPED_TRACE("control " + std::to_string(i));
+        EXPECT_EQ(Describe(controls[i]), Describe(expectedControls[i]));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The dialog on stand-in hosts.
+
+// The State text exactly as the file holds it: "013" is read as 13, and only a save writes "13".
+void WriteStateText(const PluginFolder &plugins, const char *text)
+{
+    WritePrivateProfileStringA("Behavior", "Version", "200", plugins.IniPath().c_str());
+    WritePrivateProfileStringA("Behavior", "State", text, plugins.IniPath().c_str());
+}
+
+HWND WaitForSettingsDialog(const HostInstance &host)
+{
+    return WaitForWindowOfProcess(host.pid, kSettingsTitle, "#32770");
+}
+
+// Chooses the command and waits for the settings dialog.
+HWND OpenSettings(const HostInstance &host)
+{
+    if (!ChooseCommand(host))
+        return nullptr;
+    return WaitForSettingsDialog(host);
+}
+
+LRESULT SendToControl(HWND dialog, int id, UINT message)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(GetDlgItem(dialog, id), message, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+
+// The three buttons as the user sees them: checked or not.
+struct Checks {
+    bool notify, previous, choose;
+};
+
+Checks ReadChecks(HWND dialog)
+{
+    return {SendToControl(dialog, kNotifyBox, BM_GETCHECK) == BST_CHECKED,
+            SendToControl(dialog, kPreviousRadio, BM_GETCHECK) == BST_CHECKED,
+            SendToControl(dialog, kChooseRadio, BM_GETCHECK) == BST_CHECKED};
+}
+
+std::string Describe(const Checks &checks)
+{
+    return std::string("1000 ") + (checks.notify ? "checked" : "clear") + ", 1001 " +
+           (checks.previous ? "checked" : "clear") + ", 1002 " + (checks.choose ? "checked" : "clear");
+}
+
+// A click on a check box or radio button, which toggles or selects it as the mouse would.
+void Click(HWND dialog, int id)
+{
+    SendToControl(dialog, id, BM_CLICK);
+}
+
+// The run that opened the dialog ended after it closed, with no copy and DoProcess returning 1.
+void ExpectRunEndedWithoutCopy(const HostInstance &host, HWND dialog)
+{
+    EXPECT_TRUE(WaitForWindowGone(dialog)) << "the dialog did not close";
+    ASSERT_TRUE(WaitForRunEnd(host));
+    EXPECT_EQ(host.Query(kQueryLastPluginResult), 1);
+    EXPECT_EQ(host.Query(kQueryCopyCommands), 0);
+}
+
+TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
+{
+    ScratchFolder scratch({"作業\\報告書.txt", "資料\\"});
+    ASSERT_TRUE(scratch.ok());
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok());
+    // The chooser is on and several instances run: still no menu and no request, only the dialog.
+    WriteState(plugins, 3);
+    HostInstance other({"/path=" + scratch.Path("資料"), plugins.HostOption()});
+    HostInstance noSelection({"/path=" + scratch.Path("作業"), plugins.HostOption(), "/pos=100,80,640,420"});
+    HostInstance onVirtual({"/virtual", plugins.HostOption(), "/pos=120,90,640,420"});
+    ASSERT_TRUE(other.ok() && noSelection.ok() && onVirtual.ok());
+    ASSERT_TRUE(Activate(other.hwnd));
+
+    struct Requester {
+        const char *name;
+        const HostInstance &host;
+    };
+    const Requester requesters[] = {
+        {"real folder, no file selected", noSelection},
+        {"virtual folder", onVirtual},
+    };
+    for (const Requester &requester : requesters) {
+        SCOPED_TRACE(requester.name);
+        const HostInstance &host = requester.host;
+        HWND dialog = OpenSettings(host);
+        ASSERT_NE(dialog, nullptr) << "no settings dialog";
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), host.hwnd) << "owner";
+        // Placed at 0,0 of the owner's client area, not centred.
+        POINT dialogOrigin = {0, 0}, hostOrigin = {0, 0};
+        ClientToScreen(dialog, &dialogOrigin);
+        ClientToScreen(host.hwnd, &hostOrigin);
+        EXPECT_EQ(dialogOrigin.x, hostOrigin.x);
+        EXPECT_EQ(dialogOrigin.y, hostOrigin.y);
+        EXPECT_EQ(WaitForWindowOfProcess(host.pid, nullptr, "#32768", 0), nullptr) << "a menu opened";
+
+        PressButton(dialog, IDCANCEL);
+        ExpectRunEndedWithoutCopy(host, dialog);
+        EXPECT_EQ(other.Query(kQueryPluginCalls), 0) << "another instance was asked for its path";
+    }
+}
+
+TEST(SettingsDialog, ShowsTheStoredFlags)
+{
+    ScratchFolder scratch({"作業\\報告書.txt"});
+    ASSERT_TRUE(scratch.ok());
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok());
+    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
+    ASSERT_TRUE(host.ok());
+
+    struct Case {
+        int state;
+        Checks shown;
+    };
+    const Case cases[] = {
+        {0, {false, true, false}},
+        {1, {true, true, false}},
+        {2, {false, false, true}},
+        {3, {true, false, true}},
+        {4, {false, true, false}},   // a bit the dialog does not show
+        {-1, {true, false, true}},   // every bit set
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("State " + std::to_string(c.state));
+        WriteState(plugins, c.state);
+        HWND dialog = OpenSettings(host);
+        ASSERT_NE(dialog, nullptr) << "no settings dialog";
+        EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
+        PressButton(dialog, IDCANCEL);
+        ExpectRunEndedWithoutCopy(host, dialog);
+    }
+}
+
+TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
+{
+    ScratchFolder scratch({"作業\\報告書.txt"});
+    ASSERT_TRUE(scratch.ok());
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok());
+    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
+    ASSERT_TRUE(host.ok());
+
+    struct Case {
+        const char *stored;
+        std::vector<int> clicks;
+        const char *saved;
+    };
+    const Case cases[] = {
+        {"7", {}, "7"},
+        {"013", {}, "13"},                          // rewritten even when nothing changed
+        {"13", {kNotifyBox}, "12"},                 // bits 2 and 3 carried
+        {"0", {kNotifyBox, kChooseRadio}, "3"},
+        {"3", {kNotifyBox, kPreviousRadio}, "0"},
+        {"-1", {}, "-1"},
+        {"-1", {kNotifyBox, kPreviousRadio}, "-4"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
+        WriteStateText(plugins, c.stored);
+        HWND dialog = OpenSettings(host);
+        ASSERT_NE(dialog, nullptr) << "no settings dialog";
+        for (int id : c.clicks)
+            Click(dialog, id);
+        PressButton(dialog, IDOK);
+        ExpectRunEndedWithoutCopy(host, dialog);
+        EXPECT_EQ(ReadState(plugins), c.saved);
+    }
+}
+
+TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
+{
+    ScratchFolder scratch({"作業\\報告書.txt"});
+    ASSERT_TRUE(scratch.ok());
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok());
+    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
+    ASSERT_TRUE(host.ok());
+
+    struct Way {
+        const char *name;
+        std::function<void(HWND dialog)> close;
+    };
+    const Way ways[] = {
+        {"Cancel button", [](HWND dialog) { PressButton(dialog, IDCANCEL); }},
+        {"Escape key",
+         [](HWND dialog) {
+             // Typed, as a user would: the dialog's own loop turns it into IDCANCEL.
+             ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; })) << "dialog not in front";
+             keybd_event(VK_ESCAPE, 0, 0, 0);
+             keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+         }},
+        {"close button", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Way &way : ways) {
+        SCOPED_TRACE(way.name);
+        // "013" reads as 13; any save, even of unchanged flags, would write "13".
+        WriteStateText(plugins, "013");
+        HWND dialog = OpenSettings(host);
+        ASSERT_NE(dialog, nullptr) << "no settings dialog";
+        Click(dialog, kNotifyBox);
+        Click(dialog, kChooseRadio);
+        EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
+        way.close(dialog);
+        ExpectRunEndedWithoutCopy(host, dialog);
+        EXPECT_EQ(ReadState(plugins), "013");
+    }
+}
+
+}  // namespace
