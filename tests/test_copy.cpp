@@ -4,10 +4,183 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "host_protocol.h"
 #include "support/plugin_flow.h"
 
 namespace {
+
+// The State flag the notices depend on, as the settings dialog stores it.
+constexpr int kNotifyFallback = 1;
+
+constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
+constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
+constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
+// A run whose dialog is never caught waits this long for it before it ends, and a little more.
+constexpr DWORD kUncaughtRunEndMs = 3000 + kWaitTimeoutMs;
+// Wine's message box keeps its icon in this static control.
+constexpr int kMessageBoxIconId = 1088;
+
+// What every run leaves behind, whatever it showed: each DoProcess call returned, the last with 1, the
+// main window has the host's own procedure, no confirmation dialog closed with the plug-in's procedure,
+// and no process holds the plug-in's event.
+::testing::AssertionResult RunEndedClean(const HostInstance &host)
+{
+    LRESULT calls = host.Query(kQueryPluginCalls);
+    LRESULT returns = host.Query(kQueryPluginReturns);
+    LRESULT result = host.Query(kQueryLastPluginResult);
+    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
+    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
+    bool eventClosed = PathEventClosed();
+    if (calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 && eventClosed)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "expected calls == returns > 0, result 1, main procedure own 1, dialog procedure restored 1 or -1 "
+              "(no dialog), event closed; got calls "
+           << calls << ", returns " << returns << ", result " << result << ", main procedure own " << mainOwn
+           << ", dialog procedure restored " << dialogRestored << ", event closed " << eventClosed;
+}
+
+// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
+bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs)
+{
+    return PumpUntil(
+        [&] {
+            LRESULT calls = host.Query(kQueryPluginCalls);
+            return calls != kQueryFailed && calls > callsBefore && host.Query(kQueryPluginReturns) == calls;
+        },
+        timeoutMs);
+}
+
+// Types a destination into the confirmation dialog's combo box, as the user would.
+void TypeDestination(HWND dialog, const std::string &folder)
+{
+    HWND field = GetWindow(FindChildByClassName(dialog, "ComboBox"), GW_CHILD);
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL,
+                        kSendTimeoutMs, &ignored);
+}
+
+HICON MessageBoxIcon(HWND box)
+{
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
+                        &icon);
+    return reinterpret_cast<HICON>(icon);
+}
+
+// The error icon as host's process loads it: icon handles belong to a process, so the icon of a box
+// is compared with that of an MB_ICONERROR box of the same process, the host's own "not a folder".
+// Needs a host with a selection and no run going on.
+HICON HostErrorIcon(const HostInstance &host)
+{
+    PostMessageA(host.hwnd, WM_COMMAND, kHostCmdCopy, 0);
+    HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+    if (dialog == nullptr)
+        return nullptr;
+    TypeDestination(dialog, "C:\\vorpan-no-such-folder");
+    PressButton(dialog, IDOK);
+    HWND box = WaitForWindowOfProcess(host.pid, HOST_MESSAGE_CAPTION, "#32770");
+    HICON icon = box != nullptr ? MessageBoxIcon(box) : nullptr;
+    if (box != nullptr)
+        PressButton(box, IDOK);
+    PumpUntil([&] { return box == nullptr || !IsWindow(box); });
+    PressButton(dialog, IDCANCEL);
+    WaitForWindowGone(dialog);
+    return icon;
+}
+
+// Files (not folders) directly in folder, by name.
+std::vector<std::string> FilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// Every ASCII letter of path in the other case; double-byte characters, whose trail bytes may look
+// like letters, are kept.
+std::string OtherCase(const std::string &path)
+{
+    std::string out = path;
+    for (size_t i = 0; i < out.size(); ++i) {
+        BYTE c = static_cast<BYTE>(out[i]);
+        if (IsDBCSLeadByte(c) && i + 1 < out.size()) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 'a' + 'A');
+        } else if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// A window of the host's main-window class in this thread: hosts count it among their instances.
+// When a plug-in asks it for its paths (the plug-in's command), it answers the requester with the two
+// reports it was given, as the plug-in of a real instance would.
+class AnsweringPeer {
+public:
+    AnsweringPeer(const std::string &currentPath, const std::string &treePath)
+        : currentPath_(currentPath), treePath_(treePath)
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = HOST_WINDOW_CLASS;
+        RegisterClassA(&windowClass);  // fails harmlessly when registered before: the procedure is set below
+        hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "peer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200,
+                               100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (hwnd == nullptr)
+            return;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    }
+    ~AnsweringPeer()
+    {
+        if (hwnd != nullptr)
+            DestroyWindow(hwnd);
+    }
+    AnsweringPeer(const AnsweringPeer &) = delete;
+    AnsweringPeer &operator=(const AnsweringPeer &) = delete;
+
+    HWND hwnd = nullptr;
+    HWND requester = nullptr;  // the main window its answers go to
+    int requests = 0;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto *peer = reinterpret_cast<AnsweringPeer *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand && peer != nullptr) {
+            ++peer->requests;
+            peer->Report(0, peer->currentPath_);
+            peer->Report(1, peer->treePath_);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    void Report(ULONG_PTR kind, const std::string &text)
+    {
+        COPYDATASTRUCT data = {kind, static_cast<DWORD>(text.size() + 1), const_cast<char *>(text.c_str())};
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&data),
+                            SMTO_NORMAL, kSendTimeoutMs, &ignored);
+    }
+
+    std::string currentPath_;
+    std::string treePath_;
+};
 
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
@@ -38,6 +211,279 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
     EXPECT_EQ(source.Query(kQueryMainProcIsOwn), 1);
     EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
     EXPECT_TRUE(PathEventClosed());
+}
+
+// 十 (8F 5C), 能 (94 5C), ソ (83 5C) and 表 (95 5C) end in the byte of "\": a path split at bytes
+// would look for folders that do not exist.
+TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
+{
+    ScratchFolder scratch({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string targetFolder = scratch.Path("十能\\ソフト\\表示");
+    HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
+    HostInstance source({"/path=" + scratch.Path("ソース"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(target.ok() && source.ok());
+    ASSERT_TRUE(Activate(target.hwnd));
+
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source);
+    ASSERT_NE(dialog, nullptr);
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.title, kFilledTitle);
+    EXPECT_EQ(view.destination, targetFolder);
+    EXPECT_EQ(view.treePath, targetFolder + "\\");
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForRunEnd(source));
+    EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
+    for (const char *name : {"表.txt", "能力.txt"}) {
+        SCOPED_TRACE(name);
+        std::string copied;
+        EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
+        EXPECT_EQ(copied, std::string("ソース\\") + name);
+    }
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed
+// in case only, a drive letter typed small); the walk compares names ignoring case.
+TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
+{
+    ScratchFolder scratch({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string targetFolder = scratch.Path("Projekt\\Daten");
+    const std::string otherCaseTree = OtherCase(targetFolder + "\\");
+    ASSERT_NE(otherCaseTree, targetFolder + "\\");
+    AnsweringPeer peer(targetFolder, otherCaseTree);
+    ASSERT_NE(peer.hwnd, nullptr);
+    HostInstance source({"/path=" + scratch.Path("Quelle"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+    peer.requester = source.hwnd;
+    ASSERT_TRUE(Activate(peer.hwnd));
+
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(peer.requests, 1);
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.destination, targetFolder);
+    EXPECT_EQ(view.treePath, targetFolder + "\\") << "tree path reported: " << otherCaseTree;
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForRunEnd(source));
+    std::string copied;
+    EXPECT_TRUE(ReadFileText(targetFolder + "\\Notes.txt", &copied));
+    EXPECT_EQ(copied, "Quelle\\Notes.txt");
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// One way a fallback can go: with or without the notice, and the user's answer to it.
+struct FallbackRun {
+    const char *name;
+    int state;        // the State flag word
+    int noticeAnswer; // IDOK or IDCANCEL when a notice is expected, 0 when none
+};
+
+const FallbackRun kFallbackRuns[] = {
+    {"notice, OK", kNotifyFallback, IDOK},
+    {"notice, Cancel", kNotifyFallback, IDCANCEL},
+    {"no notice", 0, 0},
+};
+
+// Runs the command in source for each way in kFallbackRuns, with scratch\先<n> as the destination the
+// user types into the host's own dialog, and checks what the user sees and where the files go.
+// source shows scratch\<sourceName>, where files are selected; target, when given, is asked each time.
+void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, const ScratchFolder &scratch,
+                    const std::string &sourceName, const std::vector<std::string> &files, const char *noticeText,
+                    const HostInstance *target)
+{
+    const std::string sourceFolder = scratch.Path(sourceName);
+    int serial = 0;
+    for (const FallbackRun &run : kFallbackRuns) {
+        SCOPED_TRACE(run.name);
+        const std::string destination = scratch.Path("先" + std::to_string(++serial));
+        ASSERT_TRUE(FolderExists(destination)) << destination;
+        WriteState(plugins, run.state);
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        LRESULT copies = source.Query(kQueryCopyCommands);
+        LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : 0;
+        if (target != nullptr) {
+            ASSERT_TRUE(Activate(target->hwnd));
+        }
+
+        ASSERT_TRUE(ChooseCommand(source));
+        if (run.noticeAnswer != 0) {
+            HWND box = WaitForPluginMessage(source);
+            ASSERT_NE(box, nullptr) << "no notice";
+            EXPECT_EQ(MessageText(box), noticeText);
+            EXPECT_NE(GetDlgItem(box, IDCANCEL), nullptr) << "the notice offers OK and Cancel";
+            PressButton(box, run.noticeAnswer);
+        }
+        if (run.noticeAnswer == IDCANCEL) {
+            ASSERT_TRUE(WaitForRunEndAfter(source, calls))
+                << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
+            EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
+        } else {
+            HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE);
+            ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
+            EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
+            ConfirmView view = ReadConfirmDialog(dialog);
+            EXPECT_EQ(view.destination, sourceFolder) << "the host's own destination";
+            TypeDestination(dialog, destination);
+            PressButton(dialog, IDOK);
+            ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+            EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
+            EXPECT_EQ(source.Query(kQueryCopiedFiles), static_cast<LRESULT>(files.size()));
+        }
+        for (const std::string &name : files) {
+            SCOPED_TRACE(name);
+            std::string copied;
+            bool present = ReadFileText(destination + "\\" + name, &copied);
+            EXPECT_EQ(present, run.noticeAnswer != IDCANCEL);
+            if (present) {
+                EXPECT_EQ(copied, sourceName + "\\" + name);
+            }
+        }
+        if (target != nullptr) {
+            EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + 1) << "the target was asked for its paths";
+        }
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+}
+
+TEST(Fallback, SingleInstanceCopiesNormally)
+{
+    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+
+    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kSingleInstanceText,
+                   nullptr);
+}
+
+TEST(Fallback, TargetOnTheVirtualFolderCopiesNormally)
+{
+    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance target({"/virtual", plugins.HostOption()});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(target.ok() && source.ok());
+
+    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kVirtualTargetText,
+                   &target);
+}
+
+// Without the plug-in menu the plug-in cannot name itself to another instance: it says so and stops,
+// notices or not.
+TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
+    HostInstance source(
+        {"/path=" + scratch.Path("作業"), "/selectall", "/pluginmenu=ツール(&T)", plugins.HostOption()});
+    ASSERT_TRUE(target.ok() && source.ok());
+
+    std::vector<HICON> icons;
+    for (int state : {kNotifyFallback, 0}) {
+        SCOPED_TRACE("State " + std::to_string(state));
+        WriteState(plugins, state);
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+        HWND box = WaitForPluginMessage(source);
+        ASSERT_NE(box, nullptr) << "no error box";
+        EXPECT_EQ(MessageText(box), "エラー");
+        EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
+        icons.push_back(MessageBoxIcon(box));
+        PressButton(box, IDOK);
+        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+        EXPECT_EQ(source.Query(kQueryCopyCommands), 0);
+        EXPECT_EQ(target.Query(kQueryPluginCalls), 0) << "the target was asked although the command is unknown";
+        EXPECT_TRUE(FilesIn(scratch.Path("相手")).empty());
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+
+    HICON errorIcon = HostErrorIcon(source);
+    ASSERT_NE(errorIcon, nullptr);
+    for (HICON icon : icons)
+        EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
+}
+
+// With nothing to copy the command is the way to the settings, even when another instance runs.
+TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
+    ASSERT_TRUE(target.ok());
+    WriteState(plugins, kNotifyFallback);
+
+    struct Situation {
+        const char *name;
+        std::vector<std::string> options;
+    };
+    const Situation situations[] = {
+        {"no file selected", {"/path=" + scratch.Path("作業"), plugins.HostOption()}},
+        {"on the virtual folder", {"/virtual", plugins.HostOption()}},
+    };
+    for (const Situation &situation : situations) {
+        SCOPED_TRACE(situation.name);
+        HostInstance source(situation.options);
+        ASSERT_TRUE(source.ok());
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+        HWND settings = WaitForWindowOfProcess(source.pid, kSettingsTitle, "#32770");
+        ASSERT_NE(settings, nullptr) << "no settings dialog";
+        PressButton(settings, IDCANCEL);
+        ASSERT_TRUE(WaitForRunEnd(source));
+        EXPECT_EQ(source.Query(kQueryCopyCommands), 0);
+        EXPECT_EQ(target.Query(kQueryPluginCalls), 0) << "the target was asked for its paths";
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+}
+
+// A host whose copy shows its dialog under another title: the plug-in must not take over a window it
+// does not know, and its run still ends once its wait for the dialog is over.
+TEST(TwoPaneCopy, ADialogWithAnotherTitleIsLeftAsTheHostMadeIt)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string otherTitle = std::string(HOST_CONFIRM_TITLE) + " (2)";
+    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/confirmtitle=" + otherTitle,
+                         plugins.HostOption()});
+    ASSERT_TRUE(target.ok() && source.ok());
+    ASSERT_TRUE(Activate(target.hwnd));
+
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source, otherTitle.c_str());
+    ASSERT_NE(dialog, nullptr) << "no dialog titled " << otherTitle;
+    EXPECT_EQ(target.Query(kQueryPluginCalls), 1) << "the target was not asked for its paths";
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.title, otherTitle);
+    EXPECT_EQ(view.destination, scratch.Path("作業"));
+    EXPECT_EQ(view.treePath, scratch.Path("作業") + "\\");
+
+    PressButton(dialog, IDCANCEL);
+    ASSERT_TRUE(WaitForRunEnd(source, kUncaughtRunEndMs));
+    EXPECT_TRUE(FilesIn(scratch.Path("相手")).empty());
+    EXPECT_TRUE(RunEndedClean(source));
 }
 
 }  // namespace

@@ -1,0 +1,711 @@
+// The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets
+// that hang or vanish, forged and malformed path reports, a stranger holding the plug-in's event,
+// folders at the path length limit), where nothing may crash, no file may go to a wrong folder, and
+// every run must end with the window procedures restored and the event closed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_protocol.h"
+#include "support/plugin_flow.h"
+
+namespace {
+
+constexpr int kNotifyFallback = 1;  // the State flag that asks before every fallback
+constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
+// Longest a request to a target that never answers may take: the send gives up, then the wait for
+// the tree-path report runs out; and a little more.
+constexpr DWORD kUnansweredRequestMs = 3000 + 3000 + kWaitTimeoutMs;
+
+// What every run leaves behind, whatever it showed: each DoProcess call returned, the last with 1, the
+// main window has the host's own procedure, no confirmation dialog closed with the plug-in's procedure,
+// and no process holds the plug-in's event.
+::testing::AssertionResult RunEndedClean(const HostInstance &host)
+{
+    LRESULT calls = host.Query(kQueryPluginCalls);
+    LRESULT returns = host.Query(kQueryPluginReturns);
+    LRESULT result = host.Query(kQueryLastPluginResult);
+    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
+    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
+    bool eventClosed = PathEventClosed();
+    if (host.Running() && calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 &&
+        eventClosed)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "expected a running host, calls == returns > 0, result 1, main procedure own 1, dialog procedure "
+              "restored 1 or -1 (no dialog), event closed; got running "
+           << host.Running() << ", calls " << calls << ", returns " << returns << ", result " << result
+           << ", main procedure own " << mainOwn << ", dialog procedure restored " << dialogRestored
+           << ", event closed " << eventClosed;
+}
+
+// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
+bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs)
+{
+    return PumpUntil(
+        [&] {
+            LRESULT calls = host.Query(kQueryPluginCalls);
+            return calls != kQueryFailed && calls > callsBefore && host.Query(kQueryPluginReturns) == calls;
+        },
+        timeoutMs);
+}
+
+// Files (not folders) directly in folder, by name.
+std::vector<std::string> FilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A text read from a window of host, once it is there. A host thread that was blocked for more than
+// 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
+// any of its windows fails at once, even to a message box that has just been shown.
+std::string TextOnceAnswered(const std::function<std::string()> &read)
+{
+    std::string text;
+    PumpUntil([&] { return !(text = read()).empty(); });
+    return text;
+}
+
+// One WM_COPYDATA as a window received it.
+struct ReceivedReport {
+    HWND sender;
+    ULONG_PTR kind;
+    DWORD size;
+    std::string bytes;  // the size bytes, when data came with it
+};
+
+// "sender kind text": a report as the tests compare it, its text up to the first NUL.
+std::string Describe(HWND sender, ULONG_PTR kind, const std::string &text)
+{
+    return std::to_string(reinterpret_cast<UINT_PTR>(sender)) + " " + std::to_string(kind) + " " +
+           text.substr(0, text.find('\0'));
+}
+
+std::vector<std::string> Describe(const std::vector<ReceivedReport> &reports)
+{
+    std::vector<std::string> lines;
+    for (const ReceivedReport &report : reports)
+        lines.push_back(Describe(report.sender, report.kind, report.bytes));
+    return lines;
+}
+
+// Sends a path report as any process could forge it: size bytes of data (null data allowed).
+bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size)
+{
+    COPYDATASTRUCT report = {kind, size, const_cast<void *>(data)};
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report),
+                               SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+}
+
+// A well-formed report: the text and its NUL.
+bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
+{
+    return SendReport(to, from, kind, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+// A window of the host's main-window class in the creating thread: every host counts it among its
+// instances, so it stands in for another instance. It records the WM_COPYDATA messages it receives
+// and, when a plug-in asks it for its paths (the plug-in's command), runs onRequest inside that
+// plug-in's send, as the plug-in of a real instance would answer there.
+class PeerWindow {
+public:
+    explicit PeerWindow(const char *title)
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = HOST_WINDOW_CLASS;
+        RegisterClassA(&windowClass);  // fails harmlessly when registered before: the procedure is set below
+        hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200, 100,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (hwnd == nullptr)
+            return;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    }
+    ~PeerWindow()
+    {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+    }
+    PeerWindow(const PeerWindow &) = delete;
+    PeerWindow &operator=(const PeerWindow &) = delete;
+
+    HWND hwnd = nullptr;
+    std::function<void()> onRequest;
+    int requests = 0;
+    std::vector<ReceivedReport> received;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto *peer = reinterpret_cast<PeerWindow *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (peer == nullptr)
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+        if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+            ++peer->requests;
+            if (peer->onRequest)
+                peer->onRequest();  // may destroy this window or end its thread: nothing may follow
+            return 0;
+        }
+        if (message == WM_COPYDATA) {
+            const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+            ReceivedReport report = {reinterpret_cast<HWND>(wParam), data->dwData, data->cbData, std::string()};
+            if (data->lpData != nullptr)
+                report.bytes.assign(static_cast<const char *>(data->lpData), data->cbData);
+            peer->received.push_back(report);
+            return TRUE;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+};
+
+// The well-formed answer of an instance showing folder.
+void AnswerWith(HWND requester, HWND peer, const std::string &folder)
+{
+    SendTextReport(requester, peer, 0, folder);
+    SendTextReport(requester, peer, 1, folder + "\\");
+}
+
+// How a target fails to answer the request.
+enum class Unresponsive {
+    kHangs,             // its thread blocks until the test ends
+    kDestroysItsWindow, // the window goes away in the middle of the request, its thread ends
+    kEndsItsThread,     // the thread exits in the middle of the request, never replying
+};
+
+// A peer window in a thread of its own that fails the request as told. Whatever happened, the
+// destructor releases and ends the thread.
+class UnresponsivePeer {
+public:
+    explicit UnresponsivePeer(Unresponsive how) : how_(how)
+    {
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, Main, this, 0, &threadId_);
+        if (thread_ != nullptr)
+            WaitForSingleObject(ready_, kWaitTimeoutMs);
+    }
+    ~UnresponsivePeer()
+    {
+        SetEvent(release_);
+        if (thread_ != nullptr) {
+            PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+            WaitForSingleObject(thread_, kWaitTimeoutMs);
+            CloseHandle(thread_);
+        }
+        CloseHandle(release_);
+        CloseHandle(ready_);
+    }
+    UnresponsivePeer(const UnresponsivePeer &) = delete;
+    UnresponsivePeer &operator=(const UnresponsivePeer &) = delete;
+
+    HWND hwnd = nullptr;
+    volatile LONG requests = 0;
+
+private:
+    static DWORD WINAPI Main(void *param)
+    {
+        auto *self = static_cast<UnresponsivePeer *>(param);
+        PeerWindow window("unresponsive instance");
+        window.onRequest = [self, &window] {
+            InterlockedIncrement(&self->requests);
+            switch (self->how_) {
+            case Unresponsive::kHangs:
+                WaitForSingleObject(self->release_, INFINITE);
+                break;
+            case Unresponsive::kDestroysItsWindow:
+                DestroyWindow(window.hwnd);
+                PostQuitMessage(0);
+                break;
+            case Unresponsive::kEndsItsThread:
+                ExitThread(0);
+            }
+        };
+        self->hwnd = window.hwnd;
+        SetEvent(self->ready_);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        return 0;
+    }
+
+    Unresponsive how_;
+    HANDLE ready_ = nullptr;
+    HANDLE release_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Requests arriving while a run waits
+
+// A third instance asks the requester for its paths while the requester itself waits for the target's
+// answer, with its own main window still the active one: the requester answers as a responder and its
+// run goes on untouched.
+TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
+{
+    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerWindow third("third instance");
+    PeerWindow target("target instance");
+    ASSERT_TRUE(third.hwnd != nullptr && target.hwnd != nullptr);
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+    const std::string targetFolder = scratch.Path("相手");
+
+    bool innerRequestAnswered = false;
+    target.onRequest = [&] {
+        // Raised without activation, the third instance is the source's most recent other instance,
+        // where its plug-in sends the answer; the source's main window stays active.
+        SetWindowPos(third.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        DWORD_PTR ignored;
+        innerRequestAnswered = SendMessageTimeoutA(source.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL,
+                                                   kSendTimeoutMs, &ignored) != 0;
+        AnswerWith(source.hwnd, target.hwnd, targetFolder);
+    };
+    ASSERT_TRUE(Activate(target.hwnd));
+    ASSERT_TRUE(ChooseCommand(source));
+
+    HWND dialog = WaitForConfirmDialog(source);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(target.requests, 1);
+    EXPECT_TRUE(innerRequestAnswered);
+    const std::vector<std::string> expected = {Describe(source.hwnd, 0, scratch.Path("作業")),
+                                               Describe(source.hwnd, 1, scratch.Path("作業") + "\\")};
+    EXPECT_EQ(Describe(third.received), expected);
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.title, kFilledTitle);
+    EXPECT_EQ(view.destination, targetFolder);
+    EXPECT_EQ(view.treePath, targetFolder + "\\");
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
+    EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
+    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
+    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// The same while the requester's filled-in confirmation dialog waits for the user.
+TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerWindow third("third instance");
+    ASSERT_NE(third.hwnd, nullptr);
+    const std::string targetFolder = scratch.Path("相手");
+    HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(target.ok() && source.ok());
+    ASSERT_TRUE(Activate(target.hwnd));
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source);
+    ASSERT_NE(dialog, nullptr);
+
+    SetWindowPos(third.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DWORD_PTR ignored;
+    EXPECT_NE(SendMessageTimeoutA(source.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored),
+              0);
+    const std::vector<std::string> expected = {Describe(source.hwnd, 0, scratch.Path("作業")),
+                                               Describe(source.hwnd, 1, scratch.Path("作業") + "\\")};
+    EXPECT_EQ(Describe(third.received), expected);
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.title, kFilledTitle);
+    EXPECT_EQ(view.destination, targetFolder);
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
+    EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
+    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Targets that do not answer
+
+TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
+{
+    ScratchFolder scratch({"作業\\a.txt"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+
+    struct Case {
+        const char *name;
+        Unresponsive how;
+        int state;
+    };
+    const Case cases[] = {
+        {"a target that hangs", Unresponsive::kHangs, kNotifyFallback},
+        {"a target whose window goes away", Unresponsive::kDestroysItsWindow, 0},
+        {"a target whose thread ends", Unresponsive::kEndsItsThread, kNotifyFallback},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        UnresponsivePeer peer(c.how);
+        ASSERT_NE(peer.hwnd, nullptr);
+        WriteState(plugins, c.state);
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        LRESULT copies = source.Query(kQueryCopyCommands);
+        ASSERT_TRUE(Activate(peer.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+
+        if (c.state & kNotifyFallback) {
+            HWND box = WaitForPluginMessage(source, kUnansweredRequestMs);
+            ASSERT_NE(box, nullptr) << "no notice";
+            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), kVirtualTargetText);
+            PressButton(box, IDOK);
+        }
+        HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE, kUnansweredRequestMs);
+        ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
+        EXPECT_EQ(peer.requests, 1);
+        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), scratch.Path("作業"))
+            << "the host's own destination";
+        PressButton(dialog, IDCANCEL);
+        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+        EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
+        EXPECT_EQ(source.Query(kQueryCopiedFiles), -1);
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Forged and malformed path reports
+
+// One report a forger sends in answer to the request.
+struct Forged {
+    enum Sender { kTarget, kStranger } from;
+    ULONG_PTR kind;
+    std::string bytes;
+    DWORD size;     // cbData; may differ from bytes.size()
+    bool nullData;  // lpData null, whatever size says
+};
+
+Forged Text(ULONG_PTR kind, const std::string &text, Forged::Sender from = Forged::kTarget)
+{
+    return {from, kind, text + '\0', static_cast<DWORD>(text.size() + 1), false};
+}
+
+Forged Raw(ULONG_PTR kind, const std::string &bytes, DWORD size)
+{
+    return {Forged::kTarget, kind, bytes, size, false};
+}
+
+Forged Null(ULONG_PTR kind, DWORD size)
+{
+    return {Forged::kTarget, kind, std::string(), size, true};
+}
+
+std::string PadTo(const std::string &text, size_t length, char fill)
+{
+    return text + std::string(length - text.size(), fill);
+}
+
+// Each answer is tried on the same requester, with notices on. A current path that is missing or does
+// not fit must end in the notice, never in a copy; a fitting one must reach the dialog exactly. The tree
+// path likewise: used when it fits, else the dialog tree keeps the host's own selection.
+TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\", "違う\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerWindow target("forging instance");
+    ASSERT_NE(target.hwnd, nullptr);
+    HWND stranger = CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(stranger, nullptr);
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+    WriteState(plugins, kNotifyFallback);
+
+    const std::string good = scratch.Path("相手");
+    const std::string goodTree = good + "\\";
+    const std::string wrong = scratch.Path("違う");
+    const std::string ownTree = scratch.Path("作業") + "\\";  // the host's own selection in its dialog
+    // Texts of the longest length that fits and one byte more; the tree ones still lead to the good
+    // folder, as the text after the last "\" is not looked for.
+    const std::string path259 = PadTo(good + "\\", 259, 'p');
+    const std::string path260 = PadTo(good + "\\", 260, 'p');
+    const std::string tree519 = PadTo(goodTree, 519, 't');
+    const std::string tree520 = PadTo(goodTree, 520, 't');
+
+    struct Case {
+        const char *name;
+        std::vector<Forged> reports;
+        std::string destination;  // empty: the fallback notice
+        std::string treePath;
+    };
+    const Case cases[] = {
+        {"well-formed", {Text(0, good), Text(1, goodTree)}, good, goodTree},
+        {"current path with null data", {Null(0, 40), Text(1, goodTree)}, "", ""},
+        {"current path of size 0", {Raw(0, good + '\0', 0), Text(1, goodTree)}, "", ""},
+        {"current path without its NUL", {Raw(0, good, DWORD(good.size())), Text(1, goodTree)}, good, goodTree},
+        {"current path with bytes after its NUL",
+         {Raw(0, good + '\0' + PadTo("", 1500, 'w'), DWORD(good.size() + 1501)), Text(1, goodTree)},
+         good,
+         goodTree},
+        {"current path of 259 bytes", {Text(0, path259), Text(1, goodTree)}, path259, goodTree},
+        {"current path of 259 bytes without its NUL", {Raw(0, path259, 259), Text(1, goodTree)}, path259, goodTree},
+        {"current path of 260 bytes", {Text(0, path260), Text(1, goodTree)}, "", ""},
+        {"current path of 260 bytes without its NUL", {Raw(0, path260, 260), Text(1, goodTree)}, "", ""},
+        {"current path of 2000 bytes", {Text(0, PadTo(good + "\\", 2000, 'p')), Text(1, goodTree)}, "", ""},
+        {"tree path with null data", {Text(0, good), Null(1, 40)}, good, ownTree},
+        {"tree path of 519 bytes", {Text(0, good), Text(1, tree519)}, good, goodTree},
+        {"tree path of 519 bytes without its NUL", {Text(0, good), Raw(1, tree519, 519)}, good, goodTree},
+        {"tree path of 520 bytes", {Text(0, good), Text(1, tree520)}, good, ownTree},
+        {"tree path of 2000 bytes", {Text(0, good), Text(1, PadTo(goodTree, 2000, 't'))}, good, ownTree},
+        {"reports of unknown kinds",
+         {Text(0, good), Text(2, wrong), Text(0xFFFFFFFF, wrong + "\\"), Text(1, goodTree)},
+         good,
+         goodTree},
+        {"a stranger's reports after the target's",
+         {Text(0, good), Text(1, goodTree), Text(0, wrong, Forged::kStranger),
+          Text(1, wrong + "\\", Forged::kStranger)},
+         good,
+         goodTree},
+    };
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        target.onRequest = [&] {
+            for (const Forged &report : c.reports) {
+                HWND from = report.from == Forged::kTarget ? target.hwnd : stranger;
+                SendReport(source.hwnd, from, report.kind, report.nullData ? nullptr : report.bytes.data(),
+                           report.size);
+            }
+        };
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        LRESULT copies = source.Query(kQueryCopyCommands);
+        int requests = target.requests;
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+
+        if (c.destination.empty()) {
+            HWND box = WaitForPluginMessage(source);
+            ASSERT_NE(box, nullptr) << "no fallback notice";
+            EXPECT_EQ(MessageText(box), kVirtualTargetText);
+            PressButton(box, IDCANCEL);
+            ASSERT_TRUE(WaitForRunEndAfter(source, calls))
+                << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
+            EXPECT_EQ(source.Query(kQueryCopyCommands), copies);
+        } else {
+            HWND dialog = WaitForConfirmDialog(source);
+            ASSERT_NE(dialog, nullptr) << "no filled-in dialog";
+            ConfirmView view = ReadConfirmDialog(dialog);
+            EXPECT_EQ(view.destination, c.destination);
+            EXPECT_EQ(view.treePath, c.treePath);
+            // Only a real folder can take the files; the longest texts are not folders.
+            bool copy = c.destination == good;
+            PressButton(dialog, copy ? IDOK : IDCANCEL);
+            ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+            if (copy) {
+                EXPECT_EQ(FilesIn(good), std::vector<std::string>{"a.txt"});
+                DeleteFileA((good + "\\a.txt").c_str());
+            }
+        }
+        EXPECT_EQ(target.requests, requests + 1);
+        EXPECT_TRUE(FilesIn(good).empty());
+        EXPECT_TRUE(FilesIn(wrong).empty());
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+    DestroyWindow(stranger);
+}
+
+// Reports sent to an instance that is not waiting for any (before a run, while its dialog is open,
+// between runs) reach the host's own window procedure and change nothing.
+TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerWindow target("target instance");
+    ASSERT_NE(target.hwnd, nullptr);
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+    const std::string wrong = scratch.Path("違う");
+
+    for (const char *folder : {"相手", "次"}) {
+        SCOPED_TRACE(folder);
+        const std::string targetFolder = scratch.Path(folder);
+        target.onRequest = [&] { AnswerWith(source.hwnd, target.hwnd, targetFolder); };
+        AnswerWith(source.hwnd, target.hwnd, wrong);
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+        HWND dialog = WaitForConfirmDialog(source);
+        ASSERT_NE(dialog, nullptr);
+        AnswerWith(source.hwnd, target.hwnd, wrong);
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(view.destination, targetFolder);
+        EXPECT_EQ(view.treePath, targetFolder + "\\");
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+        EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
+        EXPECT_TRUE(FilesIn(wrong).empty());
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+    AnswerWith(source.hwnd, target.hwnd, wrong);
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The named event
+
+// Another process holding "RiloFilePluginGetPathEvent" hands its event, already signalled, to the
+// plug-in's CreateEventA; a wait that trusted it would end before any report came.
+TEST(NamedEvent, AnEventAlreadySignalledElsewhereIsResetBeforeTheRequest)
+{
+    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PeerWindow target("target instance");
+    ASSERT_NE(target.hwnd, nullptr);
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+    const std::string targetFolder = scratch.Path("相手");
+
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, kPathEventName);
+    ASSERT_NE(event, nullptr);
+    DWORD stateDuringRequest = WAIT_FAILED;
+    target.onRequest = [&] {
+        stateDuringRequest = WaitForSingleObject(event, 0);
+        AnswerWith(source.hwnd, target.hwnd, targetFolder);
+    };
+    ASSERT_TRUE(Activate(target.hwnd));
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source);
+    EXPECT_EQ(stateDuringRequest, static_cast<DWORD>(WAIT_TIMEOUT)) << "still signalled when the request came";
+    if (dialog != nullptr) {
+        // The dialog hook signals the event it created: ours, so the plug-in did use the shared one.
+        EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(view.destination, targetFolder);
+        EXPECT_EQ(view.treePath, targetFolder + "\\");
+        PressButton(dialog, IDOK);
+    }
+    bool ended = WaitForRunEndAfter(source, 0);
+    CloseHandle(event);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(RunEndedClean(source));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Folders at the length limits
+
+// A name of exactly length bytes of double-byte characters whose trail byte is "\", and an "a" when the
+// length is odd.
+std::string TrailByteName(size_t length)
+{
+    static const char *const kCharacters[] = {"表", "ソ", "能", "十"};
+    std::string name;
+    for (int i = 0; name.size() + 2 <= length; ++i)
+        name += kCharacters[i % 4];
+    if (name.size() < length)
+        name += 'a';
+    return name;
+}
+
+std::string AsciiName(size_t length)
+{
+    return std::string(length, 'n');
+}
+
+// A path below scratch that makes the whole exactly length bytes long, in levels of at most maxName
+// bytes each.
+std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, size_t maxName,
+                                 std::string (*name)(size_t))
+{
+    size_t room = length - scratch.path.size() - 1;
+    std::string relative;
+    while (room > maxName) {
+        size_t level = std::min(maxName, room - 2);  // the separator and at least one byte remain
+        relative += name(level) + "\\";
+        room -= level + 1;
+    }
+    return relative + name(room);
+}
+
+// Paths of 259 bytes, the most a host's current path holds, still fill the dialog; in double-byte names
+// as long as a Unix file system allows (85 characters are its 255 bytes in UTF-8) and in one ASCII name.
+// The file copied into a 252-byte folder gets a path of 259 bytes.
+TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
+{
+    ScratchFolder scratch({"作業\\表.txt"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    ASSERT_TRUE(source.ok());
+
+    struct Case {
+        const char *name;
+        size_t length;
+        size_t maxName;
+        std::string (*makeName)(size_t);
+        bool copy;
+    };
+    const Case cases[] = {
+        {"259 bytes in double-byte names", 259, 170, TrailByteName, false},
+        {"259 bytes in one ASCII name", 259, 255, AsciiName, false},
+        {"252 bytes, the copied file 259", 252, 170, TrailByteName, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string relative = RelativePathOfLength(scratch, c.length, c.maxName, c.makeName);
+        const std::string folder = scratch.Path(relative);
+        ASSERT_EQ(folder.size(), c.length);
+        ASSERT_TRUE(scratch.AddFolder(relative)) << scratch.error;
+        HostInstance target({"/path=" + folder, plugins.HostOption()});
+        ASSERT_TRUE(target.ok());
+        ASSERT_EQ(WindowText(target.hwnd), "RiloFile2 - " + folder) << "the target did not open the folder";
+
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
+        HWND dialog = WaitForConfirmDialog(source);
+        ASSERT_NE(dialog, nullptr);
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(view.destination, folder);
+        EXPECT_EQ(view.treePath, folder + "\\");
+        PressButton(dialog, c.copy ? IDOK : IDCANCEL);
+        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+        if (c.copy) {
+            std::string copied;
+            EXPECT_TRUE(ReadFileText(folder + "\\表.txt", &copied));
+            EXPECT_EQ(copied, "作業\\表.txt");
+        }
+        EXPECT_TRUE(RunEndedClean(source));
+    }
+}
+
+}  // namespace
