@@ -81,8 +81,9 @@ void RequestPaths(HWND target, int commandId)
     // SMTO_NORMAL, never SMTO_BLOCK: the reports arrive as messages sent back into this thread while
     // it waits here.
     DWORD_PTR ignored;
-    SendMessageTimeoutA(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0,
-                        SMTO_NORMAL | SMTO_ABORTIFHUNG, kRequestTimeoutMs, &ignored);
+    if (!SendMessageTimeoutA(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0,
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kRequestTimeoutMs, &ignored))
+        return;  // no answer: nothing can set the event during a wait that processes no messages
     // Does not process messages: a report that comes later belongs to no request.
     WaitForSingleObject(linkState.pathEvent, kPathWaitMs);
 }
