@@ -121,10 +121,19 @@ struct ThreeInstances {
 void ExpectRunEndedCleanly(const HostInstance &requester)
 {
     ASSERT_TRUE(WaitForRunEnd(requester));
-    EXPECT_EQ(requester.Query(kQueryLastPluginResult), 1) << "DoProcess result";
-    EXPECT_EQ(requester.Query(kQueryMainProcIsOwn), 1) << "main window procedure restored";
-    EXPECT_TRUE(PathEventClosed());
+    EXPECT_TRUE(RunEndedClean(requester));
     EXPECT_FALSE(MenuShown(requester.pid)) << "a menu is still open";
+}
+
+// Chooses the command in the requester and, once its menu is open, types keys into it.
+::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys)
+{
+    if (!ChooseCommand(requester))
+        return ::testing::AssertionFailure() << "the command was not chosen";
+    if (WaitForMenu(requester.pid) == nullptr)
+        return ::testing::AssertionFailure() << "no menu opened";
+    TypeKeys(keys);
+    return ::testing::AssertionSuccess();
 }
 
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
@@ -143,9 +152,7 @@ TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
     };
     for (const Choice &choice : choices) {
         SCOPED_TRACE(choice.name);
-        ASSERT_TRUE(ChooseCommand(a));
-        ASSERT_NE(WaitForMenu(a.pid), nullptr);
-        TypeKeys(choice.keys);
+        ASSERT_TRUE(ChooseFromMenu(a, choice.keys));
 
         HWND dialog = WaitForConfirmDialog(a);
         ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
@@ -170,17 +177,13 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
     const HostInstance &a = *instances.a;
 
     // Enter on the highlighted grayed item ends the menu without a choice.
-    ASSERT_TRUE(ChooseCommand(a));
-    ASSERT_NE(WaitForMenu(a.pid), nullptr);
-    TypeKeys({VK_RETURN});
+    ASSERT_TRUE(ChooseFromMenu(a, {VK_RETURN}));
     ExpectRunEndedCleanly(a);
     EXPECT_EQ(DialogShown(a.pid), nullptr) << "a notice or dialog is open";
     EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
 
     // The item below it still leads to its instance's folder.
-    ASSERT_TRUE(ChooseCommand(a));
-    ASSERT_NE(WaitForMenu(a.pid), nullptr);
-    TypeKeys({VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_RETURN}));
     HWND dialog = WaitForConfirmDialog(a);
     ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
     EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderC));
@@ -205,9 +208,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
     for (const Answer &answer : answers) {
         SCOPED_TRACE(answer.name);
         LRESULT copiesBefore = a.Query(kQueryCopyCommands);
-        ASSERT_TRUE(ChooseCommand(a));
-        ASSERT_NE(WaitForMenu(a.pid), nullptr);
-        TypeKeys({VK_DOWN, VK_DOWN, VK_RETURN});  // the last item: this instance
+        ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));  // the last item: this instance
 
         HWND notice = WaitForPluginMessage(a);
         ASSERT_NE(notice, nullptr) << "no notice";
@@ -231,9 +232,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
 
-    ASSERT_TRUE(ChooseCommand(a));
-    ASSERT_NE(WaitForMenu(a.pid), nullptr);
-    TypeKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
 
     HWND dialog = WaitForConfirmDialog(a, nullptr);
     ASSERT_NE(dialog, nullptr) << "no confirmation dialog";

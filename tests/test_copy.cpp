@@ -23,46 +23,6 @@ constexpr DWORD kUncaughtRunEndMs = 3000 + kWaitTimeoutMs;
 // Wine's message box keeps its icon in this static control.
 constexpr int kMessageBoxIconId = 1088;
 
-// What every run leaves behind, whatever it showed: each DoProcess call returned, the last with 1, the
-// main window has the host's own procedure, no confirmation dialog closed with the plug-in's procedure,
-// and no process holds the plug-in's event.
-::testing::AssertionResult RunEndedClean(const HostInstance &host)
-{
-    LRESULT calls = host.Query(kQueryPluginCalls);
-    LRESULT returns = host.Query(kQueryPluginReturns);
-    LRESULT result = host.Query(kQueryLastPluginResult);
-    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
-    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
-    bool eventClosed = PathEventClosed();
-    if (calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 && eventClosed)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "expected calls == returns > 0, result 1, main procedure own 1, dialog procedure restored 1 or -1 "
-              "(no dialog), event closed; got calls "
-           << calls << ", returns " << returns << ", result " << result << ", main procedure own " << mainOwn
-           << ", dialog procedure restored " << dialogRestored << ", event closed " << eventClosed;
-}
-
-// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
-bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs)
-{
-    return PumpUntil(
-        [&] {
-            LRESULT calls = host.Query(kQueryPluginCalls);
-            return calls != kQueryFailed && calls > callsBefore && host.Query(kQueryPluginReturns) == calls;
-        },
-        timeoutMs);
-}
-
-// Types a destination into the confirmation dialog's combo box, as the user would.
-void TypeDestination(HWND dialog, const std::string &folder)
-{
-    HWND field = GetWindow(FindChildByClassName(dialog, "ComboBox"), GW_CHILD);
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL,
-                        kSendTimeoutMs, &ignored);
-}
-
 HICON MessageBoxIcon(HWND box)
 {
     DWORD_PTR icon = 0;
@@ -92,22 +52,6 @@ HICON HostErrorIcon(const HostInstance &host)
     return icon;
 }
 
-// Files (not folders) directly in folder, by name.
-std::vector<std::string> FilesIn(const std::string &folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 // Every ASCII letter of path in the other case; double-byte characters, whose trail bytes may look
 // like letters, are kept.
 std::string OtherCase(const std::string &path)
@@ -126,61 +70,20 @@ std::string OtherCase(const std::string &path)
     return out;
 }
 
-// A window of the host's main-window class in this thread: hosts count it among their instances.
-// When a plug-in asks it for its paths (the plug-in's command), it answers the requester with the two
-// reports it was given, as the plug-in of a real instance would.
-class AnsweringPeer {
-public:
-    AnsweringPeer(const std::string &currentPath, const std::string &treePath)
-        : currentPath_(currentPath), treePath_(treePath)
-    {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = HOST_WINDOW_CLASS;
-        RegisterClassA(&windowClass);  // fails harmlessly when registered before: the procedure is set below
-        hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "peer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200,
-                               100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        if (hwnd == nullptr)
-            return;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
-    }
-    ~AnsweringPeer()
-    {
-        if (hwnd != nullptr)
-            DestroyWindow(hwnd);
-    }
-    AnsweringPeer(const AnsweringPeer &) = delete;
-    AnsweringPeer &operator=(const AnsweringPeer &) = delete;
-
-    HWND hwnd = nullptr;
-    HWND requester = nullptr;  // the main window its answers go to
-    int requests = 0;
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        auto *peer = reinterpret_cast<AnsweringPeer *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand && peer != nullptr) {
-            ++peer->requests;
-            peer->Report(0, peer->currentPath_);
-            peer->Report(1, peer->treePath_);
-            return 0;
-        }
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    void Report(ULONG_PTR kind, const std::string &text)
-    {
-        COPYDATASTRUCT data = {kind, static_cast<DWORD>(text.size() + 1), const_cast<char *>(text.c_str())};
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&data),
-                            SMTO_NORMAL, kSendTimeoutMs, &ignored);
-    }
-
-    std::string currentPath_;
-    std::string treePath_;
-};
+// Chooses the command in source with target the previously active instance, checks that the filled-in
+// dialog shows folder, and copies with OK; the run has ended when it returns.
+void CopyThroughFilledDialog(const HostInstance &source, HWND target, const std::string &folder)
+{
+    ASSERT_TRUE(Activate(target));
+    ASSERT_TRUE(ChooseCommand(source));
+    HWND dialog = WaitForConfirmDialog(source);
+    ASSERT_NE(dialog, nullptr);
+    ConfirmView view = ReadConfirmDialog(dialog);
+    EXPECT_EQ(view.title, kFilledTitle);
+    EXPECT_TRUE(ShowsFolder(view, folder));
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForRunEnd(source));
+}
 
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
@@ -191,26 +94,14 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
     HostInstance target({"/path=" + scratch.Path("ソフト\\表示"), plugins.HostOption()});
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(target.ok() && source.ok());
-    ASSERT_TRUE(Activate(target.hwnd));
 
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_EQ(view.destination, scratch.Path("ソフト\\表示"));
-    EXPECT_EQ(view.treePath, scratch.Path("ソフト\\表示") + "\\");
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEnd(source));
-    EXPECT_EQ(source.Query(kQueryLastPluginResult), 1);
+    ASSERT_NO_FATAL_FAILURE(CopyThroughFilledDialog(source, target.hwnd, scratch.Path("ソフト\\表示")));
     EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
     std::string copied;
     EXPECT_TRUE(ReadFileText(scratch.Path("ソフト\\表示\\報告書.txt"), &copied));
     EXPECT_EQ(copied, "作業\\報告書.txt");
-    EXPECT_EQ(source.Query(kQueryMainProcIsOwn), 1);
     EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(PathEventClosed());
+    EXPECT_TRUE(RunEndedClean(source));
 }
 
 // 十 (8F 5C), 能 (94 5C), ソ (83 5C) and 表 (95 5C) end in the byte of "\": a path split at bytes
@@ -225,18 +116,8 @@ TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
     HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
     HostInstance source({"/path=" + scratch.Path("ソース"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(target.ok() && source.ok());
-    ASSERT_TRUE(Activate(target.hwnd));
 
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_EQ(view.destination, targetFolder);
-    EXPECT_EQ(view.treePath, targetFolder + "\\");
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEnd(source));
+    ASSERT_NO_FATAL_FAILURE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
     EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
     for (const char *name : {"表.txt", "能力.txt"}) {
         SCOPED_TRACE(name);
@@ -258,23 +139,18 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     const std::string targetFolder = scratch.Path("Projekt\\Daten");
     const std::string otherCaseTree = OtherCase(targetFolder + "\\");
     ASSERT_NE(otherCaseTree, targetFolder + "\\");
-    AnsweringPeer peer(targetFolder, otherCaseTree);
-    ASSERT_NE(peer.hwnd, nullptr);
+    PeerInstanceWindow peer;
+    ASSERT_TRUE(peer.ok()) << peer.error;
     HostInstance source({"/path=" + scratch.Path("Quelle"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
-    peer.requester = source.hwnd;
-    ASSERT_TRUE(Activate(peer.hwnd));
+    peer.onRequest = [&] {
+        SendTextReport(source.hwnd, peer.hwnd, 0, targetFolder);
+        SendTextReport(source.hwnd, peer.hwnd, 1, otherCaseTree);
+    };
 
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
+    SCOPED_TRACE("tree path reported: " + otherCaseTree);
+    ASSERT_NO_FATAL_FAILURE(CopyThroughFilledDialog(source, peer.hwnd, targetFolder));
     EXPECT_EQ(peer.requests, 1);
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.destination, targetFolder);
-    EXPECT_EQ(view.treePath, targetFolder + "\\") << "tree path reported: " << otherCaseTree;
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEnd(source));
     std::string copied;
     EXPECT_TRUE(ReadFileText(targetFolder + "\\Notes.txt", &copied));
     EXPECT_EQ(copied, "Quelle\\Notes.txt");
@@ -333,7 +209,7 @@ void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, con
             EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
             ConfirmView view = ReadConfirmDialog(dialog);
             EXPECT_EQ(view.destination, sourceFolder) << "the host's own destination";
-            TypeDestination(dialog, destination);
+            EXPECT_TRUE(TypeDestination(dialog, destination));
             PressButton(dialog, IDOK);
             ASSERT_TRUE(WaitForRunEndAfter(source, calls));
             EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);

@@ -22,56 +22,6 @@ constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通�
 // the tree-path report runs out; and a little more.
 constexpr DWORD kUnansweredRequestMs = 3000 + 3000 + kWaitTimeoutMs;
 
-// What every run leaves behind, whatever it showed: each DoProcess call returned, the last with 1, the
-// main window has the host's own procedure, no confirmation dialog closed with the plug-in's procedure,
-// and no process holds the plug-in's event.
-::testing::AssertionResult RunEndedClean(const HostInstance &host)
-{
-    LRESULT calls = host.Query(kQueryPluginCalls);
-    LRESULT returns = host.Query(kQueryPluginReturns);
-    LRESULT result = host.Query(kQueryLastPluginResult);
-    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
-    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
-    bool eventClosed = PathEventClosed();
-    if (host.Running() && calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 &&
-        eventClosed)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "expected a running host, calls == returns > 0, result 1, main procedure own 1, dialog procedure "
-              "restored 1 or -1 (no dialog), event closed; got running "
-           << host.Running() << ", calls " << calls << ", returns " << returns << ", result " << result
-           << ", main procedure own " << mainOwn << ", dialog procedure restored " << dialogRestored
-           << ", event closed " << eventClosed;
-}
-
-// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
-bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs)
-{
-    return PumpUntil(
-        [&] {
-            LRESULT calls = host.Query(kQueryPluginCalls);
-            return calls != kQueryFailed && calls > callsBefore && host.Query(kQueryPluginReturns) == calls;
-        },
-        timeoutMs);
-}
-
-// Files (not folders) directly in folder, by name.
-std::vector<std::string> FilesIn(const std::string &folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A text read from a window of host, once it is there. A host thread that was blocked for more than
 // 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
 // any of its windows fails at once, even to a message box that has just been shown.
@@ -82,14 +32,6 @@ std::string TextOnceAnswered(const std::function<std::string()> &read)
     return text;
 }
 
-// One WM_COPYDATA as a window received it.
-struct ReceivedReport {
-    HWND sender;
-    ULONG_PTR kind;
-    DWORD size;
-    std::string bytes;  // the size bytes, when data came with it
-};
-
 // "sender kind text": a report as the tests compare it, its text up to the first NUL.
 std::string Describe(HWND sender, ULONG_PTR kind, const std::string &text)
 {
@@ -97,91 +39,33 @@ std::string Describe(HWND sender, ULONG_PTR kind, const std::string &text)
            text.substr(0, text.find('\0'));
 }
 
-std::vector<std::string> Describe(const std::vector<ReceivedReport> &reports)
+std::vector<std::string> Describe(const std::vector<ReceivedCopyData> &reports)
 {
     std::vector<std::string> lines;
-    for (const ReceivedReport &report : reports)
+    for (const ReceivedCopyData &report : reports)
         lines.push_back(Describe(report.sender, report.kind, report.bytes));
     return lines;
 }
-
-// Sends a path report as any process could forge it: size bytes of data (null data allowed).
-bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size)
-{
-    COPYDATASTRUCT report = {kind, size, const_cast<void *>(data)};
-    DWORD_PTR ignored;
-    return SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report),
-                               SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
-}
-
-// A well-formed report: the text and its NUL.
-bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
-{
-    return SendReport(to, from, kind, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-// A window of the host's main-window class in the creating thread: every host counts it among its
-// instances, so it stands in for another instance. It records the WM_COPYDATA messages it receives
-// and, when a plug-in asks it for its paths (the plug-in's command), runs onRequest inside that
-// plug-in's send, as the plug-in of a real instance would answer there.
-class PeerWindow {
-public:
-    explicit PeerWindow(const char *title)
-    {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = HOST_WINDOW_CLASS;
-        RegisterClassA(&windowClass);  // fails harmlessly when registered before: the procedure is set below
-        hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        if (hwnd == nullptr)
-            return;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
-    }
-    ~PeerWindow()
-    {
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-    }
-    PeerWindow(const PeerWindow &) = delete;
-    PeerWindow &operator=(const PeerWindow &) = delete;
-
-    HWND hwnd = nullptr;
-    std::function<void()> onRequest;
-    int requests = 0;
-    std::vector<ReceivedReport> received;
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        auto *peer = reinterpret_cast<PeerWindow *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (peer == nullptr)
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
-            ++peer->requests;
-            if (peer->onRequest)
-                peer->onRequest();  // may destroy this window or end its thread: nothing may follow
-            return 0;
-        }
-        if (message == WM_COPYDATA) {
-            const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-            ReceivedReport report = {reinterpret_cast<HWND>(wParam), data->dwData, data->cbData, std::string()};
-            if (data->lpData != nullptr)
-                report.bytes.assign(static_cast<const char *>(data->lpData), data->cbData);
-            peer->received.push_back(report);
-            return TRUE;
-        }
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-};
 
 // The well-formed answer of an instance showing folder.
 void AnswerWith(HWND requester, HWND peer, const std::string &folder)
 {
     SendTextReport(requester, peer, 0, folder);
     SendTextReport(requester, peer, 1, folder + "\\");
+}
+
+// That answer as a peer receives it from requester, in the form Describe gives.
+std::vector<std::string> AnswerOf(HWND requester, const std::string &folder)
+{
+    return {Describe(requester, 0, folder), Describe(requester, 1, folder + "\\")};
+}
+
+// A third instance asks source for its paths. Raised without activation, it is source's most recent
+// other instance, where source's plug-in sends the answer; source's main window stays active.
+bool AskAsThirdInstance(const HostInstance &source, HWND third)
+{
+    SetWindowPos(third, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return SendCommand(source.hwnd, kVorpanCommand);
 }
 
 // How a target fails to answer the request.
@@ -224,7 +108,7 @@ private:
     static DWORD WINAPI Main(void *param)
     {
         auto *self = static_cast<UnresponsivePeer *>(param);
-        PeerWindow window("unresponsive instance");
+        PeerInstanceWindow window("unresponsive instance");
         window.onRequest = [self, &window] {
             InterlockedIncrement(&self->requests);
             switch (self->how_) {
@@ -266,21 +150,16 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    PeerWindow third("third instance");
-    PeerWindow target("target instance");
-    ASSERT_TRUE(third.hwnd != nullptr && target.hwnd != nullptr);
+    PeerInstanceWindow third("third instance");
+    PeerInstanceWindow target("target instance");
+    ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
     const std::string targetFolder = scratch.Path("相手");
 
     bool innerRequestAnswered = false;
     target.onRequest = [&] {
-        // Raised without activation, the third instance is the source's most recent other instance,
-        // where its plug-in sends the answer; the source's main window stays active.
-        SetWindowPos(third.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        DWORD_PTR ignored;
-        innerRequestAnswered = SendMessageTimeoutA(source.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL,
-                                                   kSendTimeoutMs, &ignored) != 0;
+        innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
         AnswerWith(source.hwnd, target.hwnd, targetFolder);
     };
     ASSERT_TRUE(Activate(target.hwnd));
@@ -290,13 +169,10 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(target.requests, 1);
     EXPECT_TRUE(innerRequestAnswered);
-    const std::vector<std::string> expected = {Describe(source.hwnd, 0, scratch.Path("作業")),
-                                               Describe(source.hwnd, 1, scratch.Path("作業") + "\\")};
-    EXPECT_EQ(Describe(third.received), expected);
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_EQ(view.destination, targetFolder);
-    EXPECT_EQ(view.treePath, targetFolder + "\\");
+    EXPECT_TRUE(ShowsFolder(view, targetFolder));
 
     PressButton(dialog, IDOK);
     ASSERT_TRUE(WaitForRunEndAfter(source, 0));
@@ -313,8 +189,8 @@ TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    PeerWindow third("third instance");
-    ASSERT_NE(third.hwnd, nullptr);
+    PeerInstanceWindow third("third instance");
+    ASSERT_TRUE(third.ok()) << third.error;
     const std::string targetFolder = scratch.Path("相手");
     HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
@@ -324,13 +200,8 @@ TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
     HWND dialog = WaitForConfirmDialog(source);
     ASSERT_NE(dialog, nullptr);
 
-    SetWindowPos(third.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    DWORD_PTR ignored;
-    EXPECT_NE(SendMessageTimeoutA(source.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored),
-              0);
-    const std::vector<std::string> expected = {Describe(source.hwnd, 0, scratch.Path("作業")),
-                                               Describe(source.hwnd, 1, scratch.Path("作業") + "\\")};
-    EXPECT_EQ(Describe(third.received), expected);
+    EXPECT_TRUE(AskAsThirdInstance(source, third.hwnd));
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
     EXPECT_EQ(view.destination, targetFolder);
@@ -435,8 +306,8 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    PeerWindow target("forging instance");
-    ASSERT_NE(target.hwnd, nullptr);
+    PeerInstanceWindow target("forging instance");
+    ASSERT_TRUE(target.ok()) << target.error;
     HWND stranger = CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                     GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(stranger, nullptr);
@@ -545,8 +416,8 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    PeerWindow target("target instance");
-    ASSERT_NE(target.hwnd, nullptr);
+    PeerInstanceWindow target("target instance");
+    ASSERT_TRUE(target.ok()) << target.error;
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
     const std::string wrong = scratch.Path("違う");
@@ -562,9 +433,7 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
         HWND dialog = WaitForConfirmDialog(source);
         ASSERT_NE(dialog, nullptr);
         AnswerWith(source.hwnd, target.hwnd, wrong);
-        ConfirmView view = ReadConfirmDialog(dialog);
-        EXPECT_EQ(view.destination, targetFolder);
-        EXPECT_EQ(view.treePath, targetFolder + "\\");
+        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), targetFolder));
         PressButton(dialog, IDOK);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
         EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
@@ -586,8 +455,8 @@ TEST(NamedEvent, AnEventAlreadySignalledElsewhereIsResetBeforeTheRequest)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    PeerWindow target("target instance");
-    ASSERT_NE(target.hwnd, nullptr);
+    PeerInstanceWindow target("target instance");
+    ASSERT_TRUE(target.ok()) << target.error;
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
     const std::string targetFolder = scratch.Path("相手");
@@ -606,9 +475,7 @@ TEST(NamedEvent, AnEventAlreadySignalledElsewhereIsResetBeforeTheRequest)
     if (dialog != nullptr) {
         // The dialog hook signals the event it created: ours, so the plug-in did use the shared one.
         EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_OBJECT_0));
-        ConfirmView view = ReadConfirmDialog(dialog);
-        EXPECT_EQ(view.destination, targetFolder);
-        EXPECT_EQ(view.treePath, targetFolder + "\\");
+        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), targetFolder));
         PressButton(dialog, IDOK);
     }
     bool ended = WaitForRunEndAfter(source, 0);
@@ -694,9 +561,7 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
         ASSERT_TRUE(ChooseCommand(source));
         HWND dialog = WaitForConfirmDialog(source);
         ASSERT_NE(dialog, nullptr);
-        ConfirmView view = ReadConfirmDialog(dialog);
-        EXPECT_EQ(view.destination, folder);
-        EXPECT_EQ(view.treePath, folder + "\\");
+        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), folder));
         PressButton(dialog, c.copy ? IDOK : IDCANCEL);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
         if (c.copy) {

@@ -99,12 +99,6 @@ private:
     std::string path_;
 };
 
-bool SendCommand(HWND host, UINT command)
-{
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(host, WM_COMMAND, command, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
-}
-
 // Sends the probe's command to host and returns the record of the one call it made.
 ::testing::AssertionResult CallProbe(const ProbeLog &log, const HostInstance &host, ProbeCall *call)
 {
@@ -407,30 +401,16 @@ TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(host.Query(kQueryPluginReturns), calls) << "DoProcess is still inside the copy command";
         // The user types another folder as the destination.
-        HWND combo = GetDlgItem(dialog, kHostDlgDestination);
         const std::string destination = scratch.Path(c.destination);
-        DWORD_PTR ignored = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()),
-                                        SMTO_NORMAL, kSendTimeoutMs, &ignored));
+        ASSERT_TRUE(TypeDestination(dialog, destination));
         ASSERT_EQ(ReadConfirmDialog(dialog).destination, destination);
         PressButton(dialog, c.button);
         ASSERT_TRUE(WaitForRunEnd(host));
 
         EXPECT_EQ(host.Query(kQueryCopiedFiles), c.copied);
-        std::vector<std::string> present;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((destination + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    present.push_back(found.cFileName);
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
         std::vector<std::string> expectedNames = c.files;
-        std::sort(present.begin(), present.end());
         std::sort(expectedNames.begin(), expectedNames.end());
-        EXPECT_EQ(present, expectedNames) << "files in " << c.destination;
+        EXPECT_EQ(FilesIn(destination), expectedNames) << "files in " << c.destination;
         for (const std::string &name : c.files) {
             std::string content;
             EXPECT_TRUE(ReadFileText(destination + "\\" + name, &content)) << name;

@@ -92,9 +92,7 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
         ASSERT_TRUE(peer.Activate());
         peer.received.clear();
 
-        DWORD_PTR ignored = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(host.hwnd, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs,
-                                        &ignored));
+        ASSERT_TRUE(SendCommand(host.hwnd, kVorpanCommand));
         const SenderNames senders = {{host.hwnd, "host"}};
         const std::vector<std::string> atReturn = DescribeAll(peer.received, senders);
         // The host answers this only after anything it sent before, so a late report would show here.
@@ -242,13 +240,8 @@ RelayPlan relayPlan;
 LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
-        COPYDATASTRUCT report = {kPathReportCurrent, static_cast<DWORD>(lstrlenA(relayPlan.ownCurrentPath) + 1),
-                                 const_cast<char *>(relayPlan.ownCurrentPath)};
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(relayPlan.requester, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd),
-                            reinterpret_cast<LPARAM>(&report), SMTO_NORMAL, kSendTimeoutMs, &ignored);
-        SendMessageTimeoutA(relayPlan.foreignHost, WM_COMMAND, kVorpanCommand, 0, SMTO_NORMAL, kSendTimeoutMs,
-                            &ignored);
+        SendTextReport(relayPlan.requester, hwnd, kPathReportCurrent, relayPlan.ownCurrentPath);
+        SendCommand(relayPlan.foreignHost, kVorpanCommand);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);

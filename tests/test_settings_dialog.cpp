@@ -291,14 +291,23 @@ void Click(HWND dialog, int id)
     SendToControl(dialog, id, BM_CLICK);
 }
 
-// The run that opened the dialog ended after it closed, with no copy and DoProcess returning 1.
+// The run that opened the dialog ended cleanly after it closed, with no copy.
 void ExpectRunEndedWithoutCopy(const HostInstance &host, HWND dialog)
 {
     EXPECT_TRUE(WaitForWindowGone(dialog)) << "the dialog did not close";
     ASSERT_TRUE(WaitForRunEnd(host));
-    EXPECT_EQ(host.Query(kQueryLastPluginResult), 1);
+    EXPECT_TRUE(RunEndedClean(host));
     EXPECT_EQ(host.Query(kQueryCopyCommands), 0);
 }
+
+// One host on a folder with a file, none selected: there the command opens the settings dialog.
+struct HostWithNothingSelected {
+    bool ok() const { return scratch.ok() && plugins.ok() && host.ok(); }
+
+    ScratchFolder scratch{"作業\\報告書.txt"};
+    PluginFolder plugins;
+    HostInstance host{{"/path=" + scratch.Path("作業"), plugins.HostOption()}};
+};
 
 TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 {
@@ -344,12 +353,8 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 
 TEST(SettingsDialog, ShowsTheStoredFlags)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    ASSERT_TRUE(scratch.ok());
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok());
-    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
-    ASSERT_TRUE(host.ok());
+    HostWithNothingSelected setUp;
+    ASSERT_TRUE(setUp.ok());
 
     struct Case {
         int state;
@@ -365,23 +370,19 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("State " + std::to_string(c.state));
-        WriteState(plugins, c.state);
-        HWND dialog = OpenSettings(host);
+        WriteState(setUp.plugins, c.state);
+        HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
         PressButton(dialog, IDCANCEL);
-        ExpectRunEndedWithoutCopy(host, dialog);
+        ExpectRunEndedWithoutCopy(setUp.host, dialog);
     }
 }
 
 TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    ASSERT_TRUE(scratch.ok());
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok());
-    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
-    ASSERT_TRUE(host.ok());
+    HostWithNothingSelected setUp;
+    ASSERT_TRUE(setUp.ok());
 
     struct Case {
         const char *stored;
@@ -399,25 +400,21 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
-        WriteStateText(plugins, c.stored);
-        HWND dialog = OpenSettings(host);
+        WriteStateText(setUp.plugins, c.stored);
+        HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         for (int id : c.clicks)
             Click(dialog, id);
         PressButton(dialog, IDOK);
-        ExpectRunEndedWithoutCopy(host, dialog);
-        EXPECT_EQ(ReadState(plugins), c.saved);
+        ExpectRunEndedWithoutCopy(setUp.host, dialog);
+        EXPECT_EQ(ReadState(setUp.plugins), c.saved);
     }
 }
 
 TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    ASSERT_TRUE(scratch.ok());
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok());
-    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
-    ASSERT_TRUE(host.ok());
+    HostWithNothingSelected setUp;
+    ASSERT_TRUE(setUp.ok());
 
     struct Way {
         const char *name;
@@ -437,15 +434,15 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         // "013" reads as 13; any save, even of unchanged flags, would write "13".
-        WriteStateText(plugins, "013");
-        HWND dialog = OpenSettings(host);
+        WriteStateText(setUp.plugins, "013");
+        HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         Click(dialog, kNotifyBox);
         Click(dialog, kChooseRadio);
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
         way.close(dialog);
-        ExpectRunEndedWithoutCopy(host, dialog);
-        EXPECT_EQ(ReadState(plugins), "013");
+        ExpectRunEndedWithoutCopy(setUp.host, dialog);
+        EXPECT_EQ(ReadState(setUp.plugins), "013");
     }
 }
 

@@ -1,6 +1,8 @@
 // Implementation of the plug-in driving helpers; see plugin_flow.h.
 #include "support/plugin_flow.h"
 
+#include <algorithm>
+
 #include "host_protocol.h"
 
 void WriteState(const PluginFolder &plugins, int state)
@@ -24,14 +26,44 @@ bool ChooseCommand(const HostInstance &host, UINT command)
     return PostMessageA(host.hwnd, WM_COMMAND, command, 0) != FALSE;
 }
 
+bool SendCommand(HWND host, UINT command)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(host, WM_COMMAND, command, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+}
+
 bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs)
+{
+    return WaitForRunEndAfter(host, 0, timeoutMs);
+}
+
+bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs)
 {
     return PumpUntil(
         [&] {
             LRESULT calls = host.Query(kQueryPluginCalls);
-            return calls != kQueryFailed && calls > 0 && host.Query(kQueryPluginReturns) == calls;
+            return calls != kQueryFailed && calls > callsBefore && host.Query(kQueryPluginReturns) == calls;
         },
         timeoutMs);
+}
+
+::testing::AssertionResult RunEndedClean(const HostInstance &host)
+{
+    LRESULT calls = host.Query(kQueryPluginCalls);
+    LRESULT returns = host.Query(kQueryPluginReturns);
+    LRESULT result = host.Query(kQueryLastPluginResult);
+    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
+    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
+    bool eventClosed = PathEventClosed();
+    if (host.Running() && calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 &&
+        eventClosed)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "expected a running host, calls == returns > 0, result 1, main procedure own 1, dialog procedure "
+              "restored 1 or -1 (no dialog), event closed; got running "
+           << host.Running() << ", calls " << calls << ", returns " << returns << ", result " << result
+           << ", main procedure own " << mainOwn << ", dialog procedure restored " << dialogRestored
+           << ", event closed " << eventClosed;
 }
 
 HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs)
@@ -68,6 +100,38 @@ ConfirmView ReadConfirmDialog(HWND dialog)
     return view;
 }
 
+::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std::string &folder)
+{
+    if (view.destination == folder && view.treePath == folder + "\\")
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected destination \"" << folder << "\" and tree path \"" << folder
+                                         << "\\\"; got \"" << view.destination << "\" and \"" << view.treePath << "\"";
+}
+
+bool TypeDestination(HWND dialog, const std::string &folder)
+{
+    // The combo box passes the text on to its edit field.
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(GetDlgItem(dialog, kHostDlgDestination), WM_SETTEXT, 0,
+                               reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+}
+
+std::vector<std::string> FilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool PathEventClosed()
 {
     HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, kPathEventName);
@@ -81,10 +145,18 @@ namespace {
 
 LRESULT CALLBACK PeerInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    auto *peer = reinterpret_cast<PeerInstanceWindow *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (peer == nullptr)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+        ++peer->requests;
+        if (peer->onRequest)
+            peer->onRequest();  // may destroy this window or end its thread: nothing may follow
+        return 0;
+    }
     if (message == WM_COPYDATA) {
-        auto *peer = reinterpret_cast<PeerInstanceWindow *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-        if (peer != nullptr && data != nullptr) {
+        if (data != nullptr) {
             ReceivedCopyData copy = {reinterpret_cast<HWND>(wParam), data->dwData, data->cbData, std::string()};
             if (data->lpData != nullptr)
                 copy.bytes.assign(static_cast<const char *>(data->lpData), data->cbData);
@@ -97,7 +169,7 @@ LRESULT CALLBACK PeerInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-PeerInstanceWindow::PeerInstanceWindow()
+PeerInstanceWindow::PeerInstanceWindow(const char *title)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = PeerInstanceProc;
@@ -108,7 +180,7 @@ PeerInstanceWindow::PeerInstanceWindow()
         error = "RegisterClassA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
         return;
     }
-    hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "peer instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200,
+    hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200,
                            120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (hwnd == nullptr) {
         error = "CreateWindowExA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
@@ -119,6 +191,20 @@ PeerInstanceWindow::PeerInstanceWindow()
 
 PeerInstanceWindow::~PeerInstanceWindow()
 {
-    if (hwnd != nullptr)
+    // onRequest may have destroyed it already.
+    if (IsWindow(hwnd))
         DestroyWindow(hwnd);
+}
+
+bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size)
+{
+    COPYDATASTRUCT report = {kind, size, const_cast<void *>(data)};
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report),
+                               SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+}
+
+bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
+{
+    return SendReport(to, from, kind, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }

@@ -2,9 +2,13 @@
 // the command chosen in one instance, and the windows its run brings up.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -22,8 +26,16 @@ std::string ReadState(const PluginFolder &plugins);
 // Makes host the active instance and chooses the command there. Posted, not sent: the run shows
 // modal windows and ends only when they close. The run has ended once WaitForRunEnd says so.
 bool ChooseCommand(const HostInstance &host, UINT command = kVorpanCommand);
+// Sends a command and returns once host has handled it: a plug-in command has run to its end then.
+bool SendCommand(HWND host, UINT command);
 // Waits until every DoProcess call the host has made has returned.
 bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
+// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
+bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs);
+// What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned,
+// the last with 1, the main window has the host's own procedure, no confirmation dialog closed with the
+// plug-in's procedure, and no process holds the plug-in's event.
+::testing::AssertionResult RunEndedClean(const HostInstance &host);
 
 // A message box of the plug-in (its caption) in host's process, and the text it shows.
 HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
@@ -41,6 +53,13 @@ struct ConfirmView {
 HWND WaitForConfirmDialog(const HostInstance &host, const char *title = kFilledTitle,
                           DWORD timeoutMs = kWaitTimeoutMs);
 ConfirmView ReadConfirmDialog(HWND dialog);
+// The dialog shows folder as its destination and has it selected in its tree.
+::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std::string &folder);
+// Types a destination into the confirmation dialog's combo box, as the user would.
+bool TypeDestination(HWND dialog, const std::string &folder);
+
+// Files (not folders) directly in folder, by name, sorted.
+std::vector<std::string> FilesIn(const std::string &folder);
 
 // True when no process holds the plug-in's named event any more.
 bool PathEventClosed();
@@ -53,13 +72,14 @@ struct ReceivedCopyData {
     std::string bytes;
 };
 
-// A top-level window of the host's main-window class in the test process. Every host counts it among
+// A top-level window of the host's main-window class in the creating thread. Every host counts it among
 // its instances; once activated it is the most recently active one, to which a responding plug-in
-// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE.
-// Destroyed with the object.
+// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE. When a
+// plug-in asks it for its paths (the plug-in's command), it runs onRequest inside that plug-in's send,
+// as the plug-in of a real instance would answer there. Destroyed with the object.
 class PeerInstanceWindow {
 public:
-    PeerInstanceWindow();
+    explicit PeerInstanceWindow(const char *title = "peer instance");
     ~PeerInstanceWindow();
     PeerInstanceWindow(const PeerInstanceWindow &) = delete;
     PeerInstanceWindow &operator=(const PeerInstanceWindow &) = delete;
@@ -70,5 +90,13 @@ public:
 
     HWND hwnd = nullptr;
     std::vector<ReceivedCopyData> received;
+    // May destroy this window or end its thread: nothing of the window runs after it.
+    std::function<void()> onRequest;
+    int requests = 0;   // the plug-in's commands received
     std::string error;  // why it was not created
 };
+
+// Sends a path report as any process could forge it: size bytes of data (null data allowed).
+bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size);
+// A well-formed report: the text and its NUL.
+bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text);
