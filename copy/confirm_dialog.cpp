@@ -98,16 +98,7 @@ HTREEITEM FindTreeSibling(HWND tree, HTREEITEM first, const char *name)
 {
     for (HTREEITEM item = first; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
         char text[kSiblingTextSize];
-        text[0] = '\0';
-        TVITEMA request = {};
-        request.mask = TVIF_TEXT;
-        request.hItem = item;
-        request.pszText = text;
-        request.cchTextMax = kSiblingTextSize;
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request)))
-            continue;
-        text[kSiblingTextSize - 1] = '\0';
-        if (lstrcmpiA(text, name) == 0)
+        if (ReadTreeItemText(tree, item, text, kSiblingTextSize) && lstrcmpiA(text, name) == 0)
             return item;
     }
     return nullptr;

@@ -114,6 +114,21 @@ void AnswerPathRequest(const HostRecord *record, char *treePath)
     SendPathReport(recipient, record->hwndMain, kPathReportTree, treePath);
 }
 
+bool ReadTreeItemText(HWND tree, HTREEITEM item, char *text, int size)
+{
+    text[0] = '\0';
+    TVITEMA request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = text;
+    request.cchTextMax = size;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request)))
+        return false;
+    // Wine leaves a text cut at the buffer's end without its NUL.
+    text[size - 1] = '\0';
+    return true;
+}
+
 void BuildTreePath(HWND tree, char *out)
 {
     out[0] = '\0';
@@ -121,18 +136,10 @@ void BuildTreePath(HWND tree, char *out)
     HTREEITEM item = TreeView_GetSelection(tree);
     while (item != nullptr) {
         char text[kTreeItemTextSize];
-        text[0] = '\0';
-        TVITEMA request = {};
-        request.mask = TVIF_TEXT;
-        request.hItem = item;
-        request.pszText = text;
-        request.cchTextMax = kTreeItemTextSize;
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request))) {
+        if (!ReadTreeItemText(tree, item, text, kTreeItemTextSize)) {
             out[0] = '\0';
             return;
         }
-        // Wine leaves a text cut at the buffer's end without its NUL.
-        text[kTreeItemTextSize - 1] = '\0';
         int textLength = lstrlenA(text);
         // "text\" goes in front of what the levels below gave; a path that does not fit is sent empty.
         int newLength = textLength + 1 + outLength;

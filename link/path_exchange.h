@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 struct HostRecord;
 
@@ -21,6 +22,9 @@ void AnswerPathRequest(const HostRecord *record, char *treePath);
 // Empty when nothing is selected, when a text cannot be read, or when the whole does not fit in out
 // (kTreePathSize bytes).
 void BuildTreePath(HWND tree, char *out);
+
+// Reads item's text into text (size bytes, always NUL-terminated); false when the control refuses.
+bool ReadTreeItemText(HWND tree, HTREEITEM item, char *text, int size);
 
 // The first descendant of parent (in EnumChildWindows order) whose class name is className, or null.
 HWND FindChildByClass(HWND parent, const char *className);
