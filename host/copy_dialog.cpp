@@ -9,19 +9,6 @@ namespace {
 // it put its own procedure back.
 LONG dialogProcAtInit;
 
-std::vector<std::string> SelectedFiles()
-{
-    std::vector<std::string> names;
-    for (int i = ListView_GetNextItem(host.hwndList, -1, LVNI_SELECTED); i >= 0;
-         i = ListView_GetNextItem(host.hwndList, i, LVNI_SELECTED)) {
-        char name[kPathSize];
-        ListView_GetItemText(host.hwndList, i, 0, name, sizeof name);
-        name[sizeof name - 1] = '\0';
-        names.push_back(name);
-    }
-    return names;
-}
-
 void OnInitDialog(HWND dialog)
 {
     host.dialogOpen = dialog;
@@ -89,7 +76,7 @@ bool CopySelection(HWND dialog)
 
     std::vector<std::string> existing, failed;
     int copied = 0;
-    for (const std::string &name : SelectedFiles()) {
+    for (const std::string &name : SelectedNames()) {
         char source[kPathSize], target[kPathSize];
         if (!JoinPath(source, sizeof source, host.currentPath, name.c_str()) ||
             !JoinPath(target, sizeof target, destination, name.c_str()))

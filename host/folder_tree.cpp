@@ -71,6 +71,26 @@ bool ByNameIgnoringCase(const std::string &a, const std::string &b)
 
 }  // namespace
 
+std::vector<std::string> ListFolder(const char *folder, const char *pattern, bool folders)
+{
+    std::vector<std::string> names;
+    char search[kPathSize];
+    if (!folder[0] || !JoinPath(search, sizeof search, folder, pattern))
+        return names;
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA(search, &found);
+    if (handle == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(handle, &found));
+    FindClose(handle);
+    std::sort(names.begin(), names.end(), ByNameIgnoringCase);
+    return names;
+}
+
 bool CopyText(char *dst, int dstSize, const char *src)
 {
     int length = lstrlenA(src);
@@ -145,31 +165,18 @@ void FillTreeChildren(HWND tree, HTREEITEM item)
     if (TreeView_GetChild(tree, item))
         return;
     char folder[kPathSize];
-    char pattern[kPathSize];
-    if (!TreeItemPath(tree, item, folder, sizeof folder) || folder[0] == '\0' ||
-        !JoinPath(pattern, sizeof pattern, folder, "*")) {
-        SetHasChildren(tree, item, 0);
-        return;
-    }
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            char child[kPathSize];
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || strcmp(found.cFileName, ".") == 0 ||
-                strcmp(found.cFileName, "..") == 0)
-                continue;
-            // A folder whose path would not fit the plug-in's 260 bytes cannot be a current folder.
-            if (JoinPath(child, sizeof child, folder, found.cFileName))
-                names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    std::sort(names.begin(), names.end(), ByNameIgnoringCase);
-    for (const std::string &name : names)
+    if (!TreeItemPath(tree, item, folder, sizeof folder))
+        folder[0] = '\0';
+    bool any = false;
+    for (const std::string &name : ListFolder(folder, "*", true)) {
+        char child[kPathSize];
+        // A folder whose path would not fit the plug-in's 260 bytes cannot be a current folder.
+        if (!JoinPath(child, sizeof child, folder, name.c_str()))
+            continue;
         InsertItem(tree, item, name.c_str(), 1, kFolderItem);
-    if (names.empty())
+        any = true;
+    }
+    if (!any)
         SetHasChildren(tree, item, 0);
 }
 

@@ -54,6 +54,12 @@ bool CopyText(char *dst, int dstSize, const char *src);
 bool EndsWithBackslash(const char *path);
 bool JoinPath(char *out, int outSize, const char *folder, const char *name);
 std::vector<std::string> SplitText(const char *text, char separator);
+// Names of the files (or the folders, without "." and "..") in folder matching pattern, sorted
+// ignoring case; empty for an empty folder path.
+std::vector<std::string> ListFolder(const char *folder, const char *pattern, bool folders);
+
+// The names of the files selected in the file list (main.cpp).
+std::vector<std::string> SelectedNames();
 
 // Folder trees of the main window and the confirmation dialog (folder_tree.cpp).
 void FillTreeRoots(HWND tree);

@@ -110,26 +110,6 @@ void UpdateTitle()
     SetWindowTextA(host.hwndMain, title.c_str());
 }
 
-std::vector<std::string> ListFiles(const char *folder)
-{
-    std::vector<std::string> names;
-    char pattern[kPathSize];
-    if (!folder[0] || !JoinPath(pattern, sizeof pattern, folder, "*"))
-        return names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end(),
-              [](const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
-    return names;
-}
-
 std::string FileSizeText(const char *folder, const char *name)
 {
     char path[kPathSize];
@@ -148,19 +128,6 @@ bool Contains(const std::vector<std::string> &names, const char *name)
     return false;
 }
 
-std::vector<std::string> SelectedNames()
-{
-    std::vector<std::string> names;
-    char name[kPathSize];
-    for (int i = ListView_GetNextItem(host.hwndList, -1, LVNI_SELECTED); i >= 0;
-         i = ListView_GetNextItem(host.hwndList, i, LVNI_SELECTED)) {
-        ListView_GetItemText(host.hwndList, i, 0, name, sizeof name);
-        name[sizeof name - 1] = '\0';
-        names.push_back(name);
-    }
-    return names;
-}
-
 // Re-reads the current folder; the files selected before stay selected, so refreshing on every
 // activation does not undo the user's selection.
 void ReloadFileList(const std::vector<std::string> &select, bool selectAll)
@@ -168,7 +135,7 @@ void ReloadFileList(const std::vector<std::string> &select, bool selectAll)
     SendMessageA(host.hwndList, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(host.hwndList);
     int row = 0;
-    for (const std::string &name : ListFiles(host.currentPath)) {
+    for (const std::string &name : ListFolder(host.currentPath, "*", false)) {
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_STATE;
         item.iItem = row;
@@ -386,6 +353,19 @@ HWND CreateMainWindow()
 }
 
 }  // namespace
+
+std::vector<std::string> SelectedNames()
+{
+    std::vector<std::string> names;
+    char name[kPathSize];
+    for (int i = ListView_GetNextItem(host.hwndList, -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(host.hwndList, i, LVNI_SELECTED)) {
+        ListView_GetItemText(host.hwndList, i, 0, name, sizeof name);
+        name[sizeof name - 1] = '\0';
+        names.push_back(name);
+    }
+    return names;
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {

@@ -2,7 +2,6 @@
 #include "host.h"
 #include "host_protocol.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -60,11 +59,6 @@ BOOL CALLBACK CollectInstance(HWND hwnd, LPARAM param)
     return list->count < kMaxInstances - 1;
 }
 
-bool ByNameIgnoringCase(const std::string &a, const std::string &b)
-{
-    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
-}
-
 // GetProcAddress knows no signatures; void (*)() is the type GCC accepts as "any function" here.
 template <typename Proc>
 Proc ExportedFunction(HMODULE module, const char *name)
@@ -103,21 +97,7 @@ const char *MenuLabel(const Plugin &plugin)
 
 void LoadPlugins(const char *folder)
 {
-    char pattern[kPathSize];
-    if (!JoinPath(pattern, sizeof pattern, folder, "*.dll"))
-        return;
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end(), ByNameIgnoringCase);
-    for (const std::string &name : names) {
+    for (const std::string &name : ListFolder(folder, "*.dll", false)) {
         char path[kPathSize];
         if (pluginCount == kMaxPlugins)
             break;
