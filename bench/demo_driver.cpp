@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console_text.h"
 #include "host_protocol.h"
 #include "support/plugin_flow.h"
 
@@ -39,23 +40,9 @@ const char kTargetFile[] = "画面設定.txt";  // the target is not empty, as a
 
 std::string shotFolder;  // where the script watches for screenshot requests, as a Windows path
 
-// Text goes out as the reader's terminal expects it: UTF-16 to a console, UTF-8 to a file or pipe.
 void Say(const std::string &cp932)
 {
-    std::string line = cp932 + "\n";
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0);
-    std::wstring wide(wideLength, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, line.data(), int(line.size()), &wide[0], wideLength);
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr);
-        return;
-    }
-    int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(utf8Length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], utf8Length, nullptr, nullptr);
-    WriteFile(out, utf8.data(), DWORD(utf8.size()), &written, nullptr);
+    PrintText(cp932 + "\n");
 }
 
 bool Fail(const std::string &what)

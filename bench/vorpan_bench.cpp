@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "console_text.h"
 #include "host_protocol.h"
 #include "link/path_exchange.h"
 #include "plugin/link_state.h"
@@ -104,27 +105,9 @@ std::string Format(double value, int decimals = 1)
     return text;
 }
 
-// Text for a console as UTF-16, for a file or pipe as UTF-8: the reader's terminal is UTF-8.
-void Print(const std::string &cp932)
-{
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, cp932.data(), int(cp932.size()), nullptr, 0);
-    std::wstring wide(wideLength, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, cp932.data(), int(cp932.size()), &wide[0], wideLength);
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr);
-        return;
-    }
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr, nullptr);
-    WriteFile(out, utf8.data(), DWORD(utf8.size()), &written, nullptr);
-}
-
 void Progress(const std::string &text)
 {
-    Print("bench: " + text + "\n");
+    PrintText("bench: " + text + "\n");
 }
 
 bool Fail(const std::string &what)
@@ -519,6 +502,6 @@ int main(int argc, char **argv)
         Fail("cannot write into " + out);
         return 1;
     }
-    Print(report);
+    PrintText(report);
     return 0;
 }
