@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include "plugin/bounded_text.h"
 #include "plugin/link_state.h"
 
 namespace {

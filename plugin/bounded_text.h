@@ -1,27 +1,8 @@
-// Bounded text helpers: every copy into a fixed buffer goes through these, and a text that does not
-// fit is refused, never cut (a cut path names a different folder).
+// Text helpers for fixed buffers: a text that does not fit is refused, never cut (a cut path names a
+// different folder), and a trail byte of the ANSI code page is never taken for a character of its own.
 #pragma once
 
 #include <windows.h>
-
-// Copies src into dst of dstSize bytes. If src with its NUL does not fit, dst becomes empty and the
-// result is false.
-inline bool CopyText(char *dst, int dstSize, const char *src)
-{
-    if (dstSize <= 0)
-        return false;
-    int n = 0;
-    while (src[n] != '\0') {
-        if (n + 1 >= dstSize) {
-            dst[0] = '\0';
-            return false;
-        }
-        ++n;
-    }
-    for (int i = 0; i <= n; ++i)
-        dst[i] = src[i];
-    return true;
-}
 
 // Appends src to the text in dst; refuses (leaving dst as it was) when the whole does not fit.
 inline bool AppendText(char *dst, int dstSize, const char *src)

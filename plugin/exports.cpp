@@ -4,7 +4,6 @@
 
 #include "copy/copy_run.h"
 #include "link/path_exchange.h"
-#include "plugin/bounded_text.h"
 #include "plugin/link_state.h"
 
 namespace {
