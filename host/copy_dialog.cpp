@@ -7,13 +7,13 @@ namespace {
 
 // The dialog's procedure when it started; compared when it closes, to tell whether whoever subclassed
 // it put its own procedure back.
-LONG dialogProcAtInit;
+LONG_PTR dialogProcAtInit;
 
 void OnInitDialog(HWND dialog)
 {
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
-    dialogProcAtInit = GetWindowLongA(dialog, GWL_WNDPROC);
+    dialogProcAtInit = GetWindowLongPtrA(dialog, GWLP_WNDPROC);
     if (host.options.confirmTitle[0])
         SetWindowTextA(dialog, host.options.confirmTitle);
 
@@ -122,7 +122,7 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         }
         return FALSE;
     case WM_DESTROY:
-        host.dialogProcRestored = GetWindowLongA(dialog, GWL_WNDPROC) == dialogProcAtInit ? 1 : 0;
+        host.dialogProcRestored = GetWindowLongPtrA(dialog, GWLP_WNDPROC) == dialogProcAtInit ? 1 : 0;
         host.dialogOpen = nullptr;
         return FALSE;
     }

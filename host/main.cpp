@@ -274,7 +274,7 @@ LRESULT OnQuery(WPARAM query)
     case kQueryPluginReturns:
         return host.pluginReturns;
     case kQueryMainProcIsOwn:
-        return GetWindowLongA(host.hwndMain, GWL_WNDPROC) == reinterpret_cast<LONG>(MainWindowProc);
+        return GetWindowLongPtrA(host.hwndMain, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(MainWindowProc);
     case kQueryDialogProcRestored:
         return host.dialogProcRestored;
     case kQueryCopiedFiles:

@@ -17,13 +17,14 @@ struct HostRecord {
     int instanceCount;
     const char *currentPath;
 };
-static_assert(offsetof(HostRecord, hwndMain) == 0, "record layout");
-static_assert(offsetof(HostRecord, reserved) == 4, "record layout");
-static_assert(offsetof(HostRecord, hwndFileList) == 8, "record layout");
-static_assert(offsetof(HostRecord, instanceWindows) == 12, "record layout");
-static_assert(offsetof(HostRecord, instanceCount) == 16, "record layout");
-static_assert(offsetof(HostRecord, currentPath) == 20, "record layout");
-static_assert(sizeof(HostRecord) == 24, "record layout");
+// One slot of pointer size per field: on 32-bit the documented offsets 0, 4, 8, 12, 16 and 20.
+constexpr size_t kSlot = sizeof(void *);
+static_assert(offsetof(HostRecord, hwndMain) == 0 * kSlot && offsetof(HostRecord, reserved) == 1 * kSlot &&
+                  offsetof(HostRecord, hwndFileList) == 2 * kSlot &&
+                  offsetof(HostRecord, instanceWindows) == 3 * kSlot &&
+                  offsetof(HostRecord, instanceCount) == 4 * kSlot &&
+                  offsetof(HostRecord, currentPath) == 5 * kSlot && sizeof(HostRecord) == 6 * kSlot,
+              "record layout");
 
 typedef int(WINAPI *GetFunctionInfoProc)(char *description, char *copyright, WORD *version);
 typedef int(WINAPI *DoProcessProc)(HostRecord *record);

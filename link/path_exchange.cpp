@@ -63,12 +63,12 @@ BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
 
 void SubclassWindow(HWND hwnd, WNDPROC proc)
 {
-    SetWindowLongA(hwnd, GWL_WNDPROC, reinterpret_cast<LONG>(proc));
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
 }
 
 WNDPROC GetWindowProc(HWND hwnd)
 {
-    return reinterpret_cast<WNDPROC>(GetWindowLongA(hwnd, GWL_WNDPROC));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
 }
 
 void RequestPaths(HWND target, int commandId)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the built library's PE headers as the host and a clean Windows see them: 32-bit, named
-# Vorpan.dll, two undecorated exports at fixed ordinals, only KERNEL32 and USER32 imported, no heap.
+# Checks the product DLL as the host and a clean Windows see it, without running it: 32-bit, named
+# Vorpan.dll, two undecorated exports at fixed ordinals that remove their own arguments, only KERNEL32
+# and USER32 imported, no heap, at most 16 KiB.
 # Usage: check_dll.sh VORPAN.DLL [objdump]
 set -euo pipefail
 
@@ -50,9 +51,24 @@ while read -r fn; do
 done <<<"$members"
 [ -n "$members" ] || fail "no imported functions found: objdump output not understood"
 
+# The host calls both exports with the Windows convention: the callee removes the arguments, 12 bytes
+# for GetFunctionInfo and 4 for DoProcess. The first return from each export's address says which.
+image_base=$(awk '/^ImageBase/ { print $2; exit }' <<<"$headers")
+while read -r ordinal want; do
+    rva=$(awk -v o="$ordinal" '/^Export Address Table --/ { t = 1; next } t && $0 ~ "\\+base\\[ *" o "\\]" { print $(NF - 2); exit }' <<<"$headers")
+    [ -n "$rva" ] || { fail "no address for export @$ordinal"; continue; }
+    start=$(printf '0x%x' $((0x$image_base + 0x$rva)))
+    ret=$(LC_ALL=C "$objdump" -d --start-address="$start" --stop-address=$((start + 4096)) "$dll" |
+        awk '!done && /\tret/ { sub(/.*\tret[lw]?[ \t]*/, ""); print ($0 == "" ? "(none)" : $0); done = 1 }')
+    [ "$ret" = "$want" ] || fail "export @$ordinal returns with 'ret ${ret:-?}', expected 'ret $want'"
+done <<<$'1 $0xc\n2 $0x4'
+
+size=$(stat -c %s "$dll")
+[ "$size" -le 16384 ] || fail "$size bytes, more than 16 KiB"
+
 if [ "$failures" -gt 0 ]; then
     echo "$dll: $failures check(s) failed"
     exit 1
 fi
-echo "$dll: PE32 i386 Vorpan.dll, exports GetFunctionInfo @1 and DoProcess @2, imports:"
+echo "$dll: PE32 i386 Vorpan.dll, $size bytes, exports GetFunctionInfo @1 (ret \$0xc) and DoProcess @2 (ret \$0x4), imports:"
 echo "$imports"

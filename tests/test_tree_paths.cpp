@@ -195,13 +195,13 @@ TEST_F(TreeTest, AnUnreadableItemHalfwayUpEmptiesThePathAndIsSkippedBySearch)
 
     unreadable = firstParent;
     savedTreeProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(lazy.tree, GWL_WNDPROC, reinterpret_cast<LONG>(UnreadableItemProc)));
+        SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnreadableItemProc)));
     EXPECT_EQ(Built(), "");
     // The search passes over the unreadable one and takes the next sibling of the same text.
     HTREEITEM second = FindTreeItemByPath(lazy.tree, "C:\\親\\");
     EXPECT_NE(second, nullptr);
     EXPECT_NE(second, firstParent);
-    SetWindowLongA(lazy.tree, GWL_WNDPROC, reinterpret_cast<LONG>(savedTreeProc));
+    SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedTreeProc));
 }
 
 TEST_F(TreeTest, FollowsAPathLevelByLevelIgnoringCase)

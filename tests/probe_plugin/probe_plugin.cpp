@@ -120,7 +120,7 @@ bool CopyModeSelected()
 void UnhookDialog()
 {
     if (hookedDialog && savedDialogProc)
-        SetWindowLongA(hookedDialog, GWL_WNDPROC, reinterpret_cast<LONG>(savedDialogProc));
+        SetWindowLongPtrA(hookedDialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedDialogProc));
     savedDialogProc = nullptr;
 }
 
@@ -155,8 +155,8 @@ LRESULT CALLBACK MainHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) == WA_INACTIVE && other && !hookedDialog &&
             GetWindowThreadProcessId(other, nullptr) == GetCurrentThreadId()) {
             hookedDialog = other;
-            savedDialogProc = reinterpret_cast<WNDPROC>(GetWindowLongA(other, GWL_WNDPROC));
-            SetWindowLongA(other, GWL_WNDPROC, reinterpret_cast<LONG>(DialogHook));
+            savedDialogProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(other, GWLP_WNDPROC));
+            SetWindowLongPtrA(other, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DialogHook));
         }
     }
     return CallWindowProcA(savedMainProc, hwnd, message, wParam, lParam);
@@ -168,10 +168,10 @@ void RunCopyWithHooks(HWND hwndMain)
 {
     hookedDialog = nullptr;
     savedDialogProc = nullptr;
-    savedMainProc = reinterpret_cast<WNDPROC>(GetWindowLongA(hwndMain, GWL_WNDPROC));
-    SetWindowLongA(hwndMain, GWL_WNDPROC, reinterpret_cast<LONG>(MainHook));
+    savedMainProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwndMain, GWLP_WNDPROC));
+    SetWindowLongPtrA(hwndMain, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainHook));
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
-    SetWindowLongA(hwndMain, GWL_WNDPROC, reinterpret_cast<LONG>(savedMainProc));
+    SetWindowLongPtrA(hwndMain, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedMainProc));
     // A dialog that never showed is destroyed by now, and its procedure with it.
     savedDialogProc = nullptr;
     hookedDialog = nullptr;

@@ -396,12 +396,18 @@ HostInstance::HostInstance(const std::vector<std::string> &options, DWORD timeou
         hwnd = FindTopLevel(pid, nullptr, HOST_WINDOW_CLASS, true);
         return hwnd != nullptr || !Running();
     }, timeoutMs);
-    if (hwnd)
+    // The window is visible before the host has finished showing it: it activates itself after that,
+    // and would take the foreground from a window a test activates meanwhile. Pumping, as the host may
+    // send to our windows while it starts.
+    bool idle = hwnd && PumpUntil([&] { return WaitForInputIdle(process, 0) == 0 || !Running(); }, timeoutMs) &&
+                Running();
+    if (idle)
         return;
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
-    error = Running() ? "no visible main window after " + std::to_string(timeoutMs) + " ms: " + commandLine
-                      : "host exited with code " + std::to_string(code) + ": " + commandLine;
+    error = !Running() ? "host exited with code " + std::to_string(code) + ": " + commandLine
+            : hwnd     ? "host not idle after " + std::to_string(timeoutMs) + " ms: " + commandLine
+                       : "no visible main window after " + std::to_string(timeoutMs) + " ms: " + commandLine;
     ADD_FAILURE() << error;
 }
 

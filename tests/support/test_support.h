@@ -74,7 +74,7 @@ public:
     HostInstance(const HostInstance &) = delete;
     HostInstance &operator=(const HostInstance &) = delete;
 
-    bool ok() const { return hwnd != nullptr; }
+    bool ok() const { return hwnd != nullptr && error.empty(); }
     bool Running() const;
     bool WaitForExit(DWORD timeoutMs = kCloseTimeoutMs);  // pumps while waiting
     LRESULT Query(WPARAM query) const;                     // WM_HOST_QUERY; kQueryFailed on time-out
