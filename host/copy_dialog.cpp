@@ -104,6 +104,10 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         const NMTREEVIEWA *notify = reinterpret_cast<const NMTREEVIEWA *>(lParam);
         if (notify->hdr.idFrom != kHostDlgTree)
             return FALSE;
+        if (notify->hdr.code == NM_CUSTOMDRAW) {
+            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, PaintSelectionAlways(reinterpret_cast<NMHDR *>(lParam)));
+            return TRUE;
+        }
         if (IsTreeExpanding(notify->hdr.code) && (notify->action & TVE_EXPAND))
             FillTreeChildren(notify->hdr.hwndFrom, notify->itemNew.hItem);
         else if (IsTreeSelChanged(notify->hdr.code))

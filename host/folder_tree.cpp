@@ -245,3 +245,17 @@ bool IsTreeSelChanged(UINT code)
 {
     return code == TVN_SELCHANGEDA || code == TVN_SELCHANGEDW;
 }
+
+// Wine paints the selection of a tree without the focus in the button face colour, barely visible:
+// the user must see which folder is selected while the destination field has the focus.
+LRESULT PaintSelectionAlways(NMHDR *header)
+{
+    NMTVCUSTOMDRAW *draw = reinterpret_cast<NMTVCUSTOMDRAW *>(header);
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && (draw->nmcd.uItemState & CDIS_SELECTED)) {
+        draw->clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        draw->clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+    }
+    return CDRF_DODEFAULT;
+}

@@ -69,6 +69,8 @@ HTREEITEM SelectTreePath(HWND tree, const char *path);
 HTREEITEM FindVirtualRoot(HWND tree);
 bool IsTreeExpanding(UINT code);
 bool IsTreeSelChanged(UINT code);
+// NM_CUSTOMDRAW of a folder tree: its selection stays plainly visible without the focus.
+LRESULT PaintSelectionAlways(NMHDR *header);
 
 // Plug-ins (plugins.cpp).
 void LoadPlugins(const char *folder);

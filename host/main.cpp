@@ -228,10 +228,12 @@ void OnSize(int width, int height)
     MoveWindow(host.hwndList, listLeft, 0, width - listLeft, height, TRUE);
 }
 
-LRESULT OnNotify(const NMHDR *header)
+LRESULT OnNotify(NMHDR *header)
 {
     if (!host.hwndTree || header->hwndFrom != host.hwndTree)
         return 0;
+    if (header->code == NM_CUSTOMDRAW)
+        return PaintSelectionAlways(header);
     const NMTREEVIEWA *notify = reinterpret_cast<const NMTREEVIEWA *>(header);
     if (IsTreeExpanding(header->code) && (notify->action & TVE_EXPAND))
         FillTreeChildren(host.hwndTree, notify->itemNew.hItem);
@@ -313,7 +315,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         }
         break;
     case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<const NMHDR *>(lParam));
+        return OnNotify(reinterpret_cast<NMHDR *>(lParam));
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
         return 0;
