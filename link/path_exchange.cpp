@@ -8,18 +8,27 @@
 
 namespace {
 
-// The target's host answers inside our send; a hung, busy-forever or vanished target must not freeze
-// this instance, so the send gives up after this long and the target counts as not answering.
-const UINT kRequestTimeoutMs = 3000;
+// A hung, busy-forever or vanished peer must not freeze this instance, whether we ask it or answer it:
+// every send to another instance gives up after this long, and the peer counts as not answering.
+const UINT kPeerSendTimeoutMs = 3000;
 
-void SendPathReport(HWND recipient, HWND sender, ULONG_PTR kind, const char *text)
+// SMTO_NORMAL, never SMTO_BLOCK: a requester waits for our reports inside its own send to us, and a
+// report has to reach it as a message sent back into that wait.
+bool SendToPeer(HWND peer, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(peer, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                               kPeerSendTimeoutMs, &ignored) != 0;
+}
+
+// False when the recipient did not take it in time (hung, busy or gone).
+bool SendPathReport(HWND recipient, HWND sender, ULONG_PTR kind, const char *text)
 {
     COPYDATASTRUCT data;
     data.dwData = kind;
     data.cbData = static_cast<DWORD>(lstrlenA(text) + 1);
     data.lpData = const_cast<char *>(text);
-    SendMessageA(recipient, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
-                 reinterpret_cast<LPARAM>(&data));
+    return SendToPeer(recipient, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data));
 }
 
 // Copies a report's text into buffer, reading no more than the cbData bytes the sender delivered and
@@ -77,11 +86,7 @@ void RequestPaths(HWND target, int commandId)
     linkState.treePath[0] = '\0';
     ResetEvent(linkState.pathEvent);
     linkState.targetWindow = target;
-    // SMTO_NORMAL, never SMTO_BLOCK: the reports arrive as messages sent back into this thread while
-    // it waits here.
-    DWORD_PTR ignored;
-    if (!SendMessageTimeoutA(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0,
-                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kRequestTimeoutMs, &ignored))
+    if (!SendToPeer(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0))
         return;  // no answer: nothing can set the event during a wait that processes no messages
     // Does not process messages: a report that comes later belongs to no request.
     WaitForSingleObject(linkState.pathEvent, kPathWaitMs);
@@ -105,7 +110,10 @@ LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 void AnswerPathRequest(const HostRecord *record, char *treePath)
 {
     HWND recipient = record->instanceWindows[0];
-    SendPathReport(recipient, record->hwndMain, kPathReportCurrent, record->currentPath);
+    // A recipient that did not take the first report will not take the second either; waiting for it
+    // again would only hold this host's thread for another time-out.
+    if (!SendPathReport(recipient, record->hwndMain, kPathReportCurrent, record->currentPath))
+        return;
     HWND tree = FindChildByClass(record->hwndMain, WC_TREEVIEWA);
     if (tree == nullptr)
         return;

@@ -14,7 +14,8 @@ void RequestPaths(HWND target, int commandId);
 // Subclass procedure of hwndMain for the time of a request: takes the target's reports.
 LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The responder: reports record's current path and folder-tree path to instanceWindows[0].
+// The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
+// bounded in time; no tree-path report follows a current-path report the recipient did not take.
 // treePath is a kTreePathSize-byte buffer for the tree path it builds.
 void AnswerPathRequest(const HostRecord *record, char *treePath);
 

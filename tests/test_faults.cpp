@@ -21,6 +21,8 @@ constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通�
 // Longest a request to a target that never answers may take: the send gives up, then the wait for
 // the tree-path report runs out; and a little more.
 constexpr DWORD kUnansweredRequestMs = 3000 + 3000 + kWaitTimeoutMs;
+// How long the plug-in waits for another instance to take one message it sends.
+constexpr DWORD kPeerSendMs = 3000;
 
 // A text read from a window of host, once it is there. A host thread that was blocked for more than
 // 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
@@ -83,6 +85,7 @@ public:
     {
         ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        hanging_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         thread_ = CreateThread(nullptr, 0, Main, this, 0, &threadId_);
         if (thread_ != nullptr)
             WaitForSingleObject(ready_, kWaitTimeoutMs);
@@ -97,9 +100,25 @@ public:
         }
         CloseHandle(release_);
         CloseHandle(ready_);
+        CloseHandle(hanging_);
     }
     UnresponsivePeer(const UnresponsivePeer &) = delete;
     UnresponsivePeer &operator=(const UnresponsivePeer &) = delete;
+
+    // Blocks the thread in a wait at once, as a host busy with something else, for forMs; true once
+    // it waits. A message sent to the window meanwhile reaches it afterwards if its sender still waits.
+    bool Hang(DWORD forMs)
+    {
+        hangMs_ = forMs;
+        return PostThreadMessageA(threadId_, kHangMessage, 0, 0) &&
+               WaitForSingleObject(hanging_, kWaitTimeoutMs) == WAIT_OBJECT_0;
+    }
+    bool Hanging() const { return WaitForSingleObject(hanging_, 0) == WAIT_OBJECT_0; }
+    // The reports the window has taken so far; read only after a send to it has returned.
+    std::vector<ReceivedCopyData> Received() const
+    {
+        return window_ != nullptr ? window_->received : std::vector<ReceivedCopyData>();
+    }
 
     HWND hwnd = nullptr;
     volatile LONG requests = 0;
@@ -124,15 +143,29 @@ private:
             }
         };
         self->hwnd = window.hwnd;
+        self->window_ = &window;
         SetEvent(self->ready_);
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd == nullptr && msg.message == kHangMessage) {
+                SetEvent(self->hanging_);
+                WaitForSingleObject(self->release_, self->hangMs_);
+                ResetEvent(self->hanging_);
+                continue;
+            }
             DispatchMessageA(&msg);
+        }
+        self->window_ = nullptr;
         return 0;
     }
 
+    static constexpr UINT kHangMessage = WM_APP + 7;
+
     Unresponsive how_;
+    DWORD hangMs_ = 0;
+    PeerInstanceWindow *window_ = nullptr;
     HANDLE ready_ = nullptr;
+    HANDLE hanging_ = nullptr;
     HANDLE release_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
@@ -263,6 +296,46 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         EXPECT_EQ(source.Query(kQueryCopiedFiles), -1);
         EXPECT_TRUE(RunEndedClean(source));
     }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// An instance that does not take the answer
+
+// The instance a responder reports to hangs. The responder gives up on its first report without
+// waiting for the instance to come back, and sends no second one; its host is then free for the user
+// and answers the next instance that asks.
+TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
+{
+    ScratchFolder scratch({"表示\\"});
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    PluginFolder plugins;
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    const std::string folder = scratch.Path("表示");
+    HostInstance responder({"/path=" + folder, plugins.HostOption()});
+    ASSERT_TRUE(responder.ok());
+    UnresponsivePeer hung(Unresponsive::kHangs);
+    ASSERT_NE(hung.hwnd, nullptr);
+    ASSERT_TRUE(Activate(hung.hwnd));
+    // Back well after the first report's time-out, and in time to take a second report sent after it.
+    ASSERT_TRUE(hung.Hang(kPeerSendMs + 2000));
+
+    // Posted: only the host's thread may be held by the hung instance, not the test's.
+    ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
+    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, kPeerSendMs + kWaitTimeoutMs));
+    EXPECT_TRUE(hung.Hanging()) << "DoProcess waited for the hung instance to come back";
+    DWORD_PTR ignored;
+    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    for (const ReceivedCopyData &report : hung.Received())
+        EXPECT_NE(report.kind, 1u) << "a tree-path report followed the one the instance did not take";
+    EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
+
+    PeerInstanceWindow live("live instance");
+    ASSERT_TRUE(live.ok()) << live.error;
+    ASSERT_TRUE(live.Activate());
+    ASSERT_TRUE(SendCommand(responder.hwnd, kVorpanCommand));
+    EXPECT_EQ(Describe(live.received), AnswerOf(responder.hwnd, folder));
+    EXPECT_EQ(responder.Query(kQueryPluginReturns), 2);
+    EXPECT_EQ(responder.Query(kQueryLastPluginResult), 1);
 }
 
 // ---------------------------------------------------------------------------------------------------
