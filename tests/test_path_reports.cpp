@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,26 +26,56 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// Text placed so that its last byte is the last readable byte before an inaccessible page: a read
-// past cbData faults.
-class GuardedText {
+// The report being tried, named when a read outside its bytes faults. Without it the fault would end
+// in Wine's debugger, silently, at the test's time-out.
+std::string reportInProgress;
+
+LONG WINAPI ReportFault(EXCEPTION_POINTERS *exception)
+{
+    const EXCEPTION_RECORD *record = exception->ExceptionRecord;
+    std::fprintf(stderr, "exception 0x%08lx at %p while the hook took %s\n", record->ExceptionCode,
+                 record->NumberParameters > 1 ? reinterpret_cast<void *>(record->ExceptionInformation[1]) : nullptr,
+                 reportInProgress.c_str());
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Pages between two inaccessible ones: a report's bytes are placed against one of them, so that a read
+// of a byte before or after them faults.
+class GuardedBytes {
 public:
-    explicit GuardedText(const std::string &bytes)
+    GuardedBytes()
     {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
-        size_t pages = bytes.size() / info.dwPageSize + 2;
-        base = static_cast<char *>(VirtualAlloc(nullptr, pages * info.dwPageSize, MEM_COMMIT | MEM_RESERVE,
-                                                PAGE_READWRITE));
-        char *guard = base + (pages - 1) * info.dwPageSize;
+        page_ = info.dwPageSize;
+        base_ = static_cast<char *>(
+            VirtualAlloc(nullptr, (kPages + 2) * page_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         DWORD old;
-        VirtualProtect(guard, info.dwPageSize, PAGE_NOACCESS, &old);
-        data = guard - bytes.size();
-        memcpy(data, bytes.data(), bytes.size());
+        VirtualProtect(base_, page_, PAGE_NOACCESS, &old);
+        VirtualProtect(base_ + (kPages + 1) * page_, page_, PAGE_NOACCESS, &old);
     }
-    ~GuardedText() { VirtualFree(base, 0, MEM_RELEASE); }
-    char *base;
-    char *data;
+    ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
+    GuardedBytes(const GuardedBytes &) = delete;
+    GuardedBytes &operator=(const GuardedBytes &) = delete;
+
+    // The bytes, their last one followed by the guard page.
+    char *AtEnd(const std::string &bytes) { return Place(base_ + (kPages + 1) * page_ - bytes.size(), bytes); }
+    // The bytes, their first one preceded by the guard page.
+    char *AtStart(const std::string &bytes) { return Place(base_ + page_, bytes); }
+
+private:
+    static constexpr size_t kPages = 2;  // room for the longest report the tests forge
+
+    char *Place(char *at, const std::string &bytes)
+    {
+        memcpy(at, bytes.data(), bytes.size());
+        return at;
+    }
+
+    size_t page_ = 0;
+    char *base_ = nullptr;
 };
 
 class PathReportTest : public ::testing::Test {
@@ -59,6 +92,8 @@ protected:
         target = CreateWindowExA(0, "PathReportTestMain", "target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        SetUnhandledExceptionFilter(ReportFault);
+        reportInProgress = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         linkState.savedMainProc = GetWindowProc(main);
         SubclassWindow(main, PathReportHook);
         linkState.targetWindow = target;
@@ -82,11 +117,11 @@ protected:
     }
     void ReportText(ULONG_PTR kind, const std::string &text)
     {
-        GuardedText guarded(text + '\0');
-        Report(target, kind, guarded.data, static_cast<DWORD>(text.size() + 1));
+        Report(target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
     }
     bool EventSet() const { return WaitForSingleObject(linkState.pathEvent, 0) == WAIT_OBJECT_0; }
 
+    GuardedBytes guarded;
     HWND main = nullptr;
     HWND target = nullptr;
 };
@@ -104,9 +139,9 @@ TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 
 TEST_F(PathReportTest, IgnoresReportsFromOtherWindows)
 {
-    GuardedText text("C:\\other");
-    Report(main, kPathReportCurrent, text.data, 9);
-    Report(nullptr, kPathReportTree, text.data, 9);
+    char *text = guarded.AtEnd(std::string("C:\\other") + '\0');
+    Report(main, kPathReportCurrent, text, 9);
+    Report(nullptr, kPathReportTree, text, 9);
     EXPECT_STREQ(linkState.otherPath, "");
     EXPECT_STREQ(linkState.treePath, "");
     EXPECT_FALSE(EventSet());
@@ -143,6 +178,7 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
     };
     for (const BadReport &c : cases) {
         SCOPED_TRACE(c.name);
+        reportInProgress = c.name;
         // A path from an earlier report must not survive a dropped one.
         lstrcpyA(linkState.otherPath, "C:\\earlier");
         lstrcpyA(linkState.treePath, "C:\\earlier\\");
@@ -155,8 +191,8 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
             linkState.otherPath[0] = '\0';
         }
         ResetEvent(linkState.pathEvent);
-        GuardedText guarded(c.bytes);
-        Report(target, c.kind, c.nullData ? nullptr : guarded.data, static_cast<DWORD>(c.bytes.size()));
+        char *data = guarded.AtEnd(c.bytes);
+        Report(target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
         EXPECT_STREQ(linkState.otherPath, c.expectedOther);
         EXPECT_STREQ(linkState.treePath, c.expectedTree);
         EXPECT_EQ(EventSet(), c.expectedEvent);
@@ -164,6 +200,186 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
     // A null-data report with a non-zero size is read as empty too.
     Report(target, kPathReportCurrent, nullptr, 40);
     EXPECT_STREQ(linkState.otherPath, "");
+}
+
+// ---- Random reports ----
+
+constexpr int kRandomReports = 10000;
+constexpr DWORD kMaxForgedSize = 600;  // beyond both buffers, and beyond the bytes some reports carry
+
+// VORPAN_SEED repeats a run; without it each run tries other reports.
+unsigned RandomSeed()
+{
+    const char *given = std::getenv("VORPAN_SEED");
+    if (given != nullptr && *given != '\0')
+        return static_cast<unsigned>(std::strtoul(given, nullptr, 10));
+    return GetTickCount() ^ (GetCurrentProcessId() << 16);
+}
+
+// One forged report: who sends it, its kind, the bytes really there and the size it claims.
+struct RandomReport {
+    HWND sender;
+    ULONG_PTR kind;
+    bool nullData;
+    std::string bytes;
+    DWORD size;        // cbData: the bytes' length, or more when they hold a NUL
+    bool guardBefore;  // the guard page lies before the bytes instead of after them
+};
+
+class ReportForger {
+public:
+    ReportForger(unsigned seed, HWND target, HWND other) : random_(seed), target_(target), other_(other) {}
+
+    RandomReport Next()
+    {
+        RandomReport report;
+        unsigned who = Below(10);
+        report.sender = who < 6 ? target_ : who < 9 ? other_ : nullptr;
+        unsigned kind = Below(10);
+        report.kind = kind < 4 ? kPathReportCurrent : kind < 8 ? kPathReportTree : random_();
+        report.nullData = Below(10) == 0;
+        report.bytes = Text(Length());
+        switch (Below(4)) {
+        case 0:  // without a NUL
+            break;
+        case 1:  // a NUL somewhere inside, bytes after it
+            if (!report.bytes.empty())
+                report.bytes[Below(unsigned(report.bytes.size()))] = '\0';
+            break;
+        default:  // the well-formed end
+            report.bytes += '\0';
+        }
+        if (report.bytes.size() > kMaxForgedSize)
+            report.bytes.resize(kMaxForgedSize);
+        report.size = static_cast<DWORD>(report.bytes.size());
+        // Claiming more than is there is only safe to read up to a NUL: across processes the system
+        // copies exactly cbData bytes, so a report without one never has fewer.
+        if (report.bytes.find('\0') != std::string::npos && Below(4) == 0)
+            report.size += Below(kMaxForgedSize - report.size + 1);
+        if (report.nullData)
+            report.size = Below(kMaxForgedSize + 1);
+        report.guardBefore = Below(5) == 0;
+        return report;
+    }
+
+private:
+    unsigned Below(unsigned n) { return static_cast<unsigned>(random_() % n); }
+
+    // Lengths around both buffers' limits come up often, others anywhere up to the largest size.
+    size_t Length()
+    {
+        static const size_t kEdges[] = {0, 1, 258, 259, 260, 261, 518, 519, 520, 521};
+        switch (Below(3)) {
+        case 0:
+            return kEdges[Below(sizeof kEdges / sizeof kEdges[0])];
+        case 1:
+            return Below(16);
+        default:
+            return Below(kMaxForgedSize + 1);
+        }
+    }
+
+    // Path-like text of about length bytes: ASCII, "\", double-byte characters (some with the trail
+    // byte 0x5C) and any other byte but NUL; its last byte is sometimes a lone lead byte or a 0x5C trail.
+    std::string Text(size_t length)
+    {
+        std::string text;
+        while (text.size() < length) {
+            switch (Below(5)) {
+            case 0:
+                text += static_cast<char>('a' + Below(26));
+                break;
+            case 1:
+                text += '\\';
+                break;
+            case 2:
+                text += LeadByte();
+                text += '\\';
+                break;
+            case 3:
+                text += LeadByte();
+                text += static_cast<char>(0x40 + Below(0xBD));
+                break;
+            default:
+                text += static_cast<char>(1 + Below(255));
+            }
+        }
+        text.resize(length);
+        if (length > 1 && Below(3) == 0) {
+            text[length - 1] = LeadByte();
+        } else if (length > 1 && Below(2) == 0) {
+            text[length - 2] = LeadByte();
+            text[length - 1] = '\\';
+        }
+        return text;
+    }
+
+    char LeadByte()
+    {
+        unsigned lead = Below(60);  // 0x81 to 0x9F, then 0xE0 to 0xFC
+        return static_cast<char>(lead < 31 ? 0x81 + lead : 0xE0 + lead - 31);
+    }
+
+    std::mt19937 random_;
+    HWND target_;
+    HWND other_;
+};
+
+// What the hook must make of report: for one of the target's, the text before the first NUL among the
+// bytes it claims, if it fits the buffer with its NUL, else nothing.
+std::string ExpectedText(const RandomReport &report, int bufferSize)
+{
+    if (report.nullData)
+        return std::string();
+    std::string text = report.bytes.substr(0, report.bytes.find('\0'));
+    return static_cast<int>(text.size()) + 1 <= bufferSize ? text : std::string();
+}
+
+std::string Describe(const RandomReport &report, HWND target)
+{
+    return std::string("sender ") + (report.sender == target ? "target" : report.sender ? "other" : "null") +
+           ", dwData " + std::to_string(report.kind) + ", cbData " + std::to_string(report.size) + ", " +
+           (report.nullData ? "null data" : std::to_string(report.bytes.size()) + " bytes there") +
+           (report.guardBefore ? ", guard before" : ", guard after");
+}
+
+// Reports forged at random, many thousands of them in a row: any sender, kind and size, null data or
+// bytes against a guard page. None may make the hook read outside the bytes (the guard page would end the
+// program), leave part of a text or a text of another sender in a buffer, or set the event but for the
+// target's tree-path report.
+TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
+{
+    const unsigned seed = RandomSeed();
+    std::printf("random reports: seed %u (VORPAN_SEED=%u repeats this run)\n", seed, seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ReportForger forger(seed, target, main);
+    std::string other, tree;  // what the buffers must hold
+    int tried = 0;
+    for (; tried < kRandomReports; ++tried) {
+        const RandomReport report = forger.Next();
+        reportInProgress = "report " + std::to_string(tried) + " of seed " + std::to_string(seed) + " (" +
+                           Describe(report, target) + ")";
+        char *data = report.guardBefore ? guarded.AtStart(report.bytes) : guarded.AtEnd(report.bytes);
+        Report(report.sender, report.kind, report.nullData ? nullptr : data, report.size);
+
+        bool fromTarget = report.sender == target;
+        if (fromTarget && report.kind == kPathReportCurrent)
+            other = ExpectedText(report, kPathSize);
+        if (fromTarget && report.kind == kPathReportTree)
+            tree = ExpectedText(report, kTreePathSize);
+        bool eventExpected = fromTarget && report.kind == kPathReportTree;
+        if (linkState.otherPath != other || linkState.treePath != tree || EventSet() != eventExpected ||
+            copyDataSeen != tried + 1) {
+            ADD_FAILURE() << "report " << tried << " (" << Describe(report, target) << "): otherPath \""
+                          << linkState.otherPath << "\" expected \"" << other << "\", treePath \""
+                          << linkState.treePath << "\" expected \"" << tree << "\", event " << EventSet()
+                          << " expected " << eventExpected << ", passed on " << copyDataSeen << " of " << tried + 1;
+            break;
+        }
+        if (eventExpected)
+            ResetEvent(linkState.pathEvent);
+    }
+    std::printf("random reports: %d tried, seed %u\n", tried, seed);
 }
 
 }  // namespace
