@@ -38,16 +38,6 @@ std::string Utf8(const std::string &cp932)
     return utf8;
 }
 
-// Keys as the user types them: hardware input, which the requester's thread takes in order, after the
-// Down arrow the plug-in synthesizes just before the menu opens.
-void TypeKeys(const std::vector<BYTE> &keys)
-{
-    for (BYTE key : keys) {
-        keybd_event(key, 0, 0, 0);
-        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
-    }
-}
-
 // The menu's thread tracks the mouse: it shows the popup first and takes the mouse capture only then,
 // so a click before that goes to whatever window lies under the cursor.
 bool WaitForMenuCapture(HWND menu)
@@ -66,11 +56,6 @@ void ClickAt(POINT point)
     SetCursorPos(point.x, point.y);
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-}
-
-HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs)
-{
-    return WaitForWindowOfProcess(pid, nullptr, kMenuClass, timeoutMs);
 }
 
 // A popup menu of pid on the screen right now.
@@ -123,17 +108,6 @@ void ExpectRunEndedCleanly(const HostInstance &requester)
     ASSERT_TRUE(WaitForRunEnd(requester));
     EXPECT_TRUE(RunEndedClean(requester));
     EXPECT_FALSE(MenuShown(requester.pid)) << "a menu is still open";
-}
-
-// Chooses the command in the requester and, once its menu is open, types keys into it.
-::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys)
-{
-    if (!ChooseCommand(requester))
-        return ::testing::AssertionFailure() << "the command was not chosen";
-    if (WaitForMenu(requester.pid) == nullptr)
-        return ::testing::AssertionFailure() << "no menu opened";
-    TypeKeys(keys);
-    return ::testing::AssertionSuccess();
 }
 
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)

@@ -116,6 +116,53 @@ bool TypeDestination(HWND dialog, const std::string &folder)
                                reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
 }
 
+::testing::AssertionResult ConfirmFilledDialog(const HostInstance &source, const std::string &folder,
+                                               LRESULT callsBefore)
+{
+    HWND dialog = WaitForConfirmDialog(source);
+    if (dialog == nullptr)
+        return ::testing::AssertionFailure() << "no filled-in confirmation dialog";
+    ::testing::AssertionResult shows = ShowsFolder(ReadConfirmDialog(dialog), folder);
+    PressButton(dialog, shows ? IDOK : IDCANCEL);
+    if (!WaitForRunEndAfter(source, callsBefore))
+        return ::testing::AssertionFailure() << "the run did not end after the dialog closed";
+    return shows;
+}
+
+::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
+                                                   const std::string &folder)
+{
+    LRESULT calls = source.Query(kQueryPluginCalls);
+    if (!Activate(target))
+        return ::testing::AssertionFailure() << "the target instance could not be activated";
+    if (!ChooseCommand(source))
+        return ::testing::AssertionFailure() << "the command was not chosen";
+    return ConfirmFilledDialog(source, folder, calls);
+}
+
+void TypeKeys(const std::vector<BYTE> &keys)
+{
+    for (BYTE key : keys) {
+        keybd_event(key, 0, 0, 0);
+        keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    }
+}
+
+HWND WaitForMenu(DWORD pid, DWORD timeoutMs)
+{
+    return WaitForWindowOfProcess(pid, nullptr, "#32768", timeoutMs);
+}
+
+::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys)
+{
+    if (!ChooseCommand(requester))
+        return ::testing::AssertionFailure() << "the command was not chosen";
+    if (WaitForMenu(requester.pid) == nullptr)
+        return ::testing::AssertionFailure() << "no menu opened";
+    TypeKeys(keys);
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<std::string> FilesIn(const std::string &folder)
 {
     std::vector<std::string> names;

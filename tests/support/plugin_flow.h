@@ -58,6 +58,24 @@ ConfirmView ReadConfirmDialog(HWND dialog);
 // Types a destination into the confirmation dialog's combo box, as the user would.
 bool TypeDestination(HWND dialog, const std::string &folder);
 
+// Waits for the filled-in confirmation dialog of the run source started after callsBefore DoProcess
+// calls, checks that it shows folder, confirms it with OK (Cancel when it shows another folder) and
+// waits until the run has ended.
+::testing::AssertionResult ConfirmFilledDialog(const HostInstance &source, const std::string &folder,
+                                               LRESULT callsBefore);
+// Chooses the command in source with target the previously active instance, checks that the filled-in
+// dialog shows folder, and copies with OK; the run has ended when it returns.
+::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
+                                                   const std::string &folder);
+
+// Keys as the user types them: hardware input, which the foreground thread takes in order (in a chooser
+// run, after the Down arrow the plug-in synthesizes just before its menu opens).
+void TypeKeys(const std::vector<BYTE> &keys);
+// A popup menu of process pid, once it is on the screen.
+HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
+// Chooses the command in the requester and, once its menu is open, types keys into it.
+::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys);
+
 // Files (not folders) directly in folder, by name, sorted.
 std::vector<std::string> FilesIn(const std::string &folder);
 
