@@ -41,11 +41,17 @@ const char *const kRoles[] = {"copies to and from B; chooses among B, C, D; resp
 
 struct Soak {
     Soak()
-        : scratch({"作業\\報告書.txt", "ソフト\\表示\\表.txt", "資料\\", "十能\\"})
     {
-        for (const Instance &instance : kInstances)
+        for (const Instance &instance : kInstances) {
             folders.push_back(scratch.Path(instance.folder));
-        // Started D first, A last: the order of activation the chooser runs rely on.
+            // A file's content is its path below the scratch folder, so a copy shows where it came from.
+            std::string file = std::string(instance.folder) + "\\" + instance.file;
+            if (instance.file[0] != '\0')
+                scratch.AddFile(file, file);
+            else
+                scratch.AddFolder(instance.folder);
+        }
+        // A last: the first copy starts in the active instance.
         for (int i = kInstanceCount - 1; i >= 0; --i) {
             std::vector<std::string> options = {"/path=" + folders[i], plugins.HostOption()};
             if (kInstances[i].file[0] != '\0')
@@ -246,7 +252,8 @@ bool EndFailedRun(const HostInstance &host)
         answered = report.sender == host.hwnd && report.kind == i && report.bytes == expected[i];
     }
     if (!answered)
-        return ::testing::AssertionFailure() << peer.received.size() << " reports, not \"" << folder << "\" and its tree path";
+        return ::testing::AssertionFailure()
+               << peer.received.size() << " reports, not \"" << folder << "\" and its tree path";
     return RunEndedClean(host);
 }
 
@@ -371,8 +378,10 @@ SoakResult RunSoak(const SoakPlan &plan, const std::function<void(const std::str
     runner.Responder(kInstanceCount);
     result.warmUps = result.runs;
     Idle(soak);
-    for (int i = 0; i < kInstanceCount; ++i)
-        result.hosts.push_back({std::string(kInstances[i].name) + " (" + kRoles[i] + ")", Holdings(*soak.hosts[i]), {}});
+    for (int i = 0; i < kInstanceCount; ++i) {
+        std::string name = std::string(kInstances[i].name) + " (" + kRoles[i] + ")";
+        result.hosts.push_back({name, Holdings(*soak.hosts[i]), {}});
+    }
 
     runner.Copies(plan.copies);
     runner.Chooser(plan.chooserRuns);
@@ -392,8 +401,9 @@ std::string SoakResult::Table() const
     std::string md = "| Host | Handles | Windows | USER objects | GDI objects | Main window procedure after |\n"
                      "|---|---:|---:|---:|---:|---|\n";
     for (const SoakHostRow &row : hosts) {
-        md += "| " + row.name + " | " + std::to_string(row.before.handles) + " -> " + std::to_string(row.after.handles) +
-              " | " + std::to_string(row.before.windows) + " -> " + std::to_string(row.after.windows) + " | " +
+        md += "| " + row.name + " | " + std::to_string(row.before.handles) + " -> " +
+              std::to_string(row.after.handles) + " | " + std::to_string(row.before.windows) + " -> " +
+              std::to_string(row.after.windows) + " | " +
               Cell(row.before, row.after, &HostHoldings::userObjects) + " | " +
               Cell(row.before, row.after, &HostHoldings::gdiObjects) + " | " +
               (row.after.mainProcOwn == 1 ? "the host's own" : "**another**") + " |\n";
