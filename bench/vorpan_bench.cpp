@@ -13,7 +13,6 @@
 #include "console_text.h"
 #include "host_protocol.h"
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 #include "support/plugin_flow.h"
 
 namespace {
@@ -158,7 +157,7 @@ struct Results {
     double hungSend;  // one SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to the stopped target
 };
 
-// The requester's side of path requests, made with the plug-in's own RequestPaths and PathReportHook in a
+// The requester's side of path requests, made with the plug-in's own RequestPaths from a
 // window of the hosts' class: a target's responder reports to the most recently active such window. While
 // it exists it counts as an instance for the hosts.
 class Requester {
@@ -172,20 +171,10 @@ public:
         RegisterClassA(&windowClass);
         hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "bench requester", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
                                100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        if (!hwnd || !Activate(hwnd))
-            return;
-        linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        linkState.savedMainProc = GetWindowProc(hwnd);
-        SubclassWindow(hwnd, PathReportHook);
-        ready = true;
+        ready = hwnd && Activate(hwnd);
     }
     ~Requester()
     {
-        if (ready) {
-            SubclassWindow(hwnd, linkState.savedMainProc);
-            CloseHandle(linkState.pathEvent);
-            linkState.pathEvent = nullptr;
-        }
         if (hwnd)
             DestroyWindow(hwnd);
         UnregisterClassA(HOST_WINDOW_CLASS, GetModuleHandleA(nullptr));
@@ -193,16 +182,17 @@ public:
     Requester(const Requester &) = delete;
     Requester &operator=(const Requester &) = delete;
 
-    // Milliseconds for one request to target; its answers are then in linkState.otherPath and treePath.
-    double Request(HWND target) const
+    // Milliseconds for one request to target; its answers are then in answer.
+    double Request(HWND target)
     {
         double start = NowMs();
-        RequestPaths(target, kVorpanCommand);
+        RequestPaths(hwnd, target, kVorpanCommand, &answer);
         return NowMs() - start;
     }
 
     HWND hwnd = nullptr;
     bool ready = false;
+    PathAnswer answer;
 };
 
 bool MeasureRoundTrip(Results *results, const PluginFolder &plugins)
@@ -217,9 +207,9 @@ bool MeasureRoundTrip(Results *results, const PluginFolder &plugins)
     std::vector<double> times;
     for (int i = 0; i < kWarmUps + kRoundTrips; ++i) {
         double elapsed = requester.Request(target.hwnd);
-        if (scratch.Path("保存") != linkState.otherPath || linkState.treePath[0] == '\0')
-            return Fail(std::string("a request came back with \"") + linkState.otherPath + "\", \"" +
-                        linkState.treePath + "\"");
+        if (scratch.Path("保存") != requester.answer.currentPath || !requester.answer.treeArrived)
+            return Fail(std::string("a request came back with \"") + requester.answer.currentPath + "\", \"" +
+                        requester.answer.treePath + "\"");
         if (i >= kWarmUps)
             times.push_back(elapsed);
     }
@@ -239,7 +229,7 @@ bool MeasureRequestsInARow(const std::vector<const HostInstance *> &others, Stat
         double total = 0;
         for (const HostInstance *other : others) {
             total += requester.Request(other->hwnd);
-            if (linkState.treePath[0] == '\0')
+            if (!requester.answer.treeArrived)
                 return Fail("a host gave no tree path");
         }
         if (i > 0)

@@ -1,18 +1,63 @@
-// The confirmation dialog takeover: the hooks that catch the host's dialog and the tree walk that finds
-// the target's folder in it.
+// The confirmation dialog takeover: the hooks that catch the host's dialog as it opens and fill it in.
 #include "copy/confirm_dialog.h"
 
-#include "link/path_exchange.h"
-#include "plugin/bounded_text.h"
-#include "plugin/link_state.h"
+#include <commctrl.h>
+
+#include "common/window.h"
+#include "link/tree_path.h"
 
 namespace {
 
 const char kFilledTitle[] = VORPAN_CONFIRM_TITLE " - ２画面ファイラー風";
-const int kSiblingTextSize = 256;
 
-}  // namespace
+// The takeover in progress, for the hooks: the host calls them, not us, so this is the one way they
+// can reach the target's paths and the procedures they put back.
+struct Takeover {
+    const PathAnswer *target;
+    WNDPROC savedMainProc;    // hwndMain's procedure
+    WNDPROC savedDialogProc;  // the confirmation dialog's procedure
+    HANDLE filled;            // signalled once the dialog was filled in
+} takeover;
 
+// Fills dialog in with target's folder: title, destination field, tree selection.
+void FillConfirmDialog(HWND dialog, const PathAnswer &target)
+{
+    SetWindowTextA(dialog, kFilledTitle);
+
+    // The destination is the combo box's edit field, its topmost child: writing there is what typing
+    // the path would do.
+    HWND combo = FindChildByClass(dialog, WC_COMBOBOXA);
+    HWND field = combo != nullptr ? GetTopWindow(combo) : nullptr;
+    if (field != nullptr)
+        SetWindowTextA(field, target.currentPath);
+
+    HWND tree = FindChildByClass(dialog, WC_TREEVIEWA);
+    if (tree == nullptr)
+        return;
+    HTREEITEM item = FindTreeItemByPath(tree, target.treePath);
+    if (item == nullptr)
+        return;
+    // Clearing first makes the selection a change even when the host had already selected that item,
+    // so the tree scrolls it into view and the host hears of it.
+    TreeView_Select(tree, nullptr, TVGN_CARET);
+    TreeView_Select(tree, item, TVGN_CARET);
+}
+
+// On the confirmation dialog until it is first shown: fills it in, then removes itself.
+LRESULT CALLBACK DialogShowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC dialogProc = takeover.savedDialogProc;
+    if (message == WM_SHOWWINDOW && wParam == TRUE) {
+        FillConfirmDialog(hwnd, *takeover.target);
+        SubclassWindow(hwnd, dialogProc);
+        SetEvent(takeover.filled);
+    }
+    return CallWindowProcA(dialogProc, hwnd, message, wParam, lParam);
+}
+
+// On hwndMain during the host's copy. The host deactivates its main window in favour of the dialog
+// before it shows it: that is the first moment the dialog can be seen (in lParam), before it is
+// painted. The hook then moves onto the dialog.
 LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) {
@@ -23,83 +68,29 @@ LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             GetWindowTextA(dialog, title, kTitleSize);
         title[kTitleSize - 1] = '\0';
         if (lstrcmpA(title, VORPAN_CONFIRM_TITLE) == 0) {
-            SubclassWindow(hwnd, linkState.savedMainProc);
-            linkState.savedDialogProc = GetWindowProc(dialog);
+            SubclassWindow(hwnd, takeover.savedMainProc);
+            takeover.savedDialogProc = GetWindowProc(dialog);
             SubclassWindow(dialog, DialogShowHook);
         }
     }
-    return CallWindowProcA(linkState.savedMainProc, hwnd, message, wParam, lParam);
+    return CallWindowProcA(takeover.savedMainProc, hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK DialogShowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+}  // namespace
+
+void CopyIntoTarget(HWND hwndMain, const PathAnswer &target)
 {
-    if (message == WM_SHOWWINDOW && wParam == TRUE) {
-        FillConfirmDialog(hwnd);
-        SubclassWindow(hwnd, linkState.savedDialogProc);
-        SetEvent(linkState.pathEvent);
-    }
-    return CallWindowProcA(linkState.savedDialogProc, hwnd, message, wParam, lParam);
+    takeover.target = &target;
+    takeover.savedMainProc = GetWindowProc(hwndMain);
+    takeover.filled = CreatePathEvent();
+    SubclassWindow(hwndMain, ActivateHook);
+    SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
+    WaitForSingleObject(takeover.filled, kAnswerTimeoutMs);
+    // Also when the hook already did: a copy that showed no dialog leaves it in place.
+    SubclassWindow(hwndMain, takeover.savedMainProc);
+    if (takeover.filled != nullptr)
+        CloseHandle(takeover.filled);
+    takeover.filled = nullptr;
+    takeover.target = nullptr;
 }
 
-void FillConfirmDialog(HWND dialog)
-{
-    SetWindowTextA(dialog, kFilledTitle);
-
-    HWND combo = FindChildByClass(dialog, WC_COMBOBOXA);
-    HWND field = combo != nullptr ? GetTopWindow(combo) : nullptr;
-    if (field != nullptr)
-        SetWindowTextA(field, linkState.otherPath);
-
-    HWND tree = FindChildByClass(dialog, WC_TREEVIEWA);
-    if (tree == nullptr)
-        return;
-    HTREEITEM item = FindTreeItemByPath(tree, linkState.treePath);
-    if (item == nullptr)
-        return;
-    TreeView_Select(tree, nullptr, TVGN_CARET);
-    TreeView_Select(tree, item, TVGN_CARET);
-}
-
-HTREEITEM FindTreeItemByPath(HWND tree, const char *path)
-{
-    HTREEITEM current = nullptr;
-    int start = 0;
-    for (;;) {
-        // A trail byte 0x5C (ソ, 表, 能, 十...) is part of its character, never a separator: folders with
-        // such names are common in Japanese.
-        int separator = FindSeparator(path, start);
-        if (separator < 0)
-            return current;
-        char component[kPathSize];
-        int length = separator - start;
-        if (length + 1 > kPathSize)
-            return nullptr;  // longer than any item text this path could have come from
-        for (int i = 0; i < length; ++i)
-            component[i] = path[start + i];
-        component[length] = '\0';
-        start = separator + 1;
-
-        HTREEITEM first;
-        if (current == nullptr) {
-            first = TreeView_GetRoot(tree);
-        } else {
-            TreeView_Expand(tree, current, TVE_EXPAND);
-            first = TreeView_GetChild(tree, current);
-        }
-        if (first == nullptr)
-            return nullptr;
-        current = FindTreeSibling(tree, first, component);
-        if (current == nullptr)
-            return nullptr;
-    }
-}
-
-HTREEITEM FindTreeSibling(HWND tree, HTREEITEM first, const char *name)
-{
-    for (HTREEITEM item = first; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
-        char text[kSiblingTextSize];
-        if (ReadTreeItemText(tree, item, text, kSiblingTextSize) && lstrcmpiA(text, name) == 0)
-            return item;
-    }
-    return nullptr;
-}

@@ -1,9 +1,11 @@
 // The requester's run of one copy command.
 #pragma once
 
-// Decides whether a two-pane copy is possible, gets the target's paths and starts the host's copy with
-// the confirmation dialog hook in place; otherwise falls back to the normal copy.
-void RunTwoPaneCopy();
+#include <windows.h>
 
-// The host's normal copy, after an OK/Cancel notice with text when NotifyFallback is set.
-void NotifyAndCopyNormally(const char *text);
+#include "common/host_record.h"
+
+// Decides whether a two-pane copy is possible, gets the target's paths and starts the host's copy with
+// the confirmation dialog takeover in place; otherwise falls back to the normal copy. module holds the
+// settings dialog.
+void RunTwoPaneCopy(const HostRecord &record, HINSTANCE module);

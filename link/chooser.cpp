@@ -1,8 +1,8 @@
 // Target chooser: one menu item per running instance, labelled with the folder it shows.
 #include "link/chooser.h"
 
+#include "common/window.h"
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 
 namespace {
 
@@ -11,20 +11,18 @@ const UINT kFirstItemId = 100;
 const int kItemTextSize = 2 * kPathSize;  // room for a path whose every byte is a doubled "&"
 
 // The menu takes "&" as a mnemonic marker: "C:\R&D" would show as "C:\RD". Doubling each one shows the
-// path as it is. Lead bytes are copied with their trail byte, so a trail byte is never read as a
-// character of its own.
+// path as it is. A double-byte character is copied whole, so its trail byte is never taken for "&".
 void EscapeAmpersands(const char *path, char (&text)[kItemTextSize])
 {
     int out = 0;
-    for (int in = 0; path[in] != '\0' && out + 2 < kItemTextSize; ++in) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[in])) && path[in + 1] != '\0') {
-            text[out++] = path[in++];
-            text[out++] = path[in];
-            continue;
-        }
-        if (path[in] == '&')
+    for (const char *p = path; *p != '\0';) {
+        const char *next = CharNextA(p);
+        if (out + 2 * (next - p) + 1 > kItemTextSize)
+            break;  // only a path longer than the host promises: shown cut, the item still names its instance
+        if (*p == '&')
             text[out++] = '&';
-        text[out++] = path[in];
+        while (p < next)
+            text[out++] = *p++;
     }
     text[out] = '\0';
 }
@@ -36,45 +34,38 @@ void AppendPathItem(HMENU menu, UINT id, const char *path)
     AppendMenuA(menu, MF_STRING, id, text);
 }
 
-void ShowError(HWND owner)
-{
-    MessageBoxA(owner, "エラー", VORPAN_TITLE, MB_ICONERROR);
-}
-
 }  // namespace
 
-HWND ChooseTargetMenu(int commandId)
+HWND ChooseTargetMenu(const HostRecord &record, int commandId)
 {
-    const HostRecord *record = linkState.record;
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) {
-        ShowError(record->hwndMain);
+        ShowErrorBox(record.hwndMain);
         return kNoTarget;
     }
 
-    linkState.targetWindow = nullptr;
-    SubclassWindow(record->hwndMain, PathReportHook);
-    for (int i = 0; i < record->instanceCount - 1; ++i) {
-        RequestPaths(record->instanceWindows[i], commandId);
-        if (linkState.otherPath[0] != '\0')
-            AppendPathItem(menu, kFirstItemId + i, linkState.otherPath);
+    for (int i = 0; i < record.instanceCount - 1; ++i) {
+        PathAnswer answer;
+        RequestPaths(record.hwndMain, record.instanceWindows[i], commandId, &answer);
+        if (answer.currentPath[0] != '\0')
+            AppendPathItem(menu, kFirstItemId + i, answer.currentPath);
         else
             AppendMenuA(menu, MF_GRAYED | MF_DISABLED, kFirstItemId + i, kVirtualFolderText);
     }
-    SubclassWindow(record->hwndMain, linkState.savedMainProc);
-    AppendPathItem(menu, kFirstItemId + record->instanceCount - 1, record->currentPath);
+    AppendPathItem(menu, kFirstItemId + record.instanceCount - 1, record.currentPath);
 
     RECT frame;
-    GetWindowRect(record->hwndMain, &frame);
+    GetWindowRect(record.hwndMain, &frame);
     int x = (frame.left + frame.right) / 2;
     int y = (frame.top + frame.bottom) / 2;
-    // Opens the menu with its first item highlighted, ready for the keyboard.
+    // Queued before the menu opens, the key press is read by the menu's own loop: the menu opens with
+    // its first item highlighted, ready for the keyboard.
     keybd_event(VK_DOWN, 0, 0, 0);
     keybd_event(VK_DOWN, 0, KEYEVENTF_KEYUP, 0);
-    UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN | TPM_CENTERALIGN,
-                                 x, y, 0, record->hwndFileList, nullptr);
+    UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN | TPM_CENTERALIGN, x, y, 0,
+                                 record.hwndFileList, nullptr);
     DestroyMenu(menu);
     if (chosen < kFirstItemId)
         return kNoTarget;
-    return record->instanceWindows[chosen - kFirstItemId];
+    return record.instanceWindows[chosen - kFirstItemId];
 }

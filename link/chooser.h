@@ -3,10 +3,11 @@
 
 #include <windows.h>
 
+#include "common/host_record.h"
+
 // The value ChooseTargetMenu gives when the menu was dismissed or could not be made.
 #define kNoTarget reinterpret_cast<HWND>(-1)
 
-// Asks every other instance for its path, shows them with this instance's own path last, and returns
-// the chosen instance's main window, or kNoTarget. Runs inside a requester run: linkState.pathEvent
-// exists and savedMainProc has been taken.
-HWND ChooseTargetMenu(int commandId);
+// Asks every other instance of record for its path, shows them with this instance's own path last,
+// and returns the chosen instance's main window, or kNoTarget.
+HWND ChooseTargetMenu(const HostRecord &record, int commandId);

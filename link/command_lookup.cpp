@@ -2,13 +2,15 @@
 // plug-in items from 33100 in menu order, starting after the last separator above them.
 #include "link/command_lookup.h"
 
-#include "plugin/link_state.h"
+#include "common/host_record.h"
 
 namespace {
 
 const char kPluginMenuText[] = "プラグイン(&P)";
+// The label the plug-in gives the host: the title, then an accelerator of this many bytes, whichever
+// letter it names.
 const char kLabelTitle[] = VORPAN_TITLE;
-const int kLabelSuffixBytes = 4;  // "(&C)": the accelerator, whichever letter the label carries
+const int kLabelSuffixBytes = sizeof VORPAN_ACCELERATOR - 1;
 const int kFirstPluginCommand = 33100;
 
 // Wine leaves a truncated text without its NUL, so the buffer is terminated here after every read.

@@ -1,24 +1,26 @@
-// The path exchange between instances: the request, the report hook, the responder's answer, and the
-// tree path it carries.
+// The path exchange between instances: the request with its report hook, and the responder's answer.
 #include "link/path_exchange.h"
 
 #include <commctrl.h>
 
-#include "plugin/link_state.h"
+#include "common/window.h"
+#include "link/tree_path.h"
 
 namespace {
 
-// A hung, busy-forever or vanished peer must not freeze this instance, whether we ask it or answer it:
-// every send to another instance gives up after this long, and the peer counts as not answering.
-const UINT kPeerSendTimeoutMs = 3000;
+// The request in progress, for the report hook: the host calls the hook, not us, so this is the one
+// way it can reach the request's buffers.
+PathRequest *activeRequest;
 
+// A hung, busy-forever or vanished peer must not freeze this instance, whether we ask it or answer it:
+// every send to another instance gives up after kAnswerTimeoutMs, and the peer counts as not answering.
 // SMTO_NORMAL, never SMTO_BLOCK: a requester waits for our reports inside its own send to us, and a
 // report has to reach it as a message sent back into that wait.
 bool SendToPeer(HWND peer, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR ignored;
-    return SendMessageTimeoutA(peer, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                               kPeerSendTimeoutMs, &ignored) != 0;
+    return SendMessageTimeoutA(peer, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                               &ignored) != 0;
 }
 
 // False when the recipient did not take it in time (hung, busy or gone).
@@ -50,123 +52,81 @@ void TakeReportText(const COPYDATASTRUCT *data, char *buffer, int bufferSize)
     buffer[length] = '\0';
 }
 
-struct ClassSearch {
-    const char *className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
+// Subclass procedure of hwndMain for the time of a request: takes the target's reports.
+LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ClassSearch *search = reinterpret_cast<ClassSearch *>(lParam);
-    char name[kClassNameSize];
-    name[0] = '\0';
-    GetClassNameA(hwnd, name, kClassNameSize);
-    name[kClassNameSize - 1] = '\0';
-    if (lstrcmpA(name, search->className) != 0)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
+    PathRequest *request = activeRequest;
+    if (message == WM_COPYDATA && reinterpret_cast<HWND>(wParam) == request->target && lParam != 0) {
+        const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+        if (data->dwData == kPathReportCurrent) {
+            TakeReportText(data, request->answer->currentPath, kPathSize);
+        } else if (data->dwData == kPathReportTree) {
+            TakeReportText(data, request->answer->treePath, kTreePathSize);
+            request->answer->treeArrived = true;
+            SetEvent(request->event);
+        }
+    }
+    return CallWindowProcA(request->savedMainProc, hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
-void SubclassWindow(HWND hwnd, WNDPROC proc)
+HANDLE CreatePathEvent()
 {
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    // Named, as every instance's plug-in names it; another process holding the name gives us its
+    // event, maybe signalled, hence the reset.
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "RiloFilePluginGetPathEvent");
+    ResetEvent(event);
+    return event;
 }
 
-WNDPROC GetWindowProc(HWND hwnd)
+void BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer)
 {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+    request->hwndMain = hwndMain;
+    request->target = target;
+    request->answer = answer;
+    request->answer->currentPath[0] = '\0';
+    request->answer->treePath[0] = '\0';
+    request->answer->treeArrived = false;
+    request->event = CreatePathEvent();
+    request->savedMainProc = GetWindowProc(hwndMain);
+    activeRequest = request;
+    SubclassWindow(hwndMain, PathReportHook);
 }
 
-void RequestPaths(HWND target, int commandId)
+void EndPathRequest(PathRequest *request)
 {
-    linkState.otherPath[0] = '\0';
-    linkState.treePath[0] = '\0';
-    ResetEvent(linkState.pathEvent);
-    linkState.targetWindow = target;
-    if (!SendToPeer(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0))
-        return;  // no answer: nothing can set the event during a wait that processes no messages
-    // Does not process messages: a report that comes later belongs to no request.
-    WaitForSingleObject(linkState.pathEvent, kPathWaitMs);
+    SubclassWindow(request->hwndMain, request->savedMainProc);
+    activeRequest = nullptr;
+    if (request->event != nullptr)
+        CloseHandle(request->event);
+    request->event = nullptr;
 }
 
-LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 {
-    if (message == WM_COPYDATA && reinterpret_cast<HWND>(wParam) == linkState.targetWindow &&
-        lParam != 0) {
-        const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-        if (data->dwData == kPathReportCurrent) {
-            TakeReportText(data, linkState.otherPath, kPathSize);
-        } else if (data->dwData == kPathReportTree) {
-            TakeReportText(data, linkState.treePath, kTreePathSize);
-            SetEvent(linkState.pathEvent);
-        }
+    PathRequest request;
+    BeginPathRequest(&request, hwndMain, target, answer);
+    if (SendToPeer(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0)) {
+        // Does not process messages: a report that comes later belongs to no request. After a send
+        // that got no answer nothing can set the event, so there is no wait.
+        WaitForSingleObject(request.event, kAnswerTimeoutMs);
     }
-    return CallWindowProcA(linkState.savedMainProc, hwnd, message, wParam, lParam);
+    EndPathRequest(&request);
 }
 
-void AnswerPathRequest(const HostRecord *record, char *treePath)
+void AnswerPathRequest(const HostRecord &record)
 {
-    HWND recipient = record->instanceWindows[0];
+    HWND recipient = record.instanceWindows[0];
     // A recipient that did not take the first report will not take the second either; waiting for it
     // again would only hold this host's thread for another time-out.
-    if (!SendPathReport(recipient, record->hwndMain, kPathReportCurrent, record->currentPath))
+    if (!SendPathReport(recipient, record.hwndMain, kPathReportCurrent, record.currentPath))
         return;
-    HWND tree = FindChildByClass(record->hwndMain, WC_TREEVIEWA);
+    HWND tree = FindChildByClass(record.hwndMain, WC_TREEVIEWA);
     if (tree == nullptr)
         return;
+    // Our own buffer: a request may arrive while a requester run of this process waits for its own.
+    char treePath[kTreePathSize];
     BuildTreePath(tree, treePath);
-    SendPathReport(recipient, record->hwndMain, kPathReportTree, treePath);
-}
-
-bool ReadTreeItemText(HWND tree, HTREEITEM item, char *text, int size)
-{
-    text[0] = '\0';
-    TVITEMA request = {};
-    request.mask = TVIF_TEXT;
-    request.hItem = item;
-    request.pszText = text;
-    request.cchTextMax = size;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request)))
-        return false;
-    // Wine leaves a text cut at the buffer's end without its NUL.
-    text[size - 1] = '\0';
-    return true;
-}
-
-void BuildTreePath(HWND tree, char *out)
-{
-    out[0] = '\0';
-    int outLength = 0;
-    HTREEITEM item = TreeView_GetSelection(tree);
-    while (item != nullptr) {
-        char text[kTreeItemTextSize];
-        if (!ReadTreeItemText(tree, item, text, kTreeItemTextSize)) {
-            out[0] = '\0';
-            return;
-        }
-        int textLength = lstrlenA(text);
-        // "text\" goes in front of what the levels below gave; a path that does not fit is sent empty.
-        int newLength = textLength + 1 + outLength;
-        if (newLength + 1 > kTreePathSize) {
-            out[0] = '\0';
-            return;
-        }
-        for (int i = outLength; i >= 0; --i)
-            out[i + textLength + 1] = out[i];
-        for (int i = 0; i < textLength; ++i)
-            out[i] = text[i];
-        out[textLength] = '\\';
-        outLength = newLength;
-        item = TreeView_GetParent(tree, item);
-    }
-}
-
-HWND FindChildByClass(HWND parent, const char *className)
-{
-    ClassSearch search = {className, nullptr};
-    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    SendPathReport(recipient, record.hwndMain, kPathReportTree, treePath);
 }

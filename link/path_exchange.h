@@ -3,34 +3,40 @@
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
-struct HostRecord;
+#include "common/host_record.h"
 
-// Asks target for its paths; the answers land in linkState.otherPath and linkState.treePath (empty when
-// none came). Needs linkState.pathEvent and PathReportHook installed on hwndMain.
-void RequestPaths(HWND target, int commandId);
+// What a target reported.
+struct PathAnswer {
+    char currentPath[kPathSize];   // its current folder; empty when none came (or a virtual folder)
+    char treePath[kTreePathSize];  // its folder tree's selection; empty when none came
+    bool treeArrived;              // the tree-path report, which ends an answer, came
+};
 
-// Subclass procedure of hwndMain for the time of a request: takes the target's reports.
-LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// One request while it lasts: hwndMain carries the report hook, which fills answer with the reports
+// from target and signals event at the tree-path report.
+struct PathRequest {
+    HWND hwndMain;
+    HWND target;
+    WNDPROC savedMainProc;  // hwndMain's procedure, put back at the end
+    HANDLE event;           // the named path event, reset at the start
+    PathAnswer *answer;     // emptied at the start
+};
+
+// The named event that ends a wait for an answer or for the filled-in dialog, not signalled; null when
+// it cannot be made (the waits on it then end at once).
+HANDLE CreatePathEvent();
+
+// Asks target for its paths through the window hwndMain and gives back what came: the reports are
+// delivered into hwndMain while the send to target waits. A target that does not answer within
+// kAnswerTimeoutMs gives an empty answer at once.
+void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer);
+
+// The two halves of RequestPaths around its send, for a caller that delivers reports itself: the
+// report hook sits on hwndMain from begin to end. Requests do not nest.
+void BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
+void EndPathRequest(PathRequest *request);
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
 // bounded in time; no tree-path report follows a current-path report the recipient did not take.
-// treePath is a kTreePathSize-byte buffer for the tree path it builds.
-void AnswerPathRequest(const HostRecord *record, char *treePath);
-
-// The texts of the tree's selected item and its ancestors, from the root down, each followed by "\".
-// Empty when nothing is selected, when a text cannot be read, or when the whole does not fit in out
-// (kTreePathSize bytes).
-void BuildTreePath(HWND tree, char *out);
-
-// Reads item's text into text (size bytes, always NUL-terminated); false when the control refuses.
-bool ReadTreeItemText(HWND tree, HTREEITEM item, char *text, int size);
-
-// The first descendant of parent (in EnumChildWindows order) whose class name is className, or null.
-HWND FindChildByClass(HWND parent, const char *className);
-
-// Replaces hwnd's window procedure with proc.
-void SubclassWindow(HWND hwnd, WNDPROC proc);
-// The current window procedure of hwnd.
-WNDPROC GetWindowProc(HWND hwnd);
+void AnswerPathRequest(const HostRecord &record);

@@ -2,20 +2,25 @@
 // on each call.
 #include "plugin/exports.h"
 
+#include "common/host_record.h"
 #include "copy/copy_run.h"
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 
 namespace {
 
-const char kDescription[] =
-    "コピー先を前回アクティブだった「RiloFile2」のパスにします。\n" VORPAN_TITLE "(&C)";
+const char kDescription[] = "コピー先を前回アクティブだった「RiloFile2」のパスにします。\n" VORPAN_MENU_LABEL;
 const char kCopyright[] = "Copyright (C) 2026 VORPAN project";
 const WORD kPluginVersion = 200;
+// What the host's plug-in interface expects GetFunctionInfo to return; it gives the value no other
+// meaning.
+const int kFunctionInfoResult = 3;
+
+// The library itself: the settings dialog's resources are here.
+HINSTANCE moduleInstance;
 
 // True while a requester run of this process is waiting inside SendMessageA. Another instance may ask
 // us for our paths then, while GetActiveWindow() still gives hwndMain; that call must not start a
-// second run over the first one's state.
+// second run over the first one's hooks.
 bool requesterRunning;
 
 }  // namespace
@@ -23,7 +28,7 @@ bool requesterRunning;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH)
-        linkState.moduleInstance = instance;
+        moduleInstance = instance;
     return TRUE;
 }
 
@@ -33,25 +38,17 @@ extern "C" int WINAPI GetFunctionInfo(char *description, char *copyright, WORD *
     lstrcpyA(description, kDescription);
     lstrcpyA(copyright, kCopyright);
     *version = kPluginVersion;
-    return 3;
+    return kFunctionInfoResult;
 }
 
 extern "C" int WINAPI DoProcess(HostRecord *record)
 {
-    if (requesterRunning) {
-        // Answer as a responder with buffers of our own: the waiting run's record, paths, saved
-        // procedures and event stay exactly as they are.
-        char treePath[kTreePathSize];
-        AnswerPathRequest(record, treePath);
-        return 1;
-    }
-    linkState.record = record;
-    if (GetActiveWindow() == record->hwndMain) {
+    if (!requesterRunning && GetActiveWindow() == record->hwndMain) {
         requesterRunning = true;
-        RunTwoPaneCopy();
+        RunTwoPaneCopy(*record, moduleInstance);
         requesterRunning = false;
     } else {
-        AnswerPathRequest(record, linkState.treePath);
+        AnswerPathRequest(*record);
     }
     return 1;
 }

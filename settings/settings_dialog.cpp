@@ -1,52 +1,48 @@
 // The settings dialog: shows the flag word as loaded at the start of the run and saves it on OK.
 #include "settings/settings_dialog.h"
 
-#include "plugin/link_state.h"
 #include "resources/resource_ids.h"
-#include "settings/settings_file.h"
 
 namespace {
 
-BOOL InitSettingsDialog(HWND hwnd)
+// The settings the dialog shows, handed over as its init parameter.
+Settings *DialogSettings(HWND hwnd)
 {
+    return reinterpret_cast<Settings *>(GetWindowLongPtrA(hwnd, DWLP_USER));
+}
+
+BOOL InitSettingsDialog(HWND hwnd, Settings *settings)
+{
+    SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(settings));
     CheckDlgButton(hwnd, IDC_NOTIFY_FALLBACK,
-                   (linkState.stateFlags & kNotifyFallback) != 0 ? BST_CHECKED : BST_UNCHECKED);
+                   (settings->stateFlags & kNotifyFallback) != 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(hwnd, IDC_TARGET_PREVIOUS, IDC_TARGET_CHOOSE,
-                     (linkState.stateFlags & kChooseTarget) != 0 ? IDC_TARGET_CHOOSE
-                                                                 : IDC_TARGET_PREVIOUS);
+                     (settings->stateFlags & kChooseTarget) != 0 ? IDC_TARGET_CHOOSE : IDC_TARGET_PREVIOUS);
     return TRUE;
 }
 
-void AcceptSettings(HWND hwnd)
+void AcceptSettings(HWND hwnd, Settings *settings)
 {
-    int flags = linkState.stateFlags & ~(kNotifyFallback | kChooseTarget);
+    int flags = settings->stateFlags & ~(kNotifyFallback | kChooseTarget);
     if (IsDlgButtonChecked(hwnd, IDC_NOTIFY_FALLBACK) == BST_CHECKED)
         flags |= kNotifyFallback;
     if (IsDlgButtonChecked(hwnd, IDC_TARGET_CHOOSE) == BST_CHECKED)
         flags |= kChooseTarget;
-    linkState.stateFlags = flags;
-    SaveSettings();
+    settings->stateFlags = flags;
+    SaveSettings(*settings);
     EndDialog(hwnd, IDOK);
 }
 
-}  // namespace
-
-void OpenSettingsDialog()
-{
-    DialogBoxParamA(linkState.moduleInstance, MAKEINTRESOURCEA(IDD_SETTINGS),
-                    linkState.record->hwndMain, SettingsDialogProc, 0);
-}
-
-INT_PTR CALLBACK SettingsDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SettingsDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        return InitSettingsDialog(hwnd);
+        return InitSettingsDialog(hwnd, reinterpret_cast<Settings *>(lParam));
     case WM_COMMAND:
         if (HIWORD(wParam) != 0)
             return TRUE;
         if (LOWORD(wParam) == IDOK)
-            AcceptSettings(hwnd);
+            AcceptSettings(hwnd, DialogSettings(hwnd));
         else if (LOWORD(wParam) == IDCANCEL)
             EndDialog(hwnd, IDCANCEL);  // Escape and the close button come here too; nothing is saved
         return TRUE;
@@ -54,3 +50,12 @@ INT_PTR CALLBACK SettingsDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         return FALSE;
     }
 }
+
+}  // namespace
+
+void OpenSettingsDialog(HINSTANCE module, HWND owner, Settings *settings)
+{
+    DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SETTINGS), owner, SettingsDialogProc,
+                    reinterpret_cast<LPARAM>(settings));
+}
+

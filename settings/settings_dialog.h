@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Runs the settings dialog modally over hwndMain; saves only on OK.
-void OpenSettingsDialog();
+#include "settings/settings_file.h"
 
-INT_PTR CALLBACK SettingsDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the settings dialog (resource of module) modally over owner, showing settings; saves them
+// only on OK.
+void OpenSettingsDialog(HINSTANCE module, HWND owner, Settings *settings);

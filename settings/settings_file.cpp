@@ -1,8 +1,7 @@
 // Reads and writes the flag word in VORPAN.INI, through the profile functions only.
 #include "settings/settings_file.h"
 
-#include "plugin/bounded_text.h"
-#include "plugin/link_state.h"
+#include "common/text.h"
 
 namespace {
 
@@ -11,11 +10,11 @@ const char kVersionKey[] = "Version";
 const char kStateKey[] = "State";
 const char kFileName[] = "VORPAN.INI";
 
-void WriteNumber(const char *key, int value)
+void WriteNumber(const char *path, const char *key, int value)
 {
     char text[16];
     wsprintfA(text, "%d", value);
-    WritePrivateProfileStringA(kSection, key, text, linkState.settingsPath);
+    WritePrivateProfileStringA(kSection, key, text, path);
 }
 
 bool FileExists(const char *path)
@@ -40,18 +39,12 @@ bool GetSettingsPath(char *path)
         path[0] = '\0';
         return false;
     }
-    int keep = (path[0] != '\0' && path[1] == ':') ? 2 : 0;
-    for (int i = keep; path[i] != '\0'; ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
-            if (path[i + 1] == '\0')
-                break;
-            ++i;  // a trail byte (0x5C in ソ) is never a separator
-            continue;
-        }
-        if (path[i] == '\\' || path[i] == '/')
-            keep = i + 1;
+    char *keep = path + ((path[0] != '\0' && path[1] == ':') ? 2 : 0);
+    for (char *p = keep; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\' || *p == '/')
+            keep = p + 1;
     }
-    path[keep] = '\0';
+    *keep = '\0';
     if (!AppendText(path, kPathSize, kFileName)) {
         path[0] = '\0';
         return false;
@@ -59,25 +52,25 @@ bool GetSettingsPath(char *path)
     return true;
 }
 
-void LoadSettings()
+Settings LoadSettings()
 {
-    linkState.settingsVersion = kSettingsVersion;
-    linkState.stateFlags = 0;
+    Settings settings;
+    settings.stateFlags = 0;
     // A path that does not fit is written nowhere: the run goes on with the defaults.
-    if (!GetSettingsPath(linkState.settingsPath))
-        return;
-    if (!FileExists(linkState.settingsPath)) {
-        WriteNumber(kVersionKey, linkState.settingsVersion);
-        WriteNumber(kStateKey, linkState.stateFlags);
+    if (!GetSettingsPath(settings.path))
+        return settings;
+    if (!FileExists(settings.path)) {
+        WriteNumber(settings.path, kVersionKey, kSettingsVersion);
+        WriteNumber(settings.path, kStateKey, settings.stateFlags);
     } else {
-        linkState.stateFlags = static_cast<int>(
-            GetPrivateProfileIntA(kSection, kStateKey, 0, linkState.settingsPath));
+        settings.stateFlags = static_cast<int>(GetPrivateProfileIntA(kSection, kStateKey, 0, settings.path));
     }
+    return settings;
 }
 
-void SaveSettings()
+void SaveSettings(const Settings &settings)
 {
     // An empty path would make the profile functions write into the Windows folder.
-    if (linkState.settingsPath[0] != '\0')
-        WriteNumber(kStateKey, linkState.stateFlags);
+    if (settings.path[0] != '\0')
+        WriteNumber(settings.path, kStateKey, settings.stateFlags);
 }

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "host_protocol.h"
+#include "common/window.h"
 #include "link/chooser.h"
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 #include "support/plugin_flow.h"
 
 namespace {
@@ -377,8 +377,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     }
 }
 
-// Runs ChooseTargetMenu here as the requester over instanceWindows, as a requester run would (event
-// created, main window procedure saved); a second thread reads the menu once it is open and then types
+// Runs ChooseTargetMenu here as the requester over instanceWindows; a second thread reads the menu once it is open and then types
 // keys. Should the menu not close, that thread ends it, so that a failing test cannot hang.
 HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const std::vector<BYTE> &keys,
                 MenuSeen *seen)
@@ -386,15 +385,12 @@ HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const
     instanceWindows.push_back(own.hwndMain);
     HostRecord record = {own.hwndMain, 0, own.hwndFileList, instanceWindows.data(),
                          static_cast<int>(instanceWindows.size()), own.currentPath.c_str()};
-    linkState.record = &record;
-    linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    linkState.savedMainProc = GetWindowProc(own.hwndMain);
 
     std::atomic<bool> returned(false);
     std::thread user([&] {
         const DWORD pid = GetCurrentProcessId();
-        // The chooser asks each other instance first, up to kPathWaitMs each.
-        HWND menuWindow = WaitForMenu(pid, kWaitTimeoutMs + 2 * kPathWaitMs);
+        // The chooser asks each other instance first, up to kAnswerTimeoutMs each.
+        HWND menuWindow = WaitForMenu(pid, kWaitTimeoutMs + 2 * kAnswerTimeoutMs);
         if (menuWindow != nullptr) {
             ReadMenu(menuWindow, seen);
             TypeKeys(keys);
@@ -406,15 +402,12 @@ HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const
                 PostMessageA(open, WM_CANCELMODE, 0, 0);
         }
     });
-    HWND chosen = ChooseTargetMenu(kVorpanCommand);
+    HWND chosen = ChooseTargetMenu(record, kVorpanCommand);
     returned = true;
     user.join();
 
     EXPECT_EQ(GetWindowProc(own.hwndMain), reinterpret_cast<WNDPROC>(OwnMainProc))
         << "main window procedure not restored";
-    CloseHandle(linkState.pathEvent);
-    linkState.pathEvent = nullptr;
-    linkState.record = nullptr;
     return chosen;
 }
 

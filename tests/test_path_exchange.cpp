@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host_protocol.h"
+#include "common/window.h"
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 #include "support/plugin_flow.h"
 
 namespace {
@@ -174,35 +174,34 @@ private:
 const char kStaleOther[] = "C:\\前回のパス";
 const char kStaleTree[] = "C:\\前回のパス\\";
 
-// The peer window plays the requester's main window: PathReportHook sits on it as on hwndMain, and
-// its own procedure behind the hook records what is passed on.
+// The peer window plays the requester's main window: the report hook sits on it during a request as
+// on hwndMain, and its own procedure behind the hook records what is passed on. The test holds the
+// named event, signalled beforehand as another process might leave it, to see what the request did to it.
 class PathRequestTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(peer.ok()) << peer.error;
-        linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        ASSERT_NE(linkState.pathEvent, nullptr);
-        SetEvent(linkState.pathEvent);
-        lstrcpyA(linkState.otherPath, kStaleOther);
-        lstrcpyA(linkState.treePath, kStaleTree);
-        linkState.savedMainProc = GetWindowProc(peer.hwnd);
-        SubclassWindow(peer.hwnd, PathReportHook);
-        hooked = true;
+        heldEvent = CreateEventA(nullptr, TRUE, TRUE, kPathEventName);
+        ASSERT_NE(heldEvent, nullptr);
+        lstrcpyA(answer.currentPath, kStaleOther);
+        lstrcpyA(answer.treePath, kStaleTree);
+        answer.treeArrived = true;
     }
     void TearDown() override
     {
-        if (hooked)
-            SubclassWindow(peer.hwnd, linkState.savedMainProc);
-        if (linkState.pathEvent != nullptr)
-            CloseHandle(linkState.pathEvent);
-        linkState.pathEvent = nullptr;
+        if (heldEvent != nullptr)
+            CloseHandle(heldEvent);
+        EXPECT_EQ(GetWindowProc(peer.hwnd), peerProc) << "the report hook stayed on the window";
     }
 
-    bool EventSet() const { return WaitForSingleObject(linkState.pathEvent, 0) == WAIT_OBJECT_0; }
+    void Request(HWND target) { RequestPaths(peer.hwnd, target, kVorpanCommand, &answer); }
+    bool EventSet() const { return WaitForSingleObject(heldEvent, 0) == WAIT_OBJECT_0; }
 
     PeerInstanceWindow peer;
-    bool hooked = false;
+    WNDPROC peerProc = GetWindowProc(peer.hwnd);
+    HANDLE heldEvent = nullptr;
+    PathAnswer answer;
 };
 
 TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
@@ -216,11 +215,12 @@ TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
     ASSERT_TRUE(target.ok()) << target.error;
     ASSERT_TRUE(peer.Activate());
 
-    RequestPaths(target.hwnd, kVorpanCommand);
+    Request(target.hwnd);
 
-    EXPECT_EQ(std::string(linkState.otherPath), folder);
-    EXPECT_EQ(std::string(linkState.treePath), folder + "\\");
+    EXPECT_EQ(std::string(answer.currentPath), folder);
+    EXPECT_EQ(std::string(answer.treePath), folder + "\\");
     EXPECT_TRUE(EventSet());
+    EXPECT_TRUE(answer.treeArrived);
     EXPECT_EQ(DescribeAll(peer.received, {{target.hwnd, "host"}}),
               std::vector<std::string>({Expected(kPathReportCurrent, folder),
                                         Expected(kPathReportTree, folder + "\\")}))
@@ -261,12 +261,13 @@ TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
     relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
     ASSERT_TRUE(peer.Activate());
 
-    RequestPaths(relay.hwnd, kVorpanCommand);
+    Request(relay.hwnd);
 
-    EXPECT_EQ(std::string(linkState.otherPath), relayPlan.ownCurrentPath)
+    EXPECT_EQ(std::string(answer.currentPath), relayPlan.ownCurrentPath)
         << "the foreign current-path report came later and must not replace the target's";
-    EXPECT_EQ(std::string(linkState.treePath), "") << "the foreign tree-path report is not the target's";
+    EXPECT_EQ(std::string(answer.treePath), "") << "the foreign tree-path report is not the target's";
     EXPECT_FALSE(EventSet()) << "only the target's tree-path report ends the wait";
+    EXPECT_FALSE(answer.treeArrived);
     // Passed on untouched: the window's own procedure saw all three, the foreign host's among them.
     const std::vector<std::string> expected = {
         Expected(kPathReportCurrent, relayPlan.ownCurrentPath, "target"),
@@ -292,11 +293,12 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
     ASSERT_FALSE(IsWindow(vanished));
     ASSERT_TRUE(peer.Activate());
 
-    RequestPaths(vanished, kVorpanCommand);
+    Request(vanished);
 
-    EXPECT_EQ(std::string(linkState.otherPath), "");
-    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_EQ(std::string(answer.currentPath), "");
+    EXPECT_EQ(std::string(answer.treePath), "");
     EXPECT_FALSE(EventSet());
+    EXPECT_FALSE(answer.treeArrived);
     EXPECT_TRUE(peer.received.empty());
 }
 
@@ -307,14 +309,15 @@ TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
     ASSERT_TRUE(peer.Activate());
 
     const DWORD start = GetTickCount();
-    RequestPaths(blocked.hwnd, kVorpanCommand);
+    Request(blocked.hwnd);
     const DWORD elapsed = GetTickCount() - start;
     blocked.Release();
 
     EXPECT_LT(elapsed, kBoundedRequestMs) << "the request waited for the blocked thread to give up";
-    EXPECT_EQ(std::string(linkState.otherPath), "");
-    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_EQ(std::string(answer.currentPath), "");
+    EXPECT_EQ(std::string(answer.treePath), "");
     EXPECT_FALSE(EventSet());
+    EXPECT_FALSE(answer.treeArrived);
 }
 
 TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
@@ -328,11 +331,12 @@ TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
     ASSERT_TRUE(target.ok()) << target.error;
     ASSERT_TRUE(peer.Activate());
 
-    RequestPaths(target.hwnd, kVorpanCommand);
+    Request(target.hwnd);
 
-    EXPECT_EQ(std::string(linkState.otherPath), folder);
-    EXPECT_EQ(std::string(linkState.treePath), "");
+    EXPECT_EQ(std::string(answer.currentPath), folder);
+    EXPECT_EQ(std::string(answer.treePath), "");
     EXPECT_FALSE(EventSet()) << "no tree-path report came, so the wait ran out";
+    EXPECT_FALSE(answer.treeArrived);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "link/path_exchange.h"
-#include "plugin/link_state.h"
 
 namespace {
 
@@ -91,21 +90,14 @@ protected:
                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         target = CreateWindowExA(0, "PathReportTestMain", "target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        linkState.pathEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         SetUnhandledExceptionFilter(ReportFault);
         reportInProgress = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        linkState.savedMainProc = GetWindowProc(main);
-        SubclassWindow(main, PathReportHook);
-        linkState.targetWindow = target;
-        linkState.otherPath[0] = '\0';
-        linkState.treePath[0] = '\0';
+        BeginPathRequest(&request, main, target, &answer);
         copyDataSeen = 0;
     }
     void TearDown() override
     {
-        SubclassWindow(main, linkState.savedMainProc);
-        CloseHandle(linkState.pathEvent);
-        linkState.pathEvent = nullptr;
+        EndPathRequest(&request);
         DestroyWindow(main);
         DestroyWindow(target);
     }
@@ -119,9 +111,11 @@ protected:
     {
         Report(target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
     }
-    bool EventSet() const { return WaitForSingleObject(linkState.pathEvent, 0) == WAIT_OBJECT_0; }
+    bool EventSet() const { return WaitForSingleObject(request.event, 0) == WAIT_OBJECT_0; }
 
     GuardedBytes guarded;
+    PathRequest request;
+    PathAnswer answer;
     HWND main = nullptr;
     HWND target = nullptr;
 };
@@ -129,10 +123,10 @@ protected:
 TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 {
     ReportText(kPathReportCurrent, "C:\\作業\\ソフト");
-    EXPECT_STREQ(linkState.otherPath, "C:\\作業\\ソフト");
+    EXPECT_STREQ(answer.currentPath, "C:\\作業\\ソフト");
     EXPECT_FALSE(EventSet()) << "the current-path report does not end the answer";
     ReportText(kPathReportTree, "C:\\作業\\ソフト\\");
-    EXPECT_STREQ(linkState.treePath, "C:\\作業\\ソフト\\");
+    EXPECT_STREQ(answer.treePath, "C:\\作業\\ソフト\\");
     EXPECT_TRUE(EventSet());
     EXPECT_EQ(copyDataSeen, 2);
 }
@@ -142,8 +136,8 @@ TEST_F(PathReportTest, IgnoresReportsFromOtherWindows)
     char *text = guarded.AtEnd(std::string("C:\\other") + '\0');
     Report(main, kPathReportCurrent, text, 9);
     Report(nullptr, kPathReportTree, text, 9);
-    EXPECT_STREQ(linkState.otherPath, "");
-    EXPECT_STREQ(linkState.treePath, "");
+    EXPECT_STREQ(answer.currentPath, "");
+    EXPECT_STREQ(answer.treePath, "");
     EXPECT_FALSE(EventSet());
     EXPECT_EQ(copyDataSeen, 2) << "passed on untouched";
 }
@@ -180,26 +174,28 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
         SCOPED_TRACE(c.name);
         reportInProgress = c.name;
         // A path from an earlier report must not survive a dropped one.
-        lstrcpyA(linkState.otherPath, "C:\\earlier");
-        lstrcpyA(linkState.treePath, "C:\\earlier\\");
+        lstrcpyA(answer.currentPath, "C:\\earlier");
+        lstrcpyA(answer.treePath, "C:\\earlier\\");
         if (c.kind != kPathReportCurrent && c.kind != kPathReportTree) {
-            linkState.otherPath[0] = '\0';
-            linkState.treePath[0] = '\0';
+            answer.currentPath[0] = '\0';
+            answer.treePath[0] = '\0';
         } else if (c.kind == kPathReportCurrent) {
-            linkState.treePath[0] = '\0';
+            answer.treePath[0] = '\0';
         } else {
-            linkState.otherPath[0] = '\0';
+            answer.currentPath[0] = '\0';
         }
-        ResetEvent(linkState.pathEvent);
+        ResetEvent(request.event);
+        answer.treeArrived = false;
         char *data = guarded.AtEnd(c.bytes);
         Report(target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
-        EXPECT_STREQ(linkState.otherPath, c.expectedOther);
-        EXPECT_STREQ(linkState.treePath, c.expectedTree);
+        EXPECT_STREQ(answer.currentPath, c.expectedOther);
+        EXPECT_STREQ(answer.treePath, c.expectedTree);
         EXPECT_EQ(EventSet(), c.expectedEvent);
+        EXPECT_EQ(answer.treeArrived, c.expectedEvent);
     }
     // A null-data report with a non-zero size is read as empty too.
     Report(target, kPathReportCurrent, nullptr, 40);
-    EXPECT_STREQ(linkState.otherPath, "");
+    EXPECT_STREQ(answer.currentPath, "");
 }
 
 // ---- Random reports ----
@@ -368,16 +364,16 @@ TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
         if (fromTarget && report.kind == kPathReportTree)
             tree = ExpectedText(report, kTreePathSize);
         bool eventExpected = fromTarget && report.kind == kPathReportTree;
-        if (linkState.otherPath != other || linkState.treePath != tree || EventSet() != eventExpected ||
+        if (answer.currentPath != other || answer.treePath != tree || EventSet() != eventExpected ||
             copyDataSeen != tried + 1) {
             ADD_FAILURE() << "report " << tried << " (" << Describe(report, target) << "): otherPath \""
-                          << linkState.otherPath << "\" expected \"" << other << "\", treePath \""
-                          << linkState.treePath << "\" expected \"" << tree << "\", event " << EventSet()
+                          << answer.currentPath << "\" expected \"" << other << "\", treePath \""
+                          << answer.treePath << "\" expected \"" << tree << "\", event " << EventSet()
                           << " expected " << eventExpected << ", passed on " << copyDataSeen << " of " << tried + 1;
             break;
         }
         if (eventExpected)
-            ResetEvent(linkState.pathEvent);
+            ResetEvent(request.event);
     }
     std::printf("random reports: %d tried, seed %u\n", tried, seed);
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/link_state.h"
 #include "settings/settings_file.h"
 #include "support/test_support.h"
 
@@ -45,12 +44,10 @@ TEST(SettingsFile, FirstRunWritesVersionThenStateBesideTheDll)
     LoadedCopy copy(folder);
     ASSERT_NE(copy.module, nullptr);
 
-    linkState.stateFlags = 99;
-    LoadSettings();
+    Settings settings = LoadSettings();
     std::string ini = folder + "\\VORPAN.INI";
-    EXPECT_STREQ(linkState.settingsPath, ini.c_str());
-    EXPECT_EQ(linkState.settingsVersion, 200);
-    EXPECT_EQ(linkState.stateFlags, 0);
+    EXPECT_STREQ(settings.path, ini.c_str());
+    EXPECT_EQ(settings.stateFlags, 0);
     std::string content;
     ASSERT_TRUE(ReadFileText(ini, &content));
     EXPECT_EQ(content.substr(0, content.find_last_not_of("\r\n") + 1),
@@ -74,9 +71,9 @@ TEST(SettingsFile, StoredFlagsAreReadAndOtherBitsSurviveASave)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.stored);
         WritePrivateProfileStringA("Behavior", "State", c.stored, ini.c_str());
-        LoadSettings();
-        EXPECT_EQ(linkState.stateFlags, c.loaded);
-        SaveSettings();
+        Settings settings = LoadSettings();
+        EXPECT_EQ(settings.stateFlags, c.loaded);
+        SaveSettings(settings);
         EXPECT_EQ(Profile(ini, "State"), c.saved);
     }
 }
@@ -88,11 +85,9 @@ TEST(SettingsFile, ADeletedFileIsRecreatedWithDefaults)
     LoadedCopy copy(folder);
     std::string ini = folder + "\\VORPAN.INI";
     WritePrivateProfileStringA("Behavior", "State", "3", ini.c_str());
-    LoadSettings();
-    EXPECT_EQ(linkState.stateFlags, 3);
+    EXPECT_EQ(LoadSettings().stateFlags, 3);
     ASSERT_TRUE(DeleteFileA(ini.c_str()));
-    LoadSettings();
-    EXPECT_EQ(linkState.stateFlags, 0);
+    EXPECT_EQ(LoadSettings().stateFlags, 0);
     EXPECT_EQ(Profile(ini, "Version"), "200");
     EXPECT_EQ(Profile(ini, "State"), "0");
 }
@@ -123,10 +118,10 @@ TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)
         char path[kPathSize];
         EXPECT_FALSE(GetSettingsPath(path));
         EXPECT_STREQ(path, "");
-        linkState.stateFlags = 5;
-        LoadSettings();
-        EXPECT_EQ(linkState.stateFlags, 0) << "the run goes on with the defaults";
-        SaveSettings();
+        Settings settings = LoadSettings();
+        EXPECT_EQ(settings.stateFlags, 0) << "the run goes on with the defaults";
+        settings.stateFlags = 5;
+        SaveSettings(settings);
         EXPECT_EQ(GetFileAttributesW((folder + L"\\VORPAN.INI").c_str()), INVALID_FILE_ATTRIBUTES);
         FreeLibrary(module);
     }

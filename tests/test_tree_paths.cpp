@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "copy/confirm_dialog.h"
-#include "link/path_exchange.h"
-#include "plugin/link_state.h"
+#include "common/host_record.h"
+#include "link/tree_path.h"
 
 namespace {
 
@@ -218,8 +217,8 @@ TEST_F(TreeTest, FollowsAPathLevelByLevelIgnoringCase)
 
 TEST_F(TreeTest, SearchCases)
 {
-    std::string longText(300, 'L');
-    Build({"C:"}, {{"C:", {"同名", "同名", "ソフト", "十能表", longText}},
+    std::string longText(300, 'L'), fullText(259, 'M');
+    Build({"C:"}, {{"C:", {"同名", "同名", "ソフト", "十能表", fullText, longText}},
                    {"ソフト", {"表示"}}, {"十能表", {"ソ"}}});
     HTREEITEM root = TreeView_GetRoot(lazy.tree);
 
@@ -242,10 +241,16 @@ TEST_F(TreeTest, SearchCases)
     ASSERT_NE(so, nullptr);
     EXPECT_EQ(PathOf(so), "C:\\十能表\\ソ\\");
 
-    SCOPED_TRACE("item texts are read cut to 255 bytes; a component over 259 bytes matches nothing");
-    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(256, 'L') + "\\").c_str()), nullptr);
-    EXPECT_NE(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(255, 'L') + "\\").c_str()), nullptr);
+    SCOPED_TRACE("an item text is read whole or not at all: 259 bytes match in full, a longer text never");
+    HTREEITEM full = FindTreeItemByPath(lazy.tree, ("C:\\" + fullText + "\\").c_str());
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(255, 'L') + "\\").c_str()), nullptr)
+        << "matched the first 255 bytes of a longer text";
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + longText + "\\").c_str()), nullptr);
+    TreeView_SelectItem(lazy.tree, full);
+    EXPECT_EQ(Built(), "C:\\" + fullText + "\\");
+    TreeView_SelectItem(lazy.tree, TreeView_GetNextSibling(lazy.tree, full));
+    EXPECT_EQ(Built(), "") << "a selected folder whose text cannot be read whole";
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\無い\\"), nullptr);
 }
 

@@ -1,5 +1,6 @@
 // Text helpers for fixed buffers: a text that does not fit is refused, never cut (a cut path names a
-// different folder), and a trail byte of the ANSI code page is never taken for a character of its own.
+// different folder), and a trail byte of the ANSI code page is never taken for a character of its own
+// (CharNextA walks whole characters: ソ is 0x83 0x5C).
 #pragma once
 
 #include <windows.h>
@@ -16,19 +17,13 @@ inline bool AppendText(char *dst, int dstSize, const char *src)
     return true;
 }
 
-// Index of the next "\" at or after text[from] that is a whole character in the ANSI code page,
-// so that the trail byte of a double-byte character (ソ is 0x83 0x5C) is never taken for one; -1 if none.
+// Index of the next "\" at or after text[from] (a character boundary) that is a whole character; -1 if
+// none.
 inline int FindSeparator(const char *text, int from)
 {
-    for (int i = from; text[i] != '\0'; ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
-            if (text[i + 1] == '\0')
-                return -1;
-            ++i;
-            continue;
-        }
-        if (text[i] == '\\')
-            return i;
+    for (const char *p = text + from; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\')
+            return static_cast<int>(p - text);
     }
     return -1;
 }
