@@ -28,6 +28,20 @@ void OnInitDialog(HWND dialog)
     HWND tree = GetDlgItem(dialog, kHostDlgTree);
     FillTreeRoots(tree);
     SelectTreePath(tree, host.currentPath);
+
+    HostTiming &timing = host.timing;
+    timing.treeFillTicks = 0;
+    timing.dialogRetitledAt = 0;
+    timing.dialogShownAt = 0;
+    timing.dialogReadyAt = TimeNow();
+}
+
+// Tree levels filled after the dialog's own set-up were asked for by whoever expanded them.
+void FillExpandedLevel(HWND tree, HTREEITEM item)
+{
+    LONGLONG start = TimeNow();
+    FillTreeChildren(tree, item);
+    host.timing.treeFillTicks += TimeNow() - start;
 }
 
 // Only a selection the user makes rewrites the destination; one made by a program leaves it alone.
@@ -109,7 +123,7 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return TRUE;
         }
         if (IsTreeExpanding(notify->hdr.code) && (notify->action & TVE_EXPAND))
-            FillTreeChildren(notify->hdr.hwndFrom, notify->itemNew.hItem);
+            FillExpandedLevel(notify->hdr.hwndFrom, notify->itemNew.hItem);
         else if (IsTreeSelChanged(notify->hdr.code))
             OnTreeSelChanged(dialog, notify);
         return FALSE;
@@ -125,6 +139,14 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return TRUE;
         }
         return FALSE;
+    case WM_SETTEXT:
+        if (host.timing.dialogRetitledAt == 0)
+            host.timing.dialogRetitledAt = TimeNow();
+        return FALSE;
+    case WM_SHOWWINDOW:
+        if (wParam && host.timing.dialogShownAt == 0)
+            host.timing.dialogShownAt = TimeNow();
+        return FALSE;
     case WM_DESTROY:
         host.dialogProcRestored = GetWindowLongPtrA(dialog, GWLP_WNDPROC) == dialogProcAtInit ? 1 : 0;
         host.dialogOpen = nullptr;
@@ -139,6 +161,7 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // copy and no dialog. A second copy command while the dialog runs is not nested into it.
 void RunCopyCommand()
 {
+    host.timing.copyCommandAt = TimeNow();
     ++host.copyCommands;
     if (host.dialogOpen || host.currentPath[0] == '\0' || ListView_GetSelectedCount(host.hwndList) == 0)
         return;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host_protocol.h"
+
 enum : int {
     kPathSize = MAX_PATH,  // a folder or file path with its NUL, as the plug-in receives it
     kTitleSize = 128,      // the confirmation dialog's title given on the command line
@@ -26,6 +28,7 @@ struct HostOptions {
     char pluginMenuText[kTitleSize]; // empty: the plug-in menu keeps its own text
     bool hasPos;
     int x, y, width, height;
+    bool timing;                   // time the plug-in's requests for the benchmark
 };
 
 struct HostState {
@@ -44,6 +47,7 @@ struct HostState {
     LRESULT copiedFiles;           // -1 when the last dialog was cancelled or none ran
     LRESULT copyCommands;
     HWND dialogOpen;               // the confirmation dialog while it runs
+    HostTiming timing;             // answered by address: the benchmark reads it whole
 };
 
 extern HostState host;
@@ -60,6 +64,8 @@ std::vector<std::string> ListFolder(const char *folder, const char *pattern, boo
 
 // The names of the files selected in the file list (main.cpp).
 std::vector<std::string> SelectedNames();
+// QueryPerformanceCounter's value, for HostTiming (main.cpp).
+LONGLONG TimeNow();
 
 // Folder trees of the main window and the confirmation dialog (folder_tree.cpp).
 void FillTreeRoots(HWND tree);

@@ -38,6 +38,24 @@ enum : WPARAM {
     kQueryCopyCommands = 6,        // number of copy commands (32781) handled
     kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
     kQueryPluginReturns = 8,       // DoProcess calls that have returned (a run ended when it reaches calls)
+    kQueryTiming = 9,              // address of the host's HostTiming, to be read with ReadProcessMemory
+};
+
+// When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter
+// values, which every process of the machine shares; 0 for what has not happened. A plug-in call made
+// while another one of this host waits (another instance asking) changes nothing here.
+struct HostTiming {
+    LONGLONG commandAt;        // a plug-in command reached the main window
+    LONGLONG pluginCalledAt;   // DoProcess called: the instance list for it is built in between
+    LONGLONG copyCommandAt;    // the copy command began, sent by the plug-in or by the user
+    LONGLONG requestTicks;     // the plug-in's SendMessageTimeoutA calls in this call, summed (/timing)
+    LONGLONG firstRequestAt;   // the first of them began (/timing)
+    LONGLONG lastRequestEnd;   // the last of them returned (/timing)
+    int requests;              // how many (/timing)
+    LONGLONG dialogReadyAt;    // the confirmation dialog's own set-up ended
+    LONGLONG treeFillTicks;    // the host filling tree levels expanded in the dialog after its set-up
+    LONGLONG dialogRetitledAt; // the dialog's title was first set after its set-up (by whoever fills it in)
+    LONGLONG dialogShownAt;    // the dialog procedure got WM_SHOWWINDOW: whatever ran before it has ended
 };
 
 // Command line (each option one argument, quoted when it holds spaces; texts in code page 932):
@@ -51,5 +69,6 @@ enum : WPARAM {
 //   /pluginmenu=<text>   give the plug-in menu this text instead of "プラグイン(&P)" (a host whose
 //                        plug-in menu a plug-in cannot find)
 //   /pos=<x>,<y>,<w>,<h> place the main window
+//   /timing              time the plug-in's requests (HostTiming); the rest of HostTiming is always kept
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.

@@ -75,6 +75,8 @@ bool ParseCommandLine(int argc, char **argv, HostOptions *options)
         } else if ((value = OptionValue(arg, "/plugins="))) {
             if (!AbsolutePath(value, options->pluginFolder, sizeof options->pluginFolder))
                 return false;
+        } else if (lstrcmpiA(arg, "/timing") == 0) {
+            options->timing = true;
         } else if (lstrcmpiA(arg, "/notree") == 0) {
             options->noTree = true;
         } else if ((value = OptionValue(arg, "/confirmtitle="))) {
@@ -285,6 +287,8 @@ LRESULT OnQuery(WPARAM query)
         return host.copyCommands;
     case kQueryDialogOpen:
         return reinterpret_cast<LRESULT>(host.dialogOpen);
+    case kQueryTiming:
+        return reinterpret_cast<LRESULT>(&host.timing);
     }
     return 0;
 }
@@ -367,6 +371,13 @@ std::vector<std::string> SelectedNames()
         names.push_back(name);
     }
     return names;
+}
+
+LONGLONG TimeNow()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
