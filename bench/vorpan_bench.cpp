@@ -1,10 +1,13 @@
-// Times VORPAN.DLL on stand-in host instances under Wine: the path request round trip, the two-pane copy
-// against the host's own copy, the chooser menu against the number of instances, and a hung target.
+// Times VORPAN.DLL on stand-in host instances under Wine against the floor the platform allows: the
+// path request against a bare round trip between two processes of our own, the two-pane copy against
+// the host's own copy with the added time split into its parts, the chooser against the number of
+// instances, and a hung target. With --echo=<path> it is instead one bare answering process.
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -20,13 +23,16 @@ namespace {
 // Runs of each measure; warm-up runs come on top and are not counted.
 constexpr int kRoundTrips = 100;
 constexpr int kCopyRuns = 25;
-constexpr int kChooserRuns = 10;
+constexpr int kGrowthRuns = 15;
 constexpr int kHungRuns = 3;
 constexpr int kWarmUps = 3;
 const int kChooserOthers[] = {2, 4, 8, 16};
+constexpr size_t kSteps = std::size(kChooserOthers);
 // Longest wait for one measured window; a hung target costs the plug-in two 3000 ms time-outs.
 constexpr DWORD kMeasureTimeoutMs = 15000;
 constexpr char kFallbackText[] = "対象が仮想フォルダなので通常動作にします。";
+constexpr char kEchoClass[] = "VorpanBenchEcho";
+constexpr char kEchoOption[] = "--echo=";
 
 struct Stats {
     int runs;
@@ -48,16 +54,27 @@ Stats Summarize(std::vector<double> times)
     return {int(n), median, times[rank - 1], times.front(), times.back()};
 }
 
-double NowMs()
+LONGLONG Frequency()
 {
-    static LARGE_INTEGER frequency = [] {
+    static LONGLONG frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
-        return f;
+        return f.QuadPart;
     }();
+    return frequency;
+}
+
+// The counter is the machine's, shared by every process: the hosts' HostTiming values compare with ours.
+double TicksMs(LONGLONG ticks)
+{
+    return 1000.0 * double(ticks) / double(Frequency());
+}
+
+double NowMs()
+{
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return 1000.0 * double(now.QuadPart) / double(frequency.QuadPart);
+    return TicksMs(now.QuadPart);
 }
 
 // Looks every millisecond: PumpUntil's 5 ms would blur the times measured. Pumps this thread's messages,
@@ -80,10 +97,18 @@ bool PollUntil(Condition condition, DWORD timeoutMs)
     }
 }
 
-// The visible top-level window of pid with this title and class, or null; looks once.
+// The visible top-level window of pid with this class (and title, when given), or null; looks once. Under
+// Wine a lookup by class is one call to the server, where a walk over all top-level windows costs several
+// per window: polling that way would slow down the very hosts being timed, more so the more windows run.
 HWND VisibleWindow(DWORD pid, const char *title, const char *className)
 {
-    return WaitForWindowOfProcess(pid, title, className, 0);
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, className, title)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid && IsWindowVisible(hwnd))
+            return hwnd;
+    }
+    return nullptr;
 }
 
 // Every host has handled what was sent and posted to it so far, so a measure starts from quiet hosts.
@@ -95,6 +120,16 @@ bool Settle(const std::vector<const HostInstance *> &hosts)
             return false;
     }
     return true;
+}
+
+// What the host recorded of its last plug-in call and its last confirmation dialog.
+bool ReadTiming(const HostInstance &host, HostTiming *timing)
+{
+    LRESULT address = host.Query(kQueryTiming);
+    SIZE_T read = 0;
+    return address != kQueryFailed && address != 0 &&
+           ReadProcessMemory(host.process, reinterpret_cast<LPCVOID>(address), timing, sizeof *timing, &read) &&
+           read == sizeof *timing;
 }
 
 std::string Format(double value, int decimals = 1)
@@ -140,25 +175,178 @@ void PressEscape()
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
 }
 
-// The two-pane copy against the host's own, measured in the same run.
-struct Copies {
-    Stats twoPane;
-    Stats ownCopy;
-    std::string source, target;  // the folders, as the dialogs show them
+// The floor: a WM_COMMAND to a process of our own that answers inside it with two WM_COPYDATA reports
+// of the same texts a host sends, sent as the plug-in sends them. No plug-in, no host, no event, no
+// instance list: what is left is the platform's delivery of the three messages.
+struct EchoTexts {
+    std::string current, tree;
+} echoTexts;
+
+void SendEchoReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
+{
+    COPYDATASTRUCT data = {kind, DWORD(text.size() + 1), const_cast<char *>(text.c_str())};
+    SendMessageA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data));
+}
+
+// The asker's window comes as lParam, where a host has the instance list to look it up in.
+LRESULT CALLBACK EchoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND: {
+        HWND asker = reinterpret_cast<HWND>(lParam);
+        SendEchoReport(asker, hwnd, kPathReportCurrent, echoTexts.current);
+        SendEchoReport(asker, hwnd, kPathReportTree, echoTexts.tree);
+        return 0;
+    }
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The answering process: a message-only window, so that no host's look at the top-level windows sees it.
+int RunEcho(const std::string &path)
+{
+    echoTexts = {path, path + "\\"};
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = EchoProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kEchoClass;
+    if (!RegisterClassA(&windowClass) || !CreateWindowExA(0, kEchoClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                          windowClass.hInstance, nullptr))
+        return 1;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
+}
+
+// Echo processes end with the benchmark, whatever happens to it.
+HANDLE EchoJob()
+{
+    static HANDLE job = [] {
+        HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created)
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return created;
+    }();
+    return job;
+}
+
+HWND FindEchoWindow(DWORD pid)
+{
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(HWND_MESSAGE, hwnd, kEchoClass, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid)
+            return hwnd;
+    }
+    return nullptr;
+}
+
+class EchoProcess {
+public:
+    explicit EchoProcess(const std::string &path)
+    {
+        char program[MAX_PATH];
+        GetModuleFileNameA(nullptr, program, sizeof program);
+        std::string line = QuoteArgument(program) + " " + QuoteArgument(kEchoOption + path);
+        std::vector<char> mutableLine(line.begin(), line.end());
+        mutableLine.push_back('\0');
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION created = {};
+        if (!CreateProcessA(program, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &created))
+            return;
+        process = created.hProcess;
+        CloseHandle(created.hThread);
+        if (EchoJob())
+            AssignProcessToJobObject(EchoJob(), process);
+        PumpUntil([&] { return (hwnd = FindEchoWindow(created.dwProcessId)) != nullptr; }, kStartTimeoutMs);
+    }
+    ~EchoProcess()
+    {
+        if (!process)
+            return;
+        if (hwnd)
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        if (!PumpUntilSignaled(process, kCloseTimeoutMs))
+            TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    EchoProcess(const EchoProcess &) = delete;
+    EchoProcess &operator=(const EchoProcess &) = delete;
+
+    bool ok() const { return hwnd != nullptr; }
+
+    HWND hwnd = nullptr;
+    HANDLE process = nullptr;
 };
 
-struct Results {
-    Stats roundTrip;
-    Copies copies;
-    Stats chooser[std::size(kChooserOthers)];
-    Stats requestsInARow[std::size(kChooserOthers)];  // the chooser's requests alone
-    std::vector<double> hung;  // in run order
-    std::string hungText;
-    double hungSend;  // one SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to the stopped target
+struct BareReports {
+    int count;
+    std::string current, tree;
+} bareReports;
+
+LRESULT CALLBACK BareAskerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA && lParam != 0) {
+        const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+        const char *text = static_cast<const char *>(data->lpData);
+        std::string received(text, text ? strnlen(text, data->cbData) : 0);
+        (data->dwData == kPathReportCurrent ? bareReports.current : bareReports.tree) = received;
+        ++bareReports.count;
+        return TRUE;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The asking side of the floor, sending as the plug-in's request does (SendMessageTimeoutA, 3000 ms).
+class BareAsker {
+public:
+    BareAsker()
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = BareAskerProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "VorpanBenchBareAsker";
+        RegisterClassA(&windowClass);
+        hwnd = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               windowClass.hInstance, nullptr);
+    }
+    ~BareAsker()
+    {
+        if (hwnd)
+            DestroyWindow(hwnd);
+    }
+    BareAsker(const BareAsker &) = delete;
+    BareAsker &operator=(const BareAsker &) = delete;
+
+    // Milliseconds for one round trip; false when the echo's two reports did not both arrive within it.
+    bool Ask(HWND echo, const std::string &path, double *elapsed) const
+    {
+        bareReports = {};
+        DWORD_PTR ignored;
+        double start = NowMs();
+        SendMessageTimeoutA(echo, WM_COMMAND, kVorpanCommand, reinterpret_cast<LPARAM>(hwnd),
+                            SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored);
+        *elapsed = NowMs() - start;
+        return (bareReports.count == 2 && bareReports.current == path && bareReports.tree == path + "\\") ||
+               Fail("a bare round trip came back with \"" + bareReports.current + "\", \"" + bareReports.tree + "\"");
+    }
+
+    HWND hwnd = nullptr;
 };
 
-// The requester's side of path requests, made with the plug-in's own RequestPaths from a
-// window of the hosts' class: a target's responder reports to the most recently active such window. While
+// The requester's side of path requests, made with the plug-in's own RequestPaths from a window of the
+// hosts' class: a target's responder reports to the most recently active such window. While
 // it exists it counts as an instance for the hosts.
 class Requester {
 public:
@@ -182,12 +370,15 @@ public:
     Requester(const Requester &) = delete;
     Requester &operator=(const Requester &) = delete;
 
-    // Milliseconds for one request to target; its answers are then in answer.
-    double Request(HWND target)
+    // Milliseconds for one request to target; false when it did not bring both reports back.
+    bool Request(HWND target, double *elapsed)
     {
         double start = NowMs();
         RequestPaths(hwnd, target, kVorpanCommand, &answer);
-        return NowMs() - start;
+        *elapsed = NowMs() - start;
+        return (answer.currentPath[0] != '\0' && answer.treeArrived) ||
+               Fail(std::string("a request came back with \"") + answer.currentPath + "\", \"" +
+                    answer.treePath + "\"");
     }
 
     HWND hwnd = nullptr;
@@ -195,47 +386,51 @@ public:
     PathAnswer answer;
 };
 
-bool MeasureRoundTrip(Results *results, const PluginFolder &plugins)
+// Runs the steps of one round in turn, starting one further each round, so that a slow spell of the
+// machine is shared among what is compared instead of falling on one of them.
+bool Interleaved(int round, const std::vector<std::function<bool()>> &steps)
 {
-    ScratchFolder scratch({"保存\\"});
-    HostInstance target({"/path=" + scratch.Path("保存"), plugins.HostOption()});
-    if (!scratch.ok() || !target.ok())
-        return Fail("no target host: " + target.error);
-    Requester requester;
-    if (!requester.ready || !Settle({&target}))
-        return Fail("the requester window could not be made active");
-    std::vector<double> times;
-    for (int i = 0; i < kWarmUps + kRoundTrips; ++i) {
-        double elapsed = requester.Request(target.hwnd);
-        if (scratch.Path("保存") != requester.answer.currentPath || !requester.answer.treeArrived)
-            return Fail(std::string("a request came back with \"") + requester.answer.currentPath + "\", \"" +
-                        requester.answer.treePath + "\"");
-        if (i >= kWarmUps)
-            times.push_back(elapsed);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        if (!steps[(i + size_t(round)) % steps.size()]())
+            return false;
     }
-    results->roundTrip = Summarize(times);
-    Progress("round trip: median " + Format(results->roundTrip.median, 2) + " ms");
     return true;
 }
 
-// The chooser's requests alone: one to each other instance in a row, as ChooseTargetMenu makes them.
-bool MeasureRequestsInARow(const std::vector<const HostInstance *> &others, Stats *stats)
+struct Floor {
+    Stats bare;     // bench → echo process and back, both reports in
+    Stats request;  // the plug-in's RequestPaths from the bench to a host
+};
+
+bool MeasureFloor(const PluginFolder &plugins, Floor *floor)
 {
+    ScratchFolder scratch({"保存\\"});
+    const std::string path = scratch.Path("保存");
+    HostInstance target({"/path=" + path, plugins.HostOption()});
+    EchoProcess echo(path);
+    if (!scratch.ok() || !target.ok() || !echo.ok())
+        return Fail("no target host or echo process: " + target.error);
     Requester requester;
-    if (!requester.ready || !Settle(others))
+    BareAsker asker;
+    if (!requester.ready || !asker.hwnd || !Settle({&target}))
         return Fail("the requester window could not be made active");
-    std::vector<double> times;
-    for (int i = 0; i < 1 + kChooserRuns; ++i) {
-        double total = 0;
-        for (const HostInstance *other : others) {
-            total += requester.Request(other->hwnd);
-            if (!requester.answer.treeArrived)
-                return Fail("a host gave no tree path");
+    std::vector<double> bare, request;
+    for (int i = 0; i < kWarmUps + kRoundTrips; ++i) {
+        double plugin = 0, floorTime = 0;
+        if (!Interleaved(i, {[&] { return requester.Request(target.hwnd, &plugin); },
+                             [&] { return asker.Ask(echo.hwnd, path, &floorTime); }}))
+            return false;
+        if (requester.answer.currentPath != path)
+            return Fail(std::string("the host reported \"") + requester.answer.currentPath + "\"");
+        if (i >= kWarmUps) {
+            request.push_back(plugin);
+            bare.push_back(floorTime);
         }
-        if (i > 0)
-            times.push_back(total);
     }
-    *stats = Summarize(times);
+    floor->bare = Summarize(bare);
+    floor->request = Summarize(request);
+    Progress("round trip: bare " + Format(floor->bare.median, 3) + " ms, plug-in request " +
+             Format(floor->request.median, 3) + " ms (medians)");
     return true;
 }
 
@@ -262,62 +457,115 @@ bool TimeDialog(const HostInstance &source, const HostInstance &target, UINT com
     return ended || Fail("the dialog did not close");
 }
 
-bool MeasureCopies(const PluginFolder &plugins, Copies *copies)
+// The two-pane copy against the host's own, and the two-pane copy's added time split into its parts, each
+// timed inside the same runs by the source host (HostTiming).
+struct CopySplit {
+    Stats twoPane;
+    Stats ownCopy;
+    Stats added;         // two-pane minus own copy, pair by pair
+    Stats instanceList;  // host: the instance list for the plug-in call
+    Stats request;       // the plug-in's send to the target until it returns with the answer
+    Stats pluginBefore;  // plug-in: from its call to the copy command, the request taken out
+    Stats treeFill;      // host: filling the tree levels the plug-in expands
+    Stats pluginDialog;  // plug-in: filling in the dialog, the host's tree filling taken out
+    std::string source, target;  // the folders, as the dialogs show them
+};
+
+bool MeasureCopies(const PluginFolder &plugins, CopySplit *copies)
 {
     ScratchFolder scratch({"作業\\報告書.txt", "作業\\予定表.txt", "作業\\memo.txt", "ソフト\\表示\\"});
     copies->source = scratch.Path("作業");
     copies->target = scratch.Path("ソフト\\表示");
     HostInstance target({"/path=" + copies->target, plugins.HostOption()});
-    HostInstance source({"/path=" + copies->source, "/selectall", plugins.HostOption()});
+    HostInstance source({"/path=" + copies->source, "/selectall", "/timing", plugins.HostOption()});
     if (!scratch.ok() || !target.ok() || !source.ok())
         return Fail("hosts did not start");
     if (!Activate(target.hwnd))
         return Fail("the target instance could not be activated");
-    // Interleaved, and each pair in alternating order, so that a slow spell of the machine hits both.
-    std::vector<double> twoPane, own;
+    std::vector<double> twoPane, own, added, list, request, before, fill, dialog;
     for (int i = 0; i < kWarmUps + kCopyRuns; ++i) {
         double plugin = 0, host = 0;
-        bool pluginFirst = i % 2 == 0;
-        for (int turn = 0; turn < 2; ++turn) {
-            bool ok = (turn == 0) == pluginFirst
-                          ? TimeDialog(source, target, kVorpanCommand, kFilledTitle, copies->target, &plugin)
-                          : TimeDialog(source, target, kHostCmdCopy, HOST_CONFIRM_TITLE, copies->source, &host);
-            if (!ok)
-                return false;
-        }
-        if (i >= kWarmUps) {
-            twoPane.push_back(plugin);
-            own.push_back(host);
-        }
+        HostTiming t = {};
+        if (!Interleaved(i, {[&] {
+                                 return TimeDialog(source, target, kVorpanCommand, kFilledTitle, copies->target,
+                                                   &plugin) &&
+                                        ReadTiming(source, &t);
+                             },
+                             [&] {
+                                 return TimeDialog(source, target, kHostCmdCopy, HOST_CONFIRM_TITLE, copies->source,
+                                                   &host);
+                             }}))
+            return false;
+        if (t.requests != 1 || t.copyCommandAt == 0 || t.dialogRetitledAt == 0 || t.dialogShownAt == 0)
+            return Fail("the source host did not time the two-pane run (" + std::to_string(t.requests) +
+                        " requests)");
+        if (i < kWarmUps)
+            continue;
+        twoPane.push_back(plugin);
+        own.push_back(host);
+        added.push_back(plugin - host);
+        list.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
+        request.push_back(TicksMs(t.requestTicks));
+        before.push_back(TicksMs(t.copyCommandAt - t.pluginCalledAt - t.requestTicks));
+        fill.push_back(TicksMs(t.treeFillTicks));
+        dialog.push_back(TicksMs(t.dialogShownAt - t.dialogRetitledAt - t.treeFillTicks));
     }
     copies->twoPane = Summarize(twoPane);
     copies->ownCopy = Summarize(own);
+    copies->added = Summarize(added);
+    copies->instanceList = Summarize(list);
+    copies->request = Summarize(request);
+    copies->pluginBefore = Summarize(before);
+    copies->treeFill = Summarize(fill);
+    copies->pluginDialog = Summarize(dialog);
     Progress("two-pane copy from " + copies->source + ": median " + Format(copies->twoPane.median) +
-             " ms, own copy " + Format(copies->ownCopy.median) + " ms");
+             " ms, own copy " + Format(copies->ownCopy.median) + " ms, added " + Format(copies->added.median, 2) +
+             " ms");
     return true;
 }
 
-bool MeasureChooser(const PluginFolder &plugins, Results *results)
+// The chooser against the number of other instances, and beside it, in the same rounds, the same requests
+// made from the bench and as many bare round trips to as many echo processes.
+struct Growth {
+    Stats chooser;           // command → menu visible
+    Stats perInstance;       // the same, per other instance
+    Stats perRequest;        // the chooser's requests, first send to last answer, per request (source host)
+    Stats sourceList;        // host: the source's instance list for the command
+    Stats targetList;        // host: a target's instance list for a request, mean of the targets of a run
+    Stats requestsInARow;    // the plug-in's RequestPaths from the bench to each other host, per request
+    Stats bareInARow;        // a bare round trip to each of as many echo processes, per request
+};
+
+bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
 {
     ScratchFolder scratch({"作業\\報告書.txt"});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
     if (!scratch.ok() || !source.ok())
         return Fail("no source host");
     std::vector<std::unique_ptr<HostInstance>> others;
-    for (size_t step = 0; step < std::size(kChooserOthers); ++step) {
-        while (int(others.size()) < kChooserOthers[step]) {
+    std::vector<std::unique_ptr<EchoProcess>> echoes;
+    std::vector<std::string> folders;
+    BareAsker asker;
+    if (!asker.hwnd)
+        return Fail("no window for the bare round trips");
+    for (size_t step = 0; step < kSteps; ++step) {
+        const int count = kChooserOthers[step];
+        while (int(others.size()) < count) {
             std::string folder = "保存" + std::to_string(others.size() + 1);
             if (!scratch.AddFolder(folder))
                 return Fail("cannot make " + folder);
-            others.emplace_back(new HostInstance({"/path=" + scratch.Path(folder), plugins.HostOption()}));
-            if (!others.back()->ok())
-                return Fail("host " + folder + " did not start: " + others.back()->error);
+            folders.push_back(scratch.Path(folder));
+            others.emplace_back(new HostInstance({"/path=" + folders.back(), plugins.HostOption()}));
+            echoes.emplace_back(new EchoProcess(folders.back()));
+            if (!others.back()->ok() || !echoes.back()->ok())
+                return Fail("host or echo for " + folder + " did not start: " + others.back()->error);
         }
         std::vector<const HostInstance *> all = {&source};
         for (const auto &other : others)
             all.push_back(other.get());
-        std::vector<double> times;
-        for (int i = 0; i < 1 + kChooserRuns; ++i) {
+
+        std::vector<double> chooser, perInstance, perRequest, sourceList, targetList, inARow, bare;
+        auto timeChooser = [&](bool counted) {
             if (!Activate(source.hwnd) || !Settle(all))
                 return Fail("the source instance could not be activated");
             HWND menu = nullptr;
@@ -327,29 +575,90 @@ bool MeasureChooser(const PluginFolder &plugins, Results *results)
                                    kMeasureTimeoutMs);
             double elapsed = NowMs() - start;
             if (!shown)
-                return Fail("no chooser menu with " + std::to_string(others.size()) + " other instances");
+                return Fail("no chooser menu with " + std::to_string(count) + " other instances");
             PressEscape();
             if (!WaitForRunEnd(source, kMeasureTimeoutMs))
                 return Fail("the run did not end after Escape; menu " +
-                            std::string(IsWindowVisible(menu) ? "still open" : "closed") + ", DoProcess calls " +
-                            std::to_string(source.Query(kQueryPluginCalls)) + ", returns " +
-                            std::to_string(source.Query(kQueryPluginReturns)) + ", run " + std::to_string(i));
-            if (i > 0)
-                times.push_back(elapsed);
+                            std::string(IsWindowVisible(menu) ? "still open" : "closed"));
+            HostTiming t = {};
+            if (!ReadTiming(source, &t) || t.requests != count)
+                return Fail("the source host timed " + std::to_string(t.requests) + " requests, not " +
+                            std::to_string(count));
+            double targets = 0;
+            for (const auto &other : others) {
+                HostTiming o = {};
+                if (!ReadTiming(*other, &o))
+                    return Fail("a target host gave no timing");
+                targets += TicksMs(o.pluginCalledAt - o.commandAt);
+            }
+            if (counted) {
+                chooser.push_back(elapsed);
+                perInstance.push_back(elapsed / count);
+                perRequest.push_back(TicksMs(t.lastRequestEnd - t.firstRequestAt) / count);
+                sourceList.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
+                targetList.push_back(targets / count);
+            }
+            return true;
+        };
+        // Made anew each round: while it exists it is an instance, which the chooser would ask too.
+        auto timeRequests = [&](bool counted) {
+            Requester requester;
+            if (!requester.ready || !Settle(all))
+                return Fail("the requester window could not be made active");
+            double total = 0;
+            for (const auto &other : others) {
+                double elapsed = 0;
+                if (!requester.Request(other->hwnd, &elapsed))
+                    return false;
+                total += elapsed;
+            }
+            if (counted)
+                inARow.push_back(total / count);
+            return true;
+        };
+        auto timeBare = [&](bool counted) {
+            double total = 0;
+            for (int i = 0; i < count; ++i) {
+                double elapsed = 0;
+                if (!asker.Ask(echoes[i]->hwnd, folders[i], &elapsed))
+                    return false;
+                total += elapsed;
+            }
+            if (counted)
+                bare.push_back(total / count);
+            return true;
+        };
+        for (int round = 0; round < 1 + kGrowthRuns; ++round) {
+            bool counted = round > 0;
+            if (!Interleaved(round, {[&] { return timeChooser(counted); }, [&] { return timeRequests(counted); },
+                                     [&] { return timeBare(counted); }}))
+                return false;
         }
-        results->chooser[step] = Summarize(times);
-        if (!MeasureRequestsInARow(std::vector<const HostInstance *>(all.begin() + 1, all.end()),
-                                   &results->requestsInARow[step]))
-            return false;
-        Progress("chooser with " + std::to_string(others.size()) + " other instances: median " +
-                 Format(results->chooser[step].median) + " ms");
+        Growth &g = growth[step];
+        g.chooser = Summarize(chooser);
+        g.perInstance = Summarize(perInstance);
+        g.perRequest = Summarize(perRequest);
+        g.sourceList = Summarize(sourceList);
+        g.targetList = Summarize(targetList);
+        g.requestsInARow = Summarize(inARow);
+        g.bareInARow = Summarize(bare);
+        Progress("chooser with " + std::to_string(count) + " other instances: median " + Format(g.chooser.median) +
+                 " ms; per request " + Format(g.perRequest.median, 3) + " ms, bare " +
+                 Format(g.bareInARow.median, 3) + " ms; target's instance list " + Format(g.targetList.median, 3) +
+                 " ms");
     }
     return true;
 }
 
+struct Hung {
+    std::vector<double> times;  // in run order
+    std::string text;
+    double send;  // one SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to the stopped target
+};
+
 // A target whose thread does not run (suspended, as a debugger or a long operation would hold it): the
 // requester must fall back to the normal copy, with its notice as NotifyFallback asks, and not hang.
-bool MeasureHungTarget(const PluginFolder &plugins, Results *results)
+bool MeasureHungTarget(const PluginFolder &plugins, Hung *hung)
 {
     ScratchFolder scratch({"作業\\報告書.txt", "ソフト\\表示\\"});
     HostInstance target({"/path=" + scratch.Path("ソフト\\表示"), plugins.HostOption()});
@@ -373,11 +682,11 @@ bool MeasureHungTarget(const PluginFolder &plugins, Results *results)
             Fail("no fallback notice within " + std::to_string(kMeasureTimeoutMs) + " ms");
             break;
         }
-        results->hung.push_back(elapsed);
+        hung->times.push_back(elapsed);
         // Read until the text is there: once a read of the fresh box came back empty.
-        PumpUntil([&] { return !(results->hungText = MessageText(box)).empty(); }, kWaitTimeoutMs);
-        if (results->hungText != kFallbackText) {
-            ok = Fail("run " + std::to_string(i) + ": the notice said \"" + results->hungText + "\"");
+        PumpUntil([&] { return !(hung->text = MessageText(box)).empty(); }, kWaitTimeoutMs);
+        if (hung->text != kFallbackText) {
+            ok = Fail("run " + std::to_string(i) + ": the notice said \"" + hung->text + "\"");
             PressButton(box, IDCANCEL);
             WaitForRunEnd(source, kMeasureTimeoutMs);
             break;
@@ -390,70 +699,272 @@ bool MeasureHungTarget(const PluginFolder &plugins, Results *results)
         DWORD_PTR ignored;
         double start = NowMs();
         SendMessageTimeoutA(target.hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 3000, &ignored);
-        results->hungSend = NowMs() - start;
+        hung->send = NowMs() - start;
     }
     ResumeThread(thread);
     CloseHandle(thread);
     if (ok)
-        Progress("hung target: first notice after " + Format(results->hung.front()) + " ms");
+        Progress("hung target: first notice after " + Format(hung->times.front()) + " ms");
     return ok;
 }
 
-std::string StatsRow(const std::string &what, const Stats &stats, const std::string &note)
+// The measures a target can be computed from; a missed target's measure runs once more.
+enum Measure { kFloorMeasure, kCopyMeasure, kGrowthMeasure, kMeasureCount };
+
+struct Results {
+    Floor floor;
+    CopySplit copies;
+    Growth growth[kSteps];
+    Hung hung;
+    bool repeated[kMeasureCount];  // measured once more because a target missed: the tables show the repeat
+};
+
+std::string Heading(const Results &r, const char *title, Measure measure)
 {
-    return "| " + what + " | " + std::to_string(stats.runs) + " | " + Format(stats.median, 2) + " | " +
-           Format(stats.p90, 2) + " | " + Format(stats.min, 2) + " to " + Format(stats.max, 2) + " | " + note + " |\n";
+    return std::string("## ") + title + "\n\n" +
+           (r.repeated[measure] ? "Measured twice, as a target it feeds missed at first; this is the repeat.\n\n"
+                                : "");
 }
 
-std::string Report(const Results &r)
+size_t StepOf(int others)
 {
-    std::string md;
-    md += "| Measure | Runs | Median ms | p90 ms | Range ms | Note |\n";
-    md += "|---|---:|---:|---:|---:|---|\n";
-    md += StatsRow("Path request round trip (RequestPaths: send, both reports in)", r.roundTrip,
-                   "plug-in's own RequestPaths/PathReportHook in the bench process");
-    const Copies &c = r.copies;
+    return size_t(std::find(std::begin(kChooserOthers), std::end(kChooserOthers), others) -
+                  std::begin(kChooserOthers));
+}
+
+bool Remeasure(Measure measure, const PluginFolder &plugins, Results *results)
+{
+    switch (measure) {
+    case kFloorMeasure:
+        return MeasureFloor(plugins, &results->floor);
+    case kCopyMeasure:
+        return MeasureCopies(plugins, &results->copies);
+    case kGrowthMeasure:
+        return MeasureGrowth(plugins, results->growth);
+    case kMeasureCount:
+        break;
+    }
+    return false;
+}
+
+// A target: what was measured against its limit, both from the results of one measure.
+struct Target {
+    const char *name;
+    int decimals;
+    Measure measure;
+    double (*measured)(const Results &);
+    double (*limit)(const Results &);
+};
+
+const Target kTargets[] = {
+    {"Request round trip at most 2 × the bare round trip", 3, kFloorMeasure,
+     [](const Results &r) { return r.floor.request.median; }, [](const Results &r) { return 2 * r.floor.bare.median; }},
+    {"Two-pane copy's added time at most one request + the host's tree filling + 1 ms", 2, kCopyMeasure,
+     [](const Results &r) { return r.copies.added.median; },
+     [](const Results &r) { return r.copies.request.median + r.copies.treeFill.median + 1; }},
+    {"Chooser's cost per request at 16 other instances at most 1.5 × that at 2", 3, kGrowthMeasure,
+     [](const Results &r) { return r.growth[StepOf(16)].perRequest.median; },
+     [](const Results &r) { return 1.5 * r.growth[StepOf(2)].perRequest.median; }},
+    {"Chooser with 8 other instances within 8 round trips + 50 ms", 1, kGrowthMeasure,
+     [](const Results &r) { return r.growth[StepOf(8)].chooser.median; },
+     [](const Results &r) { return 8 * r.floor.request.median + 50; }},
+};
+constexpr size_t kTargetCount = std::size(kTargets);
+
+// How each target came out: first try, and the repeat when the first missed.
+struct Verdict {
+    double first, firstLimit;
+    bool repeated;
+    double again, againLimit;
+    bool held;
+};
+
+std::string StatsRow(const std::string &what, const Stats &stats, const std::string &note, int decimals = 2)
+{
+    return "| " + what + " | " + std::to_string(stats.runs) + " | " + Format(stats.median, decimals) + " | " +
+           Format(stats.p90, decimals) + " | " + Format(stats.min, decimals) + " to " + Format(stats.max, decimals) +
+           " | " + note + " |\n";
+}
+
+std::string Ratio(double a, double b)
+{
+    return Format(a / b, 2) + " ×";
+}
+
+std::string FloorReport(const Results &r)
+{
+    const Floor &f = r.floor;
+    std::string md = Heading(r, "The floor: a bare round trip between two processes of our own", kFloorMeasure);
+    md += "| Measure | Runs | Median ms | p90 ms | Range ms | Note |\n|---|---:|---:|---:|---:|---|\n";
+    md += StatsRow("Bare round trip: WM_COMMAND answered inside it by two WM_COPYDATA", f.bare,
+                   "bench → an echo process of its own, the same path texts a host sends; no plug-in, no host", 3);
+    md += StatsRow("Path request round trip (RequestPaths: send, both reports in)", f.request,
+                   "plug-in's own RequestPaths in the bench → a host with the plug-in; "
+                   "interleaved with the row above", 3);
+    md += "| Request / bare | | " + Ratio(f.request.median, f.bare.median) + " | " +
+          Ratio(f.request.p90, f.bare.p90) + " | | of the medians; of the p90s |\n\n";
+    return md;
+}
+
+std::string CopyReport(const Results &r)
+{
+    const CopySplit &c = r.copies;
+    std::string md = Heading(r, "Two-pane copy against the host's own copy dialog", kCopyMeasure);
+    md += "| Measure | Runs | Median ms | p90 ms | Range ms | Note |\n|---|---:|---:|---:|---:|---|\n";
     md += StatsRow("Two-pane copy: command 33100 → filled dialog visible", c.twoPane,
                    "from " + c.source + " to " + c.target + "; interleaved with the next row");
     md += StatsRow("Host's own copy: command 32781 → dialog visible", c.ownCopy, "same hosts, same selection");
-    md += "| Ratio two-pane / own copy | | " + Format(c.twoPane.median / c.ownCopy.median, 2) + " | " +
-          Format(c.twoPane.p90 / c.ownCopy.p90, 2) + " | | ratio of the medians; of the p90s |\n";
-    for (size_t i = 0; i < std::size(kChooserOthers); ++i)
-        md += StatsRow("Chooser: command → menu visible, " + std::to_string(kChooserOthers[i]) + " other instances (" +
-                           std::to_string(kChooserOthers[i] + 1) + " in all)",
-                       r.chooser[i], "closed with Escape; its " + std::to_string(kChooserOthers[i]) +
-                           " path requests alone, made in a row from the bench: median " +
-                           Format(r.requestsInARow[i].median, 2) + " ms, p90 " + Format(r.requestsInARow[i].p90, 2) +
-                           " ms");
-    std::string each;
-    for (double t : r.hung)
-        each += (each.empty() ? "" : ", ") + Format(t, 0);
-    md += StatsRow("Hung target: command → fallback notice shown", Summarize(r.hung),
-                   "target's thread suspended; runs in order: " + each + " ms; notice 「" + r.hungText +
-                       "」; a SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to it alone takes " +
-                       Format(r.hungSend, 0) + " ms");
+    md += "| Two-pane / own copy (reported, not a target) | | " + Ratio(c.twoPane.median, c.ownCopy.median) + " | " +
+          Ratio(c.twoPane.p90, c.ownCopy.p90) +
+          " | | of the medians; of the p90s; how light the stand-in's dialog is sets it |\n";
+    md += StatsRow("**Added time**: two-pane minus own copy", c.added, "run pair by run pair");
+    md += StatsRow("　host: instance list for the plug-in call", c.instanceList,
+                   "command in the main window → DoProcess called");
+    md += StatsRow("　request: the plug-in's send until the answer is back", c.request,
+                   "its SendMessageTimeoutA, timed in the source host around the call");
+    md += StatsRow("　host: filling the tree levels the plug-in expands", c.treeFill,
+                   "the dialog's TVN_ITEMEXPANDING handling after its own set-up");
+    md += StatsRow("　plug-in: its own work up to the copy command", c.pluginBefore,
+                   "DoProcess called → copy command, the request taken out: settings, command lookup, event, "
+                   "subclassing");
+    md += StatsRow("　plug-in: filling in the dialog", c.pluginDialog,
+                   "dialog retitled → WM_SHOWWINDOW reaches the host, the host's tree filling taken out");
+    double parts = c.instanceList.median + c.request.median + c.treeFill.median + c.pluginBefore.median +
+                   c.pluginDialog.median;
+    md += "| 　sum of the parts' medians | | " + Format(parts, 2) + " | | | not in them: " +
+          Format(c.added.median - parts, 2) +
+          " ms (the activation hook's title check, the dispatch of another command, noise) |\n\n";
+    return md;
+}
 
-    double ratio = c.twoPane.median / c.ownCopy.median;
-    double budget = 8 * r.roundTrip.median + 50;
-    const Stats &eight = r.chooser[std::find(std::begin(kChooserOthers), std::end(kChooserOthers), 8) -
-                                   std::begin(kChooserOthers)];
-    md += "\n## Targets\n\n";
+std::string GrowthReport(const Results &r)
+{
+    std::string md = Heading(r, "Growth with the number of instances", kGrowthMeasure);
+    md += "Per count, in the same rounds and interleaved: the chooser (command → menu visible, closed with "
+          "Escape), the same requests made in a row from the bench with the plug-in's RequestPaths, and as many "
+          "bare round trips in a row to as many echo processes. \"Per request\" is the chooser's requests inside "
+          "its run, timed by the source host from the first send to the last answer, divided by their number. "
+          "The hosts and echo processes of every count up to this one are running.\n\n";
+    md += "| Other instances | Chooser median / p90 ms | Per instance ms | Per request ms (p90) | "
+          "Instance list: source / a target ms | Requests in a row from the bench, per request ms | "
+          "Bare in a row, per round trip ms (processes) |\n";
+    md += "|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (size_t i = 0; i < kSteps; ++i) {
+        const Growth &g = r.growth[i];
+        md += "| " + std::to_string(kChooserOthers[i]) + " | " + Format(g.chooser.median) + " / " +
+              Format(g.chooser.p90) + " | " + Format(g.perInstance.median, 2) + " | " + Format(g.perRequest.median, 3) +
+              " (" + Format(g.perRequest.p90, 3) + ") | " + Format(g.sourceList.median, 3) + " / " +
+              Format(g.targetList.median, 3) + " | " + Format(g.requestsInARow.median, 3) + " | " +
+              Format(g.bareInARow.median, 3) + " (" + std::to_string(kChooserOthers[i] + 1) + ") |\n";
+    }
+    const Growth &low = r.growth[StepOf(2)], &high = r.growth[StepOf(16)];
+    md += "\nFrom 2 to 16 other instances: the chooser's cost per request × " +
+          Format(high.perRequest.median / low.perRequest.median, 2) + ", the bare round trip per round trip × " +
+          Format(high.bareInARow.median / low.bareInARow.median, 2) + " (3 and 17 processes), a target host's "
+          "instance list × " + Format(high.targetList.median / low.targetList.median, 2) + ".\n\n";
+    return md;
+}
+
+std::string HungReport(const Hung &h)
+{
+    std::string each;
+    for (double t : h.times)
+        each += (each.empty() ? "" : ", ") + Format(t, 0);
+    std::string md = "## Hung target\n\n";
+    md += "| Measure | Runs | Median ms | p90 ms | Range ms | Note |\n|---|---:|---:|---:|---:|---|\n";
+    md += StatsRow("Hung target: command → fallback notice shown", Summarize(h.times),
+                   "target's thread suspended; runs in order: " + each + " ms; notice 「" + h.text +
+                       "」; a SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to it alone takes " + Format(h.send, 0) +
+                       " ms");
+    return md + "\n";
+}
+
+std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
+{
+    std::string md = "## Targets\n\nA target that misses is measured once more (its whole measure, anew) before "
+                     "it is called missed; the table says when that happened.\n\n";
     md += "| Target | Measured | Limit | Held |\n|---|---:|---:|---|\n";
-    md += "| Two-pane copy at most 1.10 × the host's own dialog time | " + Format(ratio, 2) + " × | 1.10 × | " +
-          (ratio <= 1.10 ? "yes" : "**no**") + " |\n";
-    md += "| Chooser with 8 other instances within 8 round trips + 50 ms | " + Format(eight.median, 1) + " ms | " +
-          Format(budget, 1) + " ms | " + (eight.median <= budget ? "yes" : "**no**") + " |\n";
+    for (size_t i = 0; i < kTargetCount; ++i) {
+        const Target &t = kTargets[i];
+        const Verdict &v = verdicts[i];
+        double measured = v.repeated ? v.again : v.first, limit = v.repeated ? v.againLimit : v.firstLimit;
+        std::string held = v.held ? "yes" : "**no**";
+        if (v.repeated)
+            held += v.held ? ", on the repeat (first " + Format(v.first, t.decimals) + " against " +
+                                 Format(v.firstLimit, t.decimals) + ")"
+                           : ", missed twice (first " + Format(v.first, t.decimals) + " against " +
+                                 Format(v.firstLimit, t.decimals) + ")";
+        md += std::string("| ") + t.name + " | " + Format(measured, t.decimals) + " ms | " +
+              Format(limit, t.decimals) + " ms | " + held + " |\n";
+    }
     return md;
 }
 
 std::string ChooserData(const Results &r)
 {
-    std::string data = "# other_instances menu_median_ms menu_p90_ms budget_ms(N round trips + 50) requests_in_a_row_median_ms\n";
-    for (size_t i = 0; i < std::size(kChooserOthers); ++i)
-        data += std::to_string(kChooserOthers[i]) + " " + Format(r.chooser[i].median, 3) + " " +
-                Format(r.chooser[i].p90, 3) + " " + Format(kChooserOthers[i] * r.roundTrip.median + 50, 3) + " " +
-                Format(r.requestsInARow[i].median, 3) + "\n";
+    std::string data = "# other_instances chooser_per_instance_median_ms chooser_per_instance_p90_ms "
+                       "per_request_median_ms bare_in_a_row_median_ms bare_two_processes_median_ms\n";
+    for (size_t i = 0; i < kSteps; ++i) {
+        const Growth &g = r.growth[i];
+        data += std::to_string(kChooserOthers[i]) + " " + Format(g.perInstance.median, 4) + " " +
+                Format(g.perInstance.p90, 4) + " " + Format(g.perRequest.median, 4) + " " +
+                Format(g.bareInARow.median, 4) + " " + Format(r.floor.bare.median, 4) + "\n";
+    }
     return data;
+}
+
+int RunBenchmark(const std::string &out)
+{
+    PluginFolder plugins;
+    if (!plugins.ok()) {
+        Fail(plugins.error);
+        return 1;
+    }
+    // NotifyFallback for the hung target's notice, ChooseTarget for the menu; two instances never see it.
+    WriteState(plugins, 3);
+
+    Results results{};
+    bool ok = MeasureFloor(plugins, &results.floor) && MeasureCopies(plugins, &results.copies) &&
+              MeasureGrowth(plugins, results.growth) && MeasureHungTarget(plugins, &results.hung);
+    if (!ok)
+        return 1;
+
+    Verdict verdicts[kTargetCount] = {};
+    for (size_t i = 0; i < kTargetCount; ++i) {
+        verdicts[i].first = kTargets[i].measured(results);
+        verdicts[i].firstLimit = kTargets[i].limit(results);
+        verdicts[i].held = verdicts[i].first <= verdicts[i].firstLimit;
+    }
+    // Each measure that feeds a missed target runs once more; then every missed target is judged again.
+    for (size_t i = 0; i < kTargetCount; ++i) {
+        if (!verdicts[i].held)
+            results.repeated[kTargets[i].measure] = true;
+    }
+    for (Measure measure : {kFloorMeasure, kCopyMeasure, kGrowthMeasure}) {
+        if (!results.repeated[measure])
+            continue;
+        Progress("a target missed: measuring once more");
+        if (!Remeasure(measure, plugins, &results))
+            return 1;
+    }
+    for (size_t i = 0; i < kTargetCount; ++i) {
+        Verdict &v = verdicts[i];
+        if (v.held)
+            continue;
+        v.repeated = true;
+        v.again = kTargets[i].measured(results);
+        v.againLimit = kTargets[i].limit(results);
+        v.held = v.again <= v.againLimit;
+    }
+
+    std::string report = FloorReport(results) + CopyReport(results) + GrowthReport(results) +
+                         HungReport(results.hung) + TargetsReport(verdicts);
+    if (!WriteUtf8File(out + "\\timings.md", report) || !WriteUtf8File(out + "\\chooser.dat", ChooserData(results))) {
+        Fail("cannot write into " + out);
+        return 1;
+    }
+    PrintText(report);
+    return 0;
 }
 
 }  // namespace
@@ -463,6 +974,8 @@ int main(int argc, char **argv)
     std::string out;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg.rfind(kEchoOption, 0) == 0)
+            return RunEcho(arg.substr(std::size(kEchoOption) - 1));
         if (arg.rfind("--out=", 0) == 0) {
             out = arg.substr(6);
         } else {
@@ -474,24 +987,5 @@ int main(int argc, char **argv)
         Fail("--out=<folder> must name an existing folder");
         return 2;
     }
-    PluginFolder plugins;
-    if (!plugins.ok()) {
-        Fail(plugins.error);
-        return 1;
-    }
-    // NotifyFallback for the hung target's notice, ChooseTarget for the menu; two instances never see it.
-    WriteState(plugins, 3);
-
-    Results results{};
-    bool ok = MeasureRoundTrip(&results, plugins) && MeasureCopies(plugins, &results.copies) &&
-              MeasureChooser(plugins, &results) && MeasureHungTarget(plugins, &results);
-    if (!ok)
-        return 1;
-    std::string report = Report(results);
-    if (!WriteUtf8File(out + "\\timings.md", report) || !WriteUtf8File(out + "\\chooser.dat", ChooserData(results))) {
-        Fail("cannot write into " + out);
-        return 1;
-    }
-    PrintText(report);
-    return 0;
+    return RunBenchmark(out);
 }
