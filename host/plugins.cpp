@@ -2,6 +2,7 @@
 #include "host.h"
 #include "host_protocol.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -48,16 +49,54 @@ struct InstanceList {
     int count;
 };
 
-// EnumWindows gives Z order, top first: the most recently active instance leads.
+// Top-level windows of the last walk, each with whether it is an instance's main window. Under Wine,
+// asking another process's window for its class is a call to the server each time: asking every window
+// on every plug-in call made each request cost more with every window of every program running. A
+// window's class never changes, so each window is asked once while it exists.
+enum : int { kMaxSightings = 512 };
+struct Sighting {
+    HWND hwnd;
+    bool instance;
+};
+Sighting known[kMaxSightings], seen[kMaxSightings];
+int knownCount, seenCount, nextKnown;
+
+bool IsInstanceWindow(HWND hwnd)
+{
+    // The order seldom changes between walks: the search goes on from where the last one matched.
+    for (int n = 0; n < knownCount; ++n) {
+        int i = (nextKnown + n) % knownCount;
+        if (known[i].hwnd == hwnd) {
+            nextKnown = i + 1;
+            return known[i].instance;
+        }
+    }
+    char className[64];
+    return GetClassNameA(hwnd, className, sizeof className) && lstrcmpiA(className, HOST_WINDOW_CLASS) == 0;
+}
+
+// Z order, top first: the most recently active instance leads.
 BOOL CALLBACK CollectInstance(HWND hwnd, LPARAM param)
 {
     InstanceList *list = reinterpret_cast<InstanceList *>(param);
-    char className[64];
-    if (hwnd == list->self || !GetClassNameA(hwnd, className, sizeof className) ||
-        lstrcmpiA(className, HOST_WINDOW_CLASS) != 0)
-        return TRUE;
-    list->windows[list->count++] = hwnd;
-    return list->count < kMaxInstances - 1;
+    bool instance = IsInstanceWindow(hwnd);
+    if (seenCount < kMaxSightings)
+        seen[seenCount++] = {hwnd, instance};
+    if (instance && hwnd != list->self && list->count < kMaxInstances - 1)
+        list->windows[list->count++] = hwnd;
+    return TRUE;
+}
+
+// EnumDesktopWindows, not EnumWindows: under Wine the latter asks the server about each window again
+// before calling back, the former calls back from the one list it got. Windows gone from the list are
+// forgotten, so that a handle value handed out again later is asked afresh.
+void CollectInstances(InstanceList *list)
+{
+    seenCount = 0;
+    nextKnown = 0;
+    EnumDesktopWindows(nullptr, CollectInstance, reinterpret_cast<LPARAM>(list));
+    std::copy(seen, seen + seenCount, known);
+    knownCount = seenCount;
 }
 
 // GetProcAddress knows no signatures; void (*)() is the type GCC accepts as "any function" here.
@@ -181,7 +220,7 @@ void CallPlugin(UINT id)
     Plugin &plugin = plugins[id - kHostCmdFirstPlugin];
     InstanceList list = {};
     list.self = host.hwndMain;
-    EnumWindows(CollectInstance, reinterpret_cast<LPARAM>(&list));
+    CollectInstances(&list);
     list.windows[list.count++] = host.hwndMain;
 
     char path[kPathSize];
