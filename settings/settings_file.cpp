@@ -17,14 +17,11 @@ void WriteNumber(const char *path, const char *key, int value)
     WritePrivateProfileStringA(kSection, key, text, path);
 }
 
+// Anything of that name counts, a folder too. Its attributes are one look at the file system, where a
+// search opens and closes a listing of the folder: under Wine about a hundredth of the time.
 bool FileExists(const char *path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
