@@ -6,8 +6,10 @@
 namespace {
 
 struct ClassSearch {
-    const char *className;
-    HWND found;
+    const char *const *classNames;
+    HWND *found;
+    int count;
+    int missing;  // classes not found yet
 };
 
 BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
@@ -17,10 +19,13 @@ BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
     name[0] = '\0';
     GetClassNameA(hwnd, name, kClassNameSize);
     name[kClassNameSize - 1] = '\0';
-    if (lstrcmpA(name, search->className) != 0)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
+    for (int i = 0; i < search->count; ++i) {
+        if (search->found[i] == nullptr && lstrcmpA(name, search->classNames[i]) == 0) {
+            search->found[i] = hwnd;
+            --search->missing;
+        }
+    }
+    return search->missing > 0;
 }
 
 }  // namespace
@@ -35,11 +40,19 @@ WNDPROC GetWindowProc(HWND hwnd)
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
 }
 
+void FindChildrenByClass(HWND parent, const char *const *classNames, HWND *found, int count)
+{
+    for (int i = 0; i < count; ++i)
+        found[i] = nullptr;
+    ClassSearch search = {classNames, found, count, count};
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
+}
+
 HWND FindChildByClass(HWND parent, const char *className)
 {
-    ClassSearch search = {className, nullptr};
-    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found;
+    FindChildrenByClass(parent, &className, &found, 1);
+    return found;
 }
 
 void ShowErrorBox(HWND owner)

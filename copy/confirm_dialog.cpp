@@ -24,14 +24,17 @@ void FillConfirmDialog(HWND dialog, const PathAnswer &target)
 {
     SetWindowTextA(dialog, kFilledTitle);
 
+    const char *const classes[] = {WC_COMBOBOXA, WC_TREEVIEWA};
+    HWND controls[2];
+    FindChildrenByClass(dialog, classes, controls, 2);
     // The destination is the combo box's edit field, its topmost child: writing there is what typing
     // the path would do.
-    HWND combo = FindChildByClass(dialog, WC_COMBOBOXA);
+    HWND combo = controls[0];
     HWND field = combo != nullptr ? GetTopWindow(combo) : nullptr;
     if (field != nullptr)
         SetWindowTextA(field, target.currentPath);
 
-    HWND tree = FindChildByClass(dialog, WC_TREEVIEWA);
+    HWND tree = controls[1];
     if (tree == nullptr)
         return;
     HTREEITEM item = FindTreeItemByPath(tree, target.treePath);
