@@ -36,6 +36,12 @@ constexpr char kFallbackText[] = "対象が仮想フォルダなので通常動�
 constexpr char kEchoClass[] = "VorpanBenchEcho";
 constexpr char kEchoOption[] = "--echo=";
 
+size_t StepOf(int others)
+{
+    return size_t(std::find(std::begin(kChooserOthers), std::end(kChooserOthers), others) -
+                  std::begin(kChooserOthers));
+}
+
 struct Stats {
     int runs;
     double median;
@@ -85,8 +91,7 @@ double NowMs()
 }
 
 // One request to the platform's server and nothing else (ResetEvent: under Wine one request to the
-// wineserver), the least a platform call between processes costs, taken beside the round trips. Made
-// back to back the calls find the server awake and cost a tenth of this.
+// wineserver), the least a platform call between processes costs, taken beside the round trips.
 double ServerCallMs()
 {
     static HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -193,6 +198,18 @@ void PressEscape()
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
 }
 
+// A window of className, registered for proc first (a class registered already stays as it is).
+HWND MakeWindow(const char *className, WNDPROC proc, const char *title, DWORD style, HWND parent)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, className, title, style, 0, 0, 200, 100, parent, nullptr, windowClass.hInstance,
+                           nullptr);
+}
+
 // The floor: a WM_COMMAND to a process of our own that answers inside it with two WM_COPYDATA reports
 // of the same texts a host sends, sent as the plug-in sends them. No plug-in, no host, no event, no
 // instance list: what is left is the platform's delivery of the three messages.
@@ -230,12 +247,7 @@ LRESULT CALLBACK EchoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 int RunEcho(const std::string &path)
 {
     echoTexts = {path, path + "\\"};
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = EchoProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kEchoClass;
-    if (!RegisterClassA(&windowClass) || !CreateWindowExA(0, kEchoClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                                          windowClass.hInstance, nullptr))
+    if (!MakeWindow(kEchoClass, EchoProc, "", 0, HWND_MESSAGE))
         return 1;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0)
@@ -329,16 +341,7 @@ LRESULT CALLBACK BareAskerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 // The asking side of the floor, sending as the plug-in's request does (SendMessageTimeoutA, 3000 ms).
 class BareAsker {
 public:
-    BareAsker()
-    {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = BareAskerProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "VorpanBenchBareAsker";
-        RegisterClassA(&windowClass);
-        hwnd = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               windowClass.hInstance, nullptr);
-    }
+    BareAsker() : hwnd(MakeWindow("VorpanBenchBareAsker", BareAskerProc, "", 0, HWND_MESSAGE)) {}
     ~BareAsker()
     {
         if (hwnd)
@@ -360,7 +363,7 @@ public:
                Fail("a bare round trip came back with \"" + bareReports.current + "\", \"" + bareReports.tree + "\"");
     }
 
-    HWND hwnd = nullptr;
+    HWND hwnd;
 };
 
 // The requester's side of path requests, made with the plug-in's own RequestPaths from a window of the
@@ -368,15 +371,9 @@ public:
 // it exists it counts as an instance for the hosts.
 class Requester {
 public:
-    Requester()
+    Requester() : hwnd(MakeWindow(HOST_WINDOW_CLASS, DefWindowProcA, "bench requester",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr))
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = HOST_WINDOW_CLASS;
-        RegisterClassA(&windowClass);
-        hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, "bench requester", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
-                               100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ready = hwnd && Activate(hwnd);
     }
     ~Requester()
@@ -399,7 +396,7 @@ public:
                     answer.treePath + "\"");
     }
 
-    HWND hwnd = nullptr;
+    HWND hwnd;
     bool ready = false;
     PathAnswer answer;
 };
@@ -594,7 +591,18 @@ struct Growth {
     Stats targetList;        // host: a target's instance list for a request, mean of the targets of a run
     Stats requestsInARow;    // the plug-in's RequestPaths from the bench to each other host, per request
     Stats bareInARow;        // a bare round trip to each of as many echo processes, per request
+    Stats perRequestToBare;  // per request over the bare round trip of the same round
 };
+
+struct GrowthSamples {
+    std::vector<double> chooser, perInstance, perRequest, sourceList, targetList, inARow, bare, toBare;
+};
+
+// Every window of the hosts' class is an instance, so two counts cannot run side by side; and the cost
+// of a call to Wine's server moves between spells lasting seconds. So the counts are visited there and
+// back, each count's rounds lying on both sides of the middle, and each round also times the bare round
+// trip, to which the chooser's cost per request is compared within the round.
+const int kGrowthVisits[] = {2, 4, 8, 16, 8, 4, 2};
 
 bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
 {
@@ -608,24 +616,31 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
     BareAsker asker;
     if (!asker.hwnd)
         return Fail("no window for the bare round trips");
-    for (size_t step = 0; step < kSteps; ++step) {
-        const int count = kChooserOthers[step];
+    GrowthSamples samples[kSteps];
+    for (int count : kGrowthVisits) {
+        others.resize(std::min(others.size(), size_t(count)));  // a host closes with its object
         while (int(others.size()) < count) {
-            std::string folder = "保存" + std::to_string(others.size() + 1);
-            if (!scratch.AddFolder(folder))
-                return Fail("cannot make " + folder);
-            folders.push_back(scratch.Path(folder));
-            others.emplace_back(new HostInstance({"/path=" + folders.back(), plugins.HostOption()}));
-            echoes.emplace_back(new EchoProcess(folders.back()));
-            if (!others.back()->ok() || !echoes.back()->ok())
-                return Fail("host or echo for " + folder + " did not start: " + others.back()->error);
+            size_t i = others.size();
+            if (i == folders.size()) {
+                std::string folder = "保存" + std::to_string(i + 1);
+                if (!scratch.AddFolder(folder))
+                    return Fail("cannot make " + folder);
+                folders.push_back(scratch.Path(folder));
+                echoes.emplace_back(new EchoProcess(folders.back()));
+                if (!echoes.back()->ok())
+                    return Fail("no echo process for " + folder);
+            }
+            others.emplace_back(new HostInstance({"/path=" + folders[i], plugins.HostOption()}));
+            if (!others.back()->ok())
+                return Fail("no host for " + folders[i] + ": " + others.back()->error);
         }
         std::vector<const HostInstance *> all = {&source};
         for (const auto &other : others)
             all.push_back(other.get());
+        GrowthSamples &g = samples[StepOf(count)];
 
-        std::vector<double> chooser, perInstance, perRequest, sourceList, targetList, inARow, bare;
-        auto timeChooser = [&](bool counted) {
+        double chooserTime = 0, perRequest = 0;
+        auto timeChooser = [&] {
             if (!Activate(source.hwnd) || !Settle(all))
                 return Fail("the source instance could not be activated");
             HWND menu = nullptr;
@@ -633,7 +648,7 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
             PostMessageA(source.hwnd, WM_COMMAND, kVorpanCommand, 0);
             bool shown = PollUntil([&] { return (menu = VisibleWindow(source.pid, nullptr, "#32768")) != nullptr; },
                                    kMeasureTimeoutMs);
-            double elapsed = NowMs() - start;
+            chooserTime = NowMs() - start;
             if (!shown)
                 return Fail("no chooser menu with " + std::to_string(count) + " other instances");
             PressEscape();
@@ -651,61 +666,62 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
                     return Fail("a target host gave no timing");
                 targets += TicksMs(o.pluginCalledAt - o.commandAt);
             }
-            if (counted) {
-                chooser.push_back(elapsed);
-                perInstance.push_back(elapsed / count);
-                perRequest.push_back(TicksMs(t.lastRequestEnd - t.firstRequestAt) / count);
-                sourceList.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
-                targetList.push_back(targets / count);
-            }
+            perRequest = TicksMs(t.lastRequestEnd - t.firstRequestAt) / count;
+            g.sourceList.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
+            g.targetList.push_back(targets / count);
             return true;
         };
         // Made anew each round: while it exists it is an instance, which the chooser would ask too.
-        auto timeRequests = [&](bool counted) {
+        double inARow = 0;
+        auto timeRequests = [&] {
             Requester requester;
             if (!requester.ready || !Settle(all))
                 return Fail("the requester window could not be made active");
-            double total = 0;
+            inARow = 0;
             for (const auto &other : others) {
                 double elapsed = 0;
                 if (!requester.Request(other->hwnd, &elapsed))
                     return false;
-                total += elapsed;
+                inARow += elapsed / count;
             }
-            if (counted)
-                inARow.push_back(total / count);
             return true;
         };
-        auto timeBare = [&](bool counted) {
-            double total = 0;
+        double bare = 0;
+        auto timeBare = [&] {
+            bare = 0;
             for (int i = 0; i < count; ++i) {
                 double elapsed = 0;
                 if (!asker.Ask(echoes[i]->hwnd, folders[i], &elapsed))
                     return false;
-                total += elapsed;
+                bare += elapsed / count;
             }
-            if (counted)
-                bare.push_back(total / count);
             return true;
         };
-        for (int round = 0; round < 1 + kGrowthRuns; ++round) {
-            bool counted = round > 0;
-            if (!Interleaved(round, {[&] { return timeChooser(counted); }, [&] { return timeRequests(counted); },
-                                     [&] { return timeBare(counted); }}))
+        const int rounds = kGrowthRuns / int(std::count(std::begin(kGrowthVisits), std::end(kGrowthVisits), count));
+        for (int round = 0; round < 1 + rounds; ++round) {
+            size_t listed = g.sourceList.size();
+            if (!Interleaved(round, {timeChooser, timeRequests, timeBare}))
                 return false;
+            if (round == 0) {  // warm-up
+                g.sourceList.resize(listed);
+                g.targetList.resize(listed);
+                continue;
+            }
+            g.chooser.push_back(chooserTime);
+            g.perInstance.push_back(chooserTime / count);
+            g.perRequest.push_back(perRequest);
+            g.inARow.push_back(inARow);
+            g.bare.push_back(bare);
+            g.toBare.push_back(perRequest / bare);
         }
-        Growth &g = growth[step];
-        g.chooser = Summarize(chooser);
-        g.perInstance = Summarize(perInstance);
-        g.perRequest = Summarize(perRequest);
-        g.sourceList = Summarize(sourceList);
-        g.targetList = Summarize(targetList);
-        g.requestsInARow = Summarize(inARow);
-        g.bareInARow = Summarize(bare);
-        Progress("chooser with " + std::to_string(count) + " other instances: median " + Format(g.chooser.median) +
-                 " ms; per request " + Format(g.perRequest.median, 3) + " ms, bare " +
-                 Format(g.bareInARow.median, 3) + " ms; target's instance list " + Format(g.targetList.median, 3) +
-                 " ms");
+        Progress("chooser with " + std::to_string(count) + " other instances: per request " + Format(perRequest, 3) +
+                 " ms, bare " + Format(bare, 3) + " ms (last round)");
+    }
+    for (size_t step = 0; step < kSteps; ++step) {
+        const GrowthSamples &g = samples[step];
+        growth[step] = {Summarize(g.chooser),    Summarize(g.perInstance), Summarize(g.perRequest),
+                        Summarize(g.sourceList), Summarize(g.targetList),  Summarize(g.inARow),
+                        Summarize(g.bare),       Summarize(g.toBare)};
     }
     return true;
 }
@@ -784,12 +800,6 @@ std::string Heading(const Results &r, const char *title, Measure measure)
     return std::string("## ") + title + "\n\n" +
            (r.repeated[measure] ? "Measured twice, as a target it feeds missed at first; this is the repeat.\n\n"
                                 : "");
-}
-
-size_t StepOf(int others)
-{
-    return size_t(std::find(std::begin(kChooserOthers), std::end(kChooserOthers), others) -
-                  std::begin(kChooserOthers));
 }
 
 bool Remeasure(Measure measure, const PluginFolder &plugins, Results *results)
@@ -902,10 +912,10 @@ std::string CopyReport(const Results &r)
                    "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the machine ran");
     md += "\nThe plug-in's own work is made of the platform calls its behaviour asks for: the named event "
           "created, reset, waited on and set; the settings file read; the dialog's title and destination set; "
-          "one walk over the dialog's windows; the tree levels expanded and the folder selected. Most are a "
-          "call to Wine's server, whose cost is not fixed: on this machine it moves between spells of a few "
-          "microseconds and of some tens of microseconds, lasting seconds, and everything moves with it, the "
-          "host's own dialog set-up above too. Times from the command to the dialog run up to the dialog's "
+          "one walk over the dialog's windows; the tree levels expanded and the folder selected. What they cost "
+          "follows the pace of the machine: the processes share two cores with other work, and in busy spells "
+          "lasting seconds every step takes several times as long, the host's own dialog set-up above too, in "
+          "which no plug-in takes part. Times from the command to the dialog run up to the dialog's "
           "WM_SHOWWINDOW, which the source host stamps after the plug-in has filled the dialog in.\n\n";
     return md;
 }
@@ -917,24 +927,28 @@ std::string GrowthReport(const Results &r)
           "Escape), the same requests made in a row from the bench with the plug-in's RequestPaths, and as many "
           "bare round trips in a row to as many echo processes. \"Per request\" is the chooser's requests inside "
           "its run, timed by the source host from the first send to the last answer, divided by their number. "
-          "The hosts and echo processes of every count up to this one are running.\n\n";
+          "The counts are visited in the order 2, 4, 8, 16, 8, 4, 2, with as many hosts running each time; "
+          "the echo processes of the largest count so far keep running.\n\n";
     md += "| Other instances | Chooser median / p90 ms | Per instance ms | Per request ms (p90) | "
           "Instance list: source / a target ms | Requests in a row from the bench, per request ms | "
-          "Bare in a row, per round trip ms (processes) |\n";
-    md += "|---:|---:|---:|---:|---:|---:|---:|\n";
+          "Bare in a row, per round trip ms (processes) | Per request / bare, same round |\n";
+    md += "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (size_t i = 0; i < kSteps; ++i) {
         const Growth &g = r.growth[i];
         md += "| " + std::to_string(kChooserOthers[i]) + " | " + Format(g.chooser.median) + " / " +
               Format(g.chooser.p90) + " | " + Format(g.perInstance.median, 2) + " | " + Format(g.perRequest.median, 3) +
               " (" + Format(g.perRequest.p90, 3) + ") | " + Format(g.sourceList.median, 3) + " / " +
               Format(g.targetList.median, 3) + " | " + Format(g.requestsInARow.median, 3) + " | " +
-              Format(g.bareInARow.median, 3) + " (" + std::to_string(kChooserOthers[i] + 1) + ") |\n";
+              Format(g.bareInARow.median, 3) + " (" + std::to_string(kChooserOthers[i] + 1) + ") | " +
+              Format(g.perRequestToBare.median, 2) + " |\n";
     }
     const Growth &low = r.growth[StepOf(2)], &high = r.growth[StepOf(16)];
     md += "\nFrom 2 to 16 other instances: the chooser's cost per request × " +
           Format(high.perRequest.median / low.perRequest.median, 2) + ", the bare round trip per round trip × " +
-          Format(high.bareInARow.median / low.bareInARow.median, 2) + " (3 and 17 processes), a target host's "
-          "instance list × " + Format(high.targetList.median / low.targetList.median, 2) + ".\n\n";
+          Format(high.bareInARow.median / low.bareInARow.median, 2) + " (3 and 17 processes), the chooser's cost "
+          "per request over the bare round trip of the same round × " +
+          Format(high.perRequestToBare.median / low.perRequestToBare.median, 2) + ", a target host's instance "
+          "list × " + Format(high.targetList.median / low.targetList.median, 2) + ".\n\n";
     return md;
 }
 
