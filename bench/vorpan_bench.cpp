@@ -220,7 +220,9 @@ struct EchoTexts {
 void SendEchoReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
 {
     COPYDATASTRUCT data = {kind, DWORD(text.size() + 1), const_cast<char *>(text.c_str())};
-    SendMessageA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data));
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data),
+                        SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored);
 }
 
 // The asker's window comes as lParam, where a host has the instance list to look it up in.
