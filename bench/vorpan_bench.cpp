@@ -911,14 +911,15 @@ std::string CopyReport(const Results &r)
                    "the added time less the five parts, run by run: the activation hook's title check, the "
                    "dispatch of a second command, and noise");
     md += StatsRow("Host's own dialog set-up, in the own copy runs", c.hostSetUp,
-                   "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the machine ran");
+                   "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the platform ran");
     md += "\nThe plug-in's own work is made of the platform calls its behaviour asks for: the named event "
           "created, reset, waited on and set; the settings file read; the dialog's title and destination set; "
-          "one walk over the dialog's windows; the tree levels expanded and the folder selected. What they cost "
-          "follows the pace of the machine: the processes share two cores with other work, and in busy spells "
-          "lasting seconds every step takes several times as long, the host's own dialog set-up above too, in "
-          "which no plug-in takes part. Times from the command to the dialog run up to the dialog's "
-          "WM_SHOWWINDOW, which the source host stamps after the plug-in has filled the dialog in.\n\n";
+          "one walk over the dialog's windows; the tree levels expanded and the folder selected. Most are a "
+          "call to Wine's server. Run unpinned (VORPAN_BENCH_CPUS= scripts/bench), a process the scheduler "
+          "puts on another processor than the server's waits for a cross-processor wake-up on each such call, "
+          "and all it does takes several times as long, the host's own dialog set-up above too, in which no "
+          "plug-in takes part. Times from the command to the dialog run up to the dialog's WM_SHOWWINDOW, "
+          "which the source host stamps after the plug-in has filled the dialog in.\n\n";
     return md;
 }
 
