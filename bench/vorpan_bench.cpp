@@ -1,7 +1,7 @@
-// Times VORPAN.DLL on stand-in host instances under Wine against the floor the platform allows: the
-// path request against a bare round trip between two processes of our own, the two-pane copy against
-// the host's own copy with the added time split into its parts, the chooser against the number of
-// instances, and a hung target. With --echo=<path> it is instead one bare answering process.
+// Times VORPAN.DLL on stand-in host instances under Wine against the floor the platform allows, a bare
+// round trip to an echo process (this program run with --echo=<path>): the path request, the two-pane copy
+// against the host's own copy with the added time in its parts, the chooser against the number of
+// instances, and a hung target.
 #include <windows.h>
 
 #include <algorithm>
