@@ -209,15 +209,6 @@ int ItemCount(HWND list)
     return int(count);
 }
 
-// Typed into the foreground thread, the menu's, as the user would. Not posted to the menu window: Wine's
-// menu loop peeks a message and then removes the first of its type, so a key posted while it handles the
-// plug-in's own typed Down key is removed unseen.
-void TypeKey(WORD key)
-{
-    keybd_event(BYTE(key), 0, 0, 0);
-    keybd_event(BYTE(key), 0, KEYEVENTF_KEYUP, 0);
-}
-
 // From the filled confirmation dialog to the files in the target's list, the part both demos share.
 bool ConfirmAndShowArrival(const HostInstance &source, const HostInstance &target, const char *targetPath,
                            const std::vector<const HostInstance *> &all, const std::string &prefix)
@@ -308,20 +299,18 @@ bool RunChooser()
     Say("demo: command " + std::to_string(kVorpanCommand) + " chosen in the source");
     if (!ChooseWhenSettled(source, all))
         return false;
-    HWND menu = WaitForWindowOfProcess(source.pid, nullptr, "#32768", kStepTimeoutMs);
+    HWND menu = WaitForMenu(source.pid, kStepTimeoutMs);
     if (!menu)
         return Fail("no chooser menu");
     Say("demo: the chooser menu opened; its items should read " + std::string(kTarget) + ", " + kSecondTarget +
         ", " + kSource + " (this instance)");
     if (!Screenshot(all, "chooser-menu", "the chooser menu listing the instances' folders")) {
-        TypeKey(VK_ESCAPE);
+        TypeKeys({VK_ESCAPE});
         return false;
     }
 
     // Home, Down: the second item whatever the plug-in's own Down key highlighted; Enter picks it.
-    TypeKey(VK_HOME);
-    TypeKey(VK_DOWN);
-    TypeKey(VK_RETURN);
+    TypeKeys({VK_HOME, VK_DOWN, VK_RETURN});
     Say("demo: picked the second item, " + std::string(kSecondTarget) + ", with the keyboard");
     return ConfirmAndShowArrival(source, second, kSecondTarget, all, "chooser-");
 }

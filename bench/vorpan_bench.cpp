@@ -190,14 +190,6 @@ bool WriteUtf8File(const std::string &path, const std::string &cp932)
     return done;
 }
 
-// Typed, not posted to the menu: Wine's menu loop peeks a message and then removes the first of its type,
-// so a key posted while it handles the plug-in's own typed Down key is removed unseen.
-void PressEscape()
-{
-    keybd_event(VK_ESCAPE, 0, 0, 0);
-    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
-}
-
 // A window of className, registered for proc first (a class registered already stays as it is).
 HWND MakeWindow(const char *className, WNDPROC proc, const char *title, DWORD style, HWND parent)
 {
@@ -653,7 +645,7 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
             chooserTime = NowMs() - start;
             if (!shown)
                 return Fail("no chooser menu with " + std::to_string(count) + " other instances");
-            PressEscape();
+            TypeKeys({VK_ESCAPE});
             if (!WaitForRunEnd(source, kMeasureTimeoutMs))
                 return Fail("the run did not end after Escape; menu " +
                             std::string(IsWindowVisible(menu) ? "still open" : "closed"));

@@ -69,7 +69,9 @@ bool TypeDestination(HWND dialog, const std::string &folder);
                                                    const std::string &folder);
 
 // Keys as the user types them: hardware input, which the foreground thread takes in order (in a chooser
-// run, after the Down arrow the plug-in synthesizes just before its menu opens).
+// run, after the Down arrow the plug-in synthesizes just before its menu opens). Never posted to the
+// menu window: Wine's menu loop peeks a message and then removes the first of its type, so a key posted
+// while it handles the plug-in's own Down key is removed unseen.
 void TypeKeys(const std::vector<BYTE> &keys);
 // A popup menu of process pid, once it is on the screen.
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
