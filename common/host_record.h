@@ -35,7 +35,7 @@ enum : UINT {
     kHostCopyCommand = 32781,   // the host's normal copy of the selection
     kPathReportCurrent = 0,     // dwData of a current-path report
     kPathReportTree = 1,        // dwData of a tree-path report
-    // Longest wait for an instance's answer, for a report that ends one, or for the filled-in dialog:
-    // a hung, busy-forever or vanished instance must not freeze the one waiting.
+    // Longest wait for another instance to take one message we send it, a request or a report: a hung,
+    // busy-forever or vanished instance must not freeze the one waiting.
     kAnswerTimeoutMs = 3000,
 };

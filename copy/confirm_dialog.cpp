@@ -11,12 +11,12 @@ namespace {
 const char kFilledTitle[] = VORPAN_CONFIRM_TITLE " - ２画面ファイラー風";
 
 // The takeover in progress, for the hooks: the host calls them, not us, so this is the one way they
-// can reach the target's paths and the procedures they put back.
+// can reach the target's paths. Either hook may be called when its part is over, from within another
+// module's subclass: then it only passes messages on.
 struct Takeover {
-    const PathAnswer *target;
-    WNDPROC savedMainProc;    // hwndMain's procedure
-    WNDPROC savedDialogProc;  // the confirmation dialog's procedure
-    HANDLE filled;            // signalled once the dialog was filled in
+    const PathAnswer *target;  // null when no takeover is in progress
+    HWND hwndMain;             // watched for the dialog's activation until the dialog is found
+    HWND dialog;               // the confirmation dialog, until it has been filled in
 } takeover;
 
 // Fills dialog in with target's folder: title, destination field, tree selection.
@@ -49,13 +49,13 @@ void FillConfirmDialog(HWND dialog, const PathAnswer &target)
 // On the confirmation dialog until it is first shown: fills it in, then removes itself.
 LRESULT CALLBACK DialogShowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WNDPROC dialogProc = takeover.savedDialogProc;
-    if (message == WM_SHOWWINDOW && wParam == TRUE) {
+    WNDPROC next = ReplacedProc(hwnd, DialogShowHook);
+    if (message == WM_SHOWWINDOW && wParam == TRUE && takeover.target != nullptr && hwnd == takeover.dialog) {
+        takeover.dialog = nullptr;
         FillConfirmDialog(hwnd, *takeover.target);
-        SubclassWindow(hwnd, dialogProc);
-        SetEvent(takeover.filled);
+        UnhookWindow(hwnd, DialogShowHook);
     }
-    return CallWindowProcA(dialogProc, hwnd, message, wParam, lParam);
+    return PassOn(hwnd, DialogShowHook, next, message, wParam, lParam);
 }
 
 // On hwndMain during the host's copy. The host deactivates its main window in favour of the dialog
@@ -63,7 +63,9 @@ LRESULT CALLBACK DialogShowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 // painted. The hook then moves onto the dialog.
 LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) {
+    WNDPROC next = ReplacedProc(hwnd, ActivateHook);
+    if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE && takeover.target != nullptr &&
+        hwnd == takeover.hwndMain) {
         HWND dialog = reinterpret_cast<HWND>(lParam);
         char title[kTitleSize];
         title[0] = '\0';
@@ -71,12 +73,13 @@ LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             GetWindowTextA(dialog, title, kTitleSize);
         title[kTitleSize - 1] = '\0';
         if (lstrcmpA(title, VORPAN_CONFIRM_TITLE) == 0) {
-            SubclassWindow(hwnd, takeover.savedMainProc);
-            takeover.savedDialogProc = GetWindowProc(dialog);
-            SubclassWindow(dialog, DialogShowHook);
+            takeover.hwndMain = nullptr;
+            UnhookWindow(hwnd, ActivateHook);
+            if (HookWindow(dialog, DialogShowHook))
+                takeover.dialog = dialog;
         }
     }
-    return CallWindowProcA(takeover.savedMainProc, hwnd, message, wParam, lParam);
+    return PassOn(hwnd, ActivateHook, next, message, wParam, lParam);
 }
 
 }  // namespace
@@ -84,16 +87,16 @@ LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 void CopyIntoTarget(HWND hwndMain, const PathAnswer &target)
 {
     takeover.target = &target;
-    takeover.savedMainProc = GetWindowProc(hwndMain);
-    takeover.filled = CreatePathEvent();
-    SubclassWindow(hwndMain, ActivateHook);
+    takeover.hwndMain = hwndMain;
+    takeover.dialog = nullptr;
+    HookWindow(hwndMain, ActivateHook);
+    // The dialog is modal: the host's copy, the dialog's filling included, is over when the send returns.
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
-    WaitForSingleObject(takeover.filled, kAnswerTimeoutMs);
-    // Also when the hook already did: a copy that showed no dialog leaves it in place.
-    SubclassWindow(hwndMain, takeover.savedMainProc);
-    if (takeover.filled != nullptr)
-        CloseHandle(takeover.filled);
-    takeover.filled = nullptr;
     takeover.target = nullptr;
+    takeover.hwndMain = nullptr;
+    // Also when the hook already did: a copy that showed no dialog leaves it in place.
+    UnhookWindow(hwndMain, ActivateHook);
+    if (takeover.dialog != nullptr)
+        UnhookWindow(takeover.dialog, DialogShowHook);
+    takeover.dialog = nullptr;
 }
-

@@ -59,9 +59,12 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
     int x = (frame.left + frame.right) / 2;
     int y = (frame.top + frame.bottom) / 2;
     // Queued before the menu opens, the key press is read by the menu's own loop: the menu opens with
-    // its first item highlighted, ready for the keyboard.
-    keybd_event(VK_DOWN, 0, 0, 0);
-    keybd_event(VK_DOWN, 0, KEYEVENTF_KEYUP, 0);
+    // its first item highlighted, ready for the keyboard. Typed keys go to the foreground window: if the
+    // user went to another program while the other instances were asked, the key would be its.
+    if (GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == GetCurrentThreadId()) {
+        keybd_event(VK_DOWN, 0, 0, 0);
+        keybd_event(VK_DOWN, 0, KEYEVENTF_KEYUP, 0);
+    }
     UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN | TPM_CENTERALIGN, x, y, 0,
                                  record.hwndFileList, nullptr);
     DestroyMenu(menu);

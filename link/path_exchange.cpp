@@ -9,28 +9,33 @@
 namespace {
 
 // The request in progress, for the report hook: the host calls the hook, not us, so this is the one
-// way it can reach the request's buffers.
+// way it can reach the request's buffers. Null between requests, when the hook only passes messages on.
 PathRequest *activeRequest;
 
-// A hung, busy-forever or vanished peer must not freeze this instance, whether we ask it or answer it:
-// every send to another instance gives up after kAnswerTimeoutMs, and the peer counts as not answering.
-// SMTO_NORMAL, never SMTO_BLOCK: a requester waits for our reports inside its own send to us, and a
-// report has to reach it as a message sent back into that wait.
-bool SendToPeer(HWND peer, UINT message, WPARAM wParam, LPARAM lParam)
+// The request's send to the target: a hung, busy-forever or vanished target must not freeze this
+// instance, so the send gives up after kAnswerTimeoutMs, and at once to a target already counted as hung.
+// SMTO_NORMAL, never SMTO_BLOCK: the target's reports have to reach us as messages sent back into this
+// wait.
+bool SendRequest(HWND target, int commandId)
 {
     DWORD_PTR ignored;
-    return SendMessageTimeoutA(peer, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
-                               &ignored) != 0;
+    return SendMessageTimeoutA(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0,
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored) != 0;
 }
 
-// False when the recipient did not take it in time (hung, busy or gone).
+// A report to the requester, bounded in time so that a requester that hangs cannot freeze us; false when
+// the recipient did not take it in time (hung, busy or gone). Not SMTO_ABORTIFHUNG: a requester sits in
+// its own sends for as long as its targets take, and once Windows counts it as hung after 5 s of that,
+// every report to it would be refused at once and a healthy instance shown as a virtual folder.
 bool SendPathReport(HWND recipient, HWND sender, ULONG_PTR kind, const char *text)
 {
     COPYDATASTRUCT data;
     data.dwData = kind;
     data.cbData = static_cast<DWORD>(lstrlenA(text) + 1);
     data.lpData = const_cast<char *>(text);
-    return SendToPeer(recipient, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data));
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(recipient, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
+                               reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, kAnswerTimeoutMs, &ignored) != 0;
 }
 
 // Copies a report's text into buffer, reading no more than the cbData bytes the sender delivered and
@@ -52,35 +57,28 @@ void TakeReportText(const COPYDATASTRUCT *data, char *buffer, int bufferSize)
     buffer[length] = '\0';
 }
 
-// Subclass procedure of hwndMain for the time of a request: takes the target's reports.
+// Subclass procedure of hwndMain for the time of a request: takes the target's reports. It may be called
+// after its request has ended, from within another module's subclass: then it only passes messages on.
 LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    WNDPROC next = ReplacedProc(hwnd, PathReportHook);
     PathRequest *request = activeRequest;
-    if (message == WM_COPYDATA && reinterpret_cast<HWND>(wParam) == request->target && lParam != 0) {
+    if (request != nullptr && hwnd == request->hwndMain && message == WM_COPYDATA &&
+        reinterpret_cast<HWND>(wParam) == request->target && lParam != 0) {
         const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
         if (data->dwData == kPathReportCurrent) {
             TakeReportText(data, request->answer->currentPath, kPathSize);
         } else if (data->dwData == kPathReportTree) {
             TakeReportText(data, request->answer->treePath, kTreePathSize);
             request->answer->treeArrived = true;
-            SetEvent(request->event);
         }
     }
-    return CallWindowProcA(request->savedMainProc, hwnd, message, wParam, lParam);
+    return PassOn(hwnd, PathReportHook, next, message, wParam, lParam);
 }
 
 }  // namespace
 
-HANDLE CreatePathEvent()
-{
-    // Named, as every instance's plug-in names it; another process holding the name gives us its
-    // event, maybe signalled, hence the reset.
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "RiloFilePluginGetPathEvent");
-    ResetEvent(event);
-    return event;
-}
-
-void BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer)
+bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer)
 {
     request->hwndMain = hwndMain;
     request->target = target;
@@ -88,30 +86,23 @@ void BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnsw
     request->answer->currentPath[0] = '\0';
     request->answer->treePath[0] = '\0';
     request->answer->treeArrived = false;
-    request->event = CreatePathEvent();
-    request->savedMainProc = GetWindowProc(hwndMain);
+    if (!HookWindow(hwndMain, PathReportHook))
+        return false;
     activeRequest = request;
-    SubclassWindow(hwndMain, PathReportHook);
+    return true;
 }
 
 void EndPathRequest(PathRequest *request)
 {
-    SubclassWindow(request->hwndMain, request->savedMainProc);
     activeRequest = nullptr;
-    if (request->event != nullptr)
-        CloseHandle(request->event);
-    request->event = nullptr;
+    UnhookWindow(request->hwndMain, PathReportHook);
 }
 
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 {
     PathRequest request;
-    BeginPathRequest(&request, hwndMain, target, answer);
-    if (SendToPeer(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0)) {
-        // Does not process messages: a report that comes later belongs to no request. After a send
-        // that got no answer nothing can set the event, so there is no wait.
-        WaitForSingleObject(request.event, kAnswerTimeoutMs);
-    }
+    if (BeginPathRequest(&request, hwndMain, target, answer))
+        SendRequest(target, commandId);
     EndPathRequest(&request);
 }
 

@@ -14,27 +14,23 @@ struct PathAnswer {
 };
 
 // One request while it lasts: hwndMain carries the report hook, which fills answer with the reports
-// from target and signals event at the tree-path report.
+// from target.
 struct PathRequest {
     HWND hwndMain;
     HWND target;
-    WNDPROC savedMainProc;  // hwndMain's procedure, put back at the end
-    HANDLE event;           // the named path event, reset at the start
-    PathAnswer *answer;     // emptied at the start
+    PathAnswer *answer;  // emptied at the start
 };
 
-// The named event that ends a wait for an answer or for the filled-in dialog, not signalled; null when
-// it cannot be made (the waits on it then end at once).
-HANDLE CreatePathEvent();
-
-// Asks target for its paths through the window hwndMain and gives back what came: the reports are
-// delivered into hwndMain while the send to target waits. A target that does not answer within
-// kAnswerTimeoutMs gives an empty answer at once.
+// Asks target for its paths through the window hwndMain and gives back what came. The reports can only
+// arrive while the send to target waits, delivered into hwndMain: the request ends when the send
+// returns, with whatever arrived. A target that does not answer within kAnswerTimeoutMs, or a hung one,
+// gives an empty answer.
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer);
 
 // The two halves of RequestPaths around its send, for a caller that delivers reports itself: the
-// report hook sits on hwndMain from begin to end. Requests do not nest.
-void BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
+// report hook takes target's reports from begin to end. Requests do not nest. Begin is false when the
+// hook could not be put on hwndMain; no report is taken then.
+bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
 void EndPathRequest(PathRequest *request);
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send

@@ -353,6 +353,7 @@ std::string DisplayedText(const std::string &raw)
 
 // What the second thread saw of the open menu.
 struct MenuSeen {
+    bool waitForHighlight = true;  // false: the highlight is read as the menu opens
     bool opened = false;
     bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
@@ -366,7 +367,8 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     DWORD_PTR handle = 0;
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
     HMENU menu = reinterpret_cast<HMENU>(handle);
-    seen->firstHighlighted = PumpUntil([&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; });
+    auto highlighted = [&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; };
+    seen->firstHighlighted = seen->waitForHighlight ? PumpUntil(highlighted) : highlighted();
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         char raw[2 * MAX_PATH + 2] = {};
@@ -394,6 +396,8 @@ HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const
         if (menuWindow != nullptr) {
             ReadMenu(menuWindow, seen);
             TypeKeys(keys);
+            if (keys.empty())
+                PostMessageA(menuWindow, WM_CANCELMODE, 0, 0);  // nothing to type: closed as EndMenu would
         }
         // Watchdog: a menu the keys did not close is ended, as EndMenu would.
         while (!PumpUntil([&] { return returned.load(); })) {
@@ -521,6 +525,43 @@ TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
     EXPECT_NEAR(menuX, expectedX, 1) << "menu " << seen.frame.left << "," << seen.frame.top << " - "
                                      << seen.frame.right << "," << seen.frame.bottom;
     EXPECT_NEAR(menuY, expectedY, 1);
+}
+
+// The user went to another program while the chooser asked the other instances. Typed keys go to the
+// foreground window: the Down arrow the chooser types for its menu must not land in that program.
+constexpr BYTE kMarkerKey = VK_F13;
+std::atomic<int> switcherDowns, switcherMarkers;
+
+LRESULT CALLBACK SwitcherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+        Activate(hwnd);  // asked for its paths, it takes the foreground and never answers
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_DOWN)
+        ++switcherDowns;
+    if (message == WM_KEYDOWN && wParam == kMarkerKey)
+        ++switcherMarkers;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(ChooserMenu, TypesNoKeyIntoAnotherProgramInTheForeground)
+{
+    OwnInstance own("C:\\作業", {40, 30, 640, 430});
+    ASSERT_TRUE(own.ok());
+    ThreadWindow switcher("VorpanTestSwitcher", SwitcherProc);
+    ASSERT_NE(switcher.hwnd, nullptr);
+    ASSERT_TRUE(Activate(own.hwndMain));
+
+    MenuSeen seen;
+    seen.waitForHighlight = false;
+    HWND chosen = RunChooser(own, {switcher.hwnd}, {}, &seen);
+    ASSERT_TRUE(seen.opened);
+    EXPECT_EQ(chosen, kNoTarget);
+    // Typed keys reach a window in the order they were typed: once this one has, so had any before it.
+    TypeKeys({kMarkerKey});
+    ASSERT_TRUE(PumpUntil([] { return switcherMarkers > 0; })) << "the other window is not in the foreground";
+    EXPECT_EQ(switcherDowns, 0);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ protected:
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetUnhandledExceptionFilter(ReportFault);
         reportInProgress = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        BeginPathRequest(&request, main, target, &answer);
+        ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
         copyDataSeen = 0;
     }
     void TearDown() override
@@ -111,7 +111,6 @@ protected:
     {
         Report(target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
     }
-    bool EventSet() const { return WaitForSingleObject(request.event, 0) == WAIT_OBJECT_0; }
 
     GuardedBytes guarded;
     PathRequest request;
@@ -124,10 +123,10 @@ TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 {
     ReportText(kPathReportCurrent, "C:\\作業\\ソフト");
     EXPECT_STREQ(answer.currentPath, "C:\\作業\\ソフト");
-    EXPECT_FALSE(EventSet()) << "the current-path report does not end the answer";
+    EXPECT_FALSE(answer.treeArrived) << "the current-path report does not end the answer";
     ReportText(kPathReportTree, "C:\\作業\\ソフト\\");
     EXPECT_STREQ(answer.treePath, "C:\\作業\\ソフト\\");
-    EXPECT_TRUE(EventSet());
+    EXPECT_TRUE(answer.treeArrived);
     EXPECT_EQ(copyDataSeen, 2);
 }
 
@@ -138,7 +137,7 @@ TEST_F(PathReportTest, IgnoresReportsFromOtherWindows)
     Report(nullptr, kPathReportTree, text, 9);
     EXPECT_STREQ(answer.currentPath, "");
     EXPECT_STREQ(answer.treePath, "");
-    EXPECT_FALSE(EventSet());
+    EXPECT_FALSE(answer.treeArrived);
     EXPECT_EQ(copyDataSeen, 2) << "passed on untouched";
 }
 
@@ -149,7 +148,7 @@ struct BadReport {
     bool nullData;
     const char *expectedOther;
     const char *expectedTree;
-    bool expectedEvent;
+    bool expectedEnd;  // the report ends the answer
 };
 
 TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
@@ -184,14 +183,12 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
         } else {
             answer.currentPath[0] = '\0';
         }
-        ResetEvent(request.event);
         answer.treeArrived = false;
         char *data = guarded.AtEnd(c.bytes);
         Report(target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
         EXPECT_STREQ(answer.currentPath, c.expectedOther);
         EXPECT_STREQ(answer.treePath, c.expectedTree);
-        EXPECT_EQ(EventSet(), c.expectedEvent);
-        EXPECT_EQ(answer.treeArrived, c.expectedEvent);
+        EXPECT_EQ(answer.treeArrived, c.expectedEnd);
     }
     // A null-data report with a non-zero size is read as empty too.
     Report(target, kPathReportCurrent, nullptr, 40);
@@ -341,8 +338,8 @@ std::string Describe(const RandomReport &report, HWND target)
 
 // Reports forged at random, many thousands of them in a row: any sender, kind and size, null data or
 // bytes against a guard page. None may make the hook read outside the bytes (the guard page would end the
-// program), leave part of a text or a text of another sender in a buffer, or set the event but for the
-// target's tree-path report.
+// program), leave part of a text or a text of another sender in a buffer, or end the answer but for the
+// target's tree-path report end the answer.
 TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
 {
     const unsigned seed = RandomSeed();
@@ -363,17 +360,16 @@ TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
             other = ExpectedText(report, kPathSize);
         if (fromTarget && report.kind == kPathReportTree)
             tree = ExpectedText(report, kTreePathSize);
-        bool eventExpected = fromTarget && report.kind == kPathReportTree;
-        if (answer.currentPath != other || answer.treePath != tree || EventSet() != eventExpected ||
+        bool endExpected = fromTarget && report.kind == kPathReportTree;
+        if (answer.currentPath != other || answer.treePath != tree || answer.treeArrived != endExpected ||
             copyDataSeen != tried + 1) {
             ADD_FAILURE() << "report " << tried << " (" << Describe(report, target) << "): otherPath \""
                           << answer.currentPath << "\" expected \"" << other << "\", treePath \""
-                          << answer.treePath << "\" expected \"" << tree << "\", event " << EventSet()
-                          << " expected " << eventExpected << ", passed on " << copyDataSeen << " of " << tried + 1;
+                          << answer.treePath << "\" expected \"" << tree << "\", ended " << answer.treeArrived
+                          << " expected " << endExpected << ", passed on " << copyDataSeen << " of " << tried + 1;
             break;
         }
-        if (eventExpected)
-            ResetEvent(request.event);
+        answer.treeArrived = false;
     }
     std::printf("random reports: %d tried, seed %u\n", tried, seed);
 }

@@ -1,0 +1,246 @@
+// The plug-in's hooks among other modules' subclasses of the same windows, as on a real desktop: a module
+// that subclasses the main window while a hook of ours is on it, and leaves before or after ours.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "common/window.h"
+#include "copy/confirm_dialog.h"
+#include "link/path_exchange.h"
+#include "support/plugin_flow.h"
+
+namespace {
+
+constexpr UINT kHostCopy = 32781;
+constexpr char kConfirmTitle[] = "ファイルの操作の確認";
+constexpr int kComboId = 100, kTreeId = 101;
+
+// Another module's subclass in the plain way: it keeps the procedure it found and puts that back when
+// it leaves, whatever lies on top by then.
+struct Foreign {
+    HWND hwnd = nullptr;
+    WNDPROC saved = nullptr;
+    int copyData = 0;
+    int copies = 0;
+};
+Foreign foreign[3];
+
+template <int N>
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA)
+        ++foreign[N].copyData;
+    if (message == WM_COMMAND && LOWORD(wParam) == kHostCopy)
+        ++foreign[N].copies;
+    return CallWindowProcA(foreign[N].saved, hwnd, message, wParam, lParam);
+}
+
+template <int N>
+void Subclass(HWND hwnd)
+{
+    foreign[N] = Foreign();
+    foreign[N].hwnd = hwnd;
+    foreign[N].saved = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForeignProc<N>)));
+}
+
+template <int N>
+void Unsubclass()
+{
+    SetWindowLongPtrA(foreign[N].hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(foreign[N].saved));
+}
+
+// What the confirmation dialog showed when it was confirmed.
+struct DialogSeen {
+    std::string title;
+    std::string destination;
+    std::string selected;  // the tree's selected item
+};
+
+// The host's side of this window: its own messages counted, and its copy command running a modal
+// confirmation dialog with a destination field and a folder tree "C:" > "作業", "相手".
+struct OwnHost {
+    int copyData = 0;
+    int copies = 0;
+    std::function<void()> onCopy;
+    DialogSeen dialog;
+} host;
+
+std::string TextOf(HWND hwnd)
+{
+    char text[MAX_PATH] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+void FillDialog(HWND dialog)
+{
+    CreateWindowExA(0, WC_COMBOBOXA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN, 10, 10, 200, 100,
+                    dialog, reinterpret_cast<HMENU>(kComboId), nullptr, nullptr);
+    HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE, 10, 40, 200, 100, dialog,
+                                reinterpret_cast<HMENU>(kTreeId), nullptr, nullptr);
+    TVINSERTSTRUCTA item = {};
+    item.hInsertAfter = TVI_LAST;
+    item.item.mask = TVIF_TEXT;
+    item.item.pszText = const_cast<char *>("C:");
+    item.hParent = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    for (const char *name : {"作業", "相手"}) {
+        item.item.pszText = const_cast<char *>(name);
+        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+DialogSeen ReadDialog(HWND dialog)
+{
+    DialogSeen seen;
+    seen.title = TextOf(dialog);
+    HWND combo = GetDlgItem(dialog, kComboId);
+    seen.destination = TextOf(GetTopWindow(combo));
+    HWND tree = GetDlgItem(dialog, kTreeId);
+    char text[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = TreeView_GetSelection(tree);
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    if (item.hItem != nullptr)
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    seen.selected = text;
+    return seen;
+}
+
+INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        FillDialog(dialog);
+        return TRUE;
+    case WM_SHOWWINDOW:
+        if (wParam)
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // the user confirms what was shown
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            host.dialog = ReadDialog(dialog);
+            EndDialog(dialog, IDOK);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// A modal dialog template with only the title; the dialog makes its controls itself. Titled from the
+// start, as the host's: it is activated, and judged by its title, before its WM_INITDIALOG.
+struct ConfirmTemplate {
+    DLGTEMPLATE head;
+    WORD menu, windowClass;
+    WCHAR title[16];
+};
+
+LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        ++host.copyData;
+        return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == kHostCopy) {
+        ++host.copies;
+        host.dialog = DialogSeen();
+        if (host.onCopy)
+            host.onCopy();
+        alignas(4) ConfirmTemplate confirm = {
+            {WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, 0, 20, 20, 200, 120}, 0, 0, L"ファイルの操作の確認"};
+        DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &confirm.head, hwnd, ConfirmProc, 0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HWND MakeWindow(const char *className, WNDPROC proc)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, className, className, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void Report(HWND main, HWND sender, ULONG_PTR kind, const std::string &text)
+{
+    COPYDATASTRUCT data = {kind, static_cast<DWORD>(text.size() + 1), const_cast<char *>(text.c_str())};
+    SendMessageA(main, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data));
+}
+
+std::string Describe(const DialogSeen &seen)
+{
+    return "title \"" + seen.title + "\", destination \"" + seen.destination + "\", selected \"" + seen.selected +
+           "\"";
+}
+
+TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothing)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND main = MakeWindow("VorpanChainMain", HostProc);
+    HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
+    ASSERT_TRUE(main != nullptr && target != nullptr);
+    ASSERT_TRUE(Activate(main));
+    const WNDPROC hostProc = GetWindowProc(main);
+    const DialogSeen filledWork = {kFilledTitle, "C:\\作業", "作業"};
+    const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};
+    const DialogSeen untouched = {kConfirmTitle, "", ""};
+
+    // A module subclasses during our request and leaves after it: our hook is left below it, disarmed.
+    PathRequest request;
+    PathAnswer answer;
+    ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
+    Subclass<0>(main);
+    Report(main, target, 0, "C:\\作業");
+    Report(main, target, 1, "C:\\作業\\");
+    EndPathRequest(&request);
+    Report(main, target, 0, "C:\\後から");
+    Unsubclass<0>();  // puts back our report hook
+    Report(main, target, 0, "C:\\もっと後から");
+    EXPECT_STREQ(answer.currentPath, "C:\\作業");
+    EXPECT_STREQ(answer.treePath, "C:\\作業\\");
+    EXPECT_EQ(foreign[0].copyData, 3) << "the module was cut out of the chain";
+
+    // One subclasses during our copy and leaves after it; a normal copy meanwhile is left as the host made it.
+    host.onCopy = [&] {
+        if (foreign[1].hwnd == nullptr)
+            Subclass<1>(main);
+    };
+    CopyIntoTarget(main, answer);
+    EXPECT_EQ(Describe(host.dialog), Describe(filledWork));
+    SendMessageA(main, WM_COMMAND, kHostCopy, 0);
+    EXPECT_EQ(Describe(host.dialog), Describe(untouched));
+    Unsubclass<1>();
+    host.onCopy = nullptr;
+    EXPECT_EQ(foreign[1].copies, 1) << "the module did not see the normal copy";
+
+    // A second two-pane copy, with a module that comes and goes within the request.
+    PathAnswer second;
+    ASSERT_TRUE(BeginPathRequest(&request, main, target, &second));
+    Subclass<2>(main);
+    Report(main, target, 0, "C:\\相手");
+    Report(main, target, 1, "C:\\相手\\");
+    Unsubclass<2>();
+    EndPathRequest(&request);
+    CopyIntoTarget(main, second);
+    EXPECT_EQ(Describe(host.dialog), Describe(filledOther));
+    EXPECT_EQ(foreign[2].copyData, 2);
+
+    EXPECT_EQ(host.copyData, 6) << "every report reached the host's own procedure";
+    EXPECT_EQ(host.copies, 3);
+    EXPECT_EQ(GetWindowProc(main), hostProc) << "the others have gone, and so have our hooks";
+    DestroyWindow(main);
+    DestroyWindow(target);
+}
+
+}  // namespace
