@@ -5,6 +5,8 @@
 
 namespace {
 
+const int kClassNameSize = 32;  // a window class name, with its NUL
+
 struct ClassSearch {
     const char *const *classNames;
     HWND *found;

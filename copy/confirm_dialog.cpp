@@ -6,7 +6,12 @@
 #include "common/window.h"
 #include "link/tree_path.h"
 
+// The host's title of its confirmation dialog, by which the dialog is known.
+#define VORPAN_CONFIRM_TITLE "ファイルの操作の確認"
+
 namespace {
+
+const int kTitleSize = 128;  // a window title read back, with its NUL
 
 const char kFilledTitle[] = VORPAN_CONFIRM_TITLE " - ２画面ファイラー風";
 

@@ -6,6 +6,8 @@
 
 namespace {
 
+const int kMenuTextSize = 64;  // a menu item text, with its NUL
+
 const char kPluginMenuText[] = "プラグイン(&P)";
 // The label the plug-in gives the host: the title, then an accelerator of this many bytes, whichever
 // letter it names.

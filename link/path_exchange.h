@@ -6,6 +6,14 @@
 
 #include "common/host_record.h"
 
+enum : UINT {
+    kPathReportCurrent = 0,  // dwData of a current-path report
+    kPathReportTree = 1,     // dwData of a tree-path report
+    // Longest wait for another instance to take one message we send it, a request or a report: a hung,
+    // busy-forever or vanished instance must not freeze the one waiting.
+    kAnswerTimeoutMs = 3000,
+};
+
 // What a target reported.
 struct PathAnswer {
     char currentPath[kPathSize];   // its current folder; empty when none came (or a virtual folder)

@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+// A folder-tree item text: 259 bytes and a NUL. One read longer than that counts as unreadable.
+const int kTreeItemTextSize = 260;
+
 // The tree path of tree's selected item into out (kTreePathSize bytes). Empty when nothing is
 // selected, when an item's text cannot be read whole, or when the whole does not fit.
 void BuildTreePath(HWND tree, char *out);
