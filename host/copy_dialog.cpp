@@ -158,7 +158,7 @@ void RunCopyCommand()
 {
     Stamp(Step::kCopyCommand);
     ++host.copyCommands;
-    if (host.dialogOpen || host.currentPath[0] == '\0' || ListView_GetSelectedCount(host.hwndList) == 0)
-        return;
-    DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+    if (!host.dialogOpen && host.currentPath[0] != '\0' && ListView_GetSelectedCount(host.hwndList) != 0)
+        DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+    Stamp(Step::kCopyCommandEnd);
 }

@@ -83,10 +83,14 @@ void Stamp(Step step)
         }
         break;
     case Step::kPluginReturned:
-        --timing.depth;
+        if (--timing.depth == 0)
+            record.pluginReturnedAt = now;
         break;
     case Step::kCopyCommand:
         record.copyCommandAt = now;
+        break;
+    case Step::kCopyCommandEnd:
+        record.copyCommandEndAt = now;
         break;
     case Step::kDialogReady:
         // Levels the dialog filled during its own set-up are the host's; only later ones were asked for.

@@ -13,6 +13,7 @@ enum class Step {
     kPluginCalled,    // DoProcess is about to be called
     kPluginReturned,  // DoProcess returned
     kCopyCommand,     // the copy command began
+    kCopyCommandEnd,  // the copy command returned, its dialog closed
     kDialogReady,     // the confirmation dialog's own set-up ended
     kTreeFillStart,   // the host begins filling a level of the dialog's tree ...
     kTreeFillEnd,     // ... and has filled it
