@@ -19,6 +19,12 @@ bool RunMeasure(Measure measure, const PluginFolder &plugins, Results *results)
         return MeasureGrowth(plugins, results->growth);
     case kHungMeasure:
         return MeasureHungTarget(plugins, &results->hung);
+    case kNoTreeMeasure:
+        return MeasureNoTreeCopy(plugins, &results->noTree);
+    case kNoDialogMeasure:
+        return MeasureNoDialogCopy(plugins, &results->noDialog);
+    case kTreelessMeasure:
+        return MeasureTreelessChooser(plugins, &results->treeless);
     case kMeasureCount:
         break;
     }

@@ -17,6 +17,9 @@ constexpr int kCopyBlocks = 4;   // each with hosts of their own, as for the flo
 constexpr int kGrowthRuns = 15;
 constexpr int kHungRuns = 3;
 constexpr int kWarmUps = 3;
+// The runs in which no tree-path report comes may wait out the plug-in's 3000 ms: few of them.
+constexpr int kWaitRuns = 5;
+constexpr int kWaitWarmUps = 1;
 
 // The floor: a bare round trip between two processes of our own, beside the plug-in's request.
 struct Floor {
@@ -69,12 +72,36 @@ struct Hung {
 };
 bool MeasureHungTarget(const PluginFolder &plugins, Hung *hung);
 
+// Runs in which no tree-path report comes or no dialog is to be filled, each beside the run it is held
+// against, in the same rounds.
+struct NoTreeCopy {
+    Stats noTree;   // two-pane copy to a target without a folder tree: command → filled dialog shown
+    Stats withTree; // the same to a target with one
+};
+bool MeasureNoTreeCopy(const PluginFolder &plugins, NoTreeCopy *copy);
+
+struct NoDialogCopy {
+    Stats doProcess;  // the plug-in's call, from DoProcess called to its return (source host)
+    Stats hostCopy;   // the host's copy command inside it, its dialog under another title
+};
+bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy);
+
+constexpr int kTreelessOthers = 8;  // the chooser's other instances, of which ...
+constexpr int kTreeless = 2;        // ... these have no folder tree
+struct TreelessChooser {
+    Stats chooser;  // command → menu visible
+};
+bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *chooser);
+
 // The measures a target can be computed from; a missed target's measure runs once more.
 enum Measure {
     kFloorMeasure,
     kCopyMeasure,
     kGrowthMeasure,
     kHungMeasure,
+    kNoTreeMeasure,
+    kNoDialogMeasure,
+    kTreelessMeasure,
     kMeasureCount
 };
 
@@ -83,6 +110,9 @@ struct Results {
     CopySplit copies;
     Growth growth[kSteps];
     Hung hung;
+    NoTreeCopy noTree;
+    NoDialogCopy noDialog;
+    TreelessChooser treeless;
     bool repeated[kMeasureCount];  // measured once more because a target missed: the tables show the repeat
 };
 

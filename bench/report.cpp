@@ -112,6 +112,31 @@ std::string HungReport(const Results &r)
     return md + "\n";
 }
 
+// The three measures share one table: in each, no tree path comes or no dialog is there to fill in.
+std::string WaitsReport(const Results &r)
+{
+    std::string md = "## Runs with no tree path or no dialog to fill in\n\nMethod: "
+                     "[METHOD.md#no-tree-path-or-no-dialog](METHOD.md#no-tree-path-or-no-dialog).\n\n";
+    md += kTableHead;
+    // Each measure of the table says in its first row's note whether this is its repeat.
+    auto runs = [&](Measure measure) {
+        return std::to_string(kWaitRuns) + " runs after " + std::to_string(kWaitWarmUps) + " warm-up" +
+               (r.repeated[measure] ? "; measured twice, as its target missed at first: this is the repeat" : "");
+    };
+    md += StatsRow("Two-pane copy to a target without a folder tree: command → filled dialog shown", r.noTree.noTree,
+                   "source, a target with a tree and one without; " + runs(kNoTreeMeasure), 1);
+    md += StatsRow("　the same to the target with a folder tree", r.noTree.withTree,
+                   "interleaved with the row above, same hosts", 1);
+    md += StatsRow("Copy whose host dialog has another title: DoProcess called → returned", r.noDialog.doProcess,
+                   "the plug-in leaves the dialog alone, the bench cancels it once shown; " + runs(kNoDialogMeasure), 1);
+    md += StatsRow("　the host's copy command inside that call", r.noDialog.hostCopy,
+                   "copy command → returned, its dialog closed; same runs", 1);
+    md += StatsRow("Chooser with " + std::to_string(kTreelessOthers) + " other instances, " +
+                       std::to_string(kTreeless) + " without a folder tree: command → menu visible",
+                   r.treeless.chooser, "closed with Escape; " + runs(kTreelessMeasure), 1);
+    return md + "\n";
+}
+
 std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
 {
     std::string md = "## Targets\n\nA missed target is measured once more before it is called missed: "
@@ -136,7 +161,7 @@ std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
 std::string MarkdownReport(const Results &results, const Verdict (&verdicts)[kTargetCount])
 {
     return FloorReport(results) + CopyReport(results) + GrowthReport(results) + HungReport(results) +
-           TargetsReport(verdicts);
+           WaitsReport(results) + TargetsReport(verdicts);
 }
 
 std::string ChooserData(const Results &r)

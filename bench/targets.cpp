@@ -15,6 +15,15 @@ const Target kTargets[] = {
     {"Chooser with 8 other instances within 8 round trips + 50 ms", 1, kGrowthMeasure,
      [](const Results &r) { return r.growth[StepOf(8)].chooser.median; },
      [](const Results &r) { return 8 * r.floor.request.median + 50; }},
+    {"Two-pane copy to a target without a folder tree at most the normal two-pane copy + 50 ms", 1, kNoTreeMeasure,
+     [](const Results &r) { return r.noTree.noTree.median; },
+     [](const Results &r) { return r.noTree.withTree.median + 50; }},
+    {"Copy whose host shows no confirmation dialog: DoProcess back within the host's own copy + 50 ms", 1,
+     kNoDialogMeasure, [](const Results &r) { return r.noDialog.doProcess.median; },
+     [](const Results &r) { return r.noDialog.hostCopy.median + 50; }},
+    {"Chooser with 8 other instances, 2 without a folder tree, within 8 round trips + 50 ms", 1, kTreelessMeasure,
+     [](const Results &r) { return r.treeless.chooser.median; },
+     [](const Results &r) { return kTreelessOthers * r.floor.request.median + 50; }},
 };
 static_assert(std::size(kTargets) == kTargetCount, "kTargetCount counts kTargets");
 

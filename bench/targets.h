@@ -16,7 +16,7 @@ struct Target {
 };
 
 extern const Target kTargets[];
-constexpr size_t kTargetCount = 4;
+constexpr size_t kTargetCount = 7;
 
 // How each target came out: first try, and the repeat when the first missed.
 struct Verdict {
