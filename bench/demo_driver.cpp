@@ -51,17 +51,6 @@ bool Fail(const std::string &what)
     return false;
 }
 
-bool WriteTextFile(const std::string &path, const std::string &content)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool done = WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
-    CloseHandle(file);
-    return done;
-}
-
 // Makes folder and its parents below the drive; the script has removed any earlier demo's folders.
 bool MakeFolders(const std::string &folder)
 {

@@ -2,6 +2,7 @@
 #include "host.h"
 #include "host_protocol.h"
 #include "host_resource.h"
+#include "timing.h"
 
 namespace {
 
@@ -28,20 +29,15 @@ void OnInitDialog(HWND dialog)
     HWND tree = GetDlgItem(dialog, kHostDlgTree);
     FillTreeRoots(tree);
     SelectTreePath(tree, host.currentPath);
-
-    HostTiming &timing = host.timing;
-    timing.treeFillTicks = 0;
-    timing.dialogRetitledAt = 0;
-    timing.dialogShownAt = 0;
-    timing.dialogReadyAt = TimeNow();
+    Stamp(Step::kDialogReady);
 }
 
 // Tree levels filled after the dialog's own set-up were asked for by whoever expanded them.
 void FillExpandedLevel(HWND tree, HTREEITEM item)
 {
-    LONGLONG start = TimeNow();
+    Stamp(Step::kTreeFillStart);
     FillTreeChildren(tree, item);
-    host.timing.treeFillTicks += TimeNow() - start;
+    Stamp(Step::kTreeFillEnd);
 }
 
 // Only a selection the user makes rewrites the destination; one made by a program leaves it alone.
@@ -140,12 +136,11 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         }
         return FALSE;
     case WM_SETTEXT:
-        if (host.timing.dialogRetitledAt == 0)
-            host.timing.dialogRetitledAt = TimeNow();
+        Stamp(Step::kDialogRetitled);
         return FALSE;
     case WM_SHOWWINDOW:
-        if (wParam && host.timing.dialogShownAt == 0)
-            host.timing.dialogShownAt = TimeNow();
+        if (wParam)
+            Stamp(Step::kDialogShown);
         return FALSE;
     case WM_DESTROY:
         host.dialogProcRestored = GetWindowLongPtrA(dialog, GWLP_WNDPROC) == dialogProcAtInit ? 1 : 0;
@@ -161,9 +156,9 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // copy and no dialog. A second copy command while the dialog runs is not nested into it.
 void RunCopyCommand()
 {
-    host.timing.copyCommandAt = TimeNow();
+    Stamp(Step::kCopyCommand);
     ++host.copyCommands;
-    if (host.dialogOpen || host.currentPath[0] == '\0' || ListView_GetSelectedCount(host.hwndList) == 0)
-        return;
-    DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+    if (!host.dialogOpen && host.currentPath[0] != '\0' && ListView_GetSelectedCount(host.hwndList) != 0)
+        DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+    Stamp(Step::kCopyCommandEnd);
 }

@@ -47,7 +47,6 @@ struct HostState {
     LRESULT copiedFiles;           // -1 when the last dialog was cancelled or none ran
     LRESULT copyCommands;
     HWND dialogOpen;               // the confirmation dialog while it runs
-    HostTiming timing;             // answered by address: the benchmark reads it whole
 };
 
 extern HostState host;
@@ -64,8 +63,6 @@ std::vector<std::string> ListFolder(const char *folder, const char *pattern, boo
 
 // The names of the files selected in the file list (main.cpp).
 std::vector<std::string> SelectedNames();
-// QueryPerformanceCounter's value, for HostTiming (main.cpp).
-LONGLONG TimeNow();
 
 // Folder trees of the main window and the confirmation dialog (folder_tree.cpp).
 void FillTreeRoots(HWND tree);

@@ -47,7 +47,9 @@ enum : WPARAM {
 struct HostTiming {
     LONGLONG commandAt;        // a plug-in command reached the main window
     LONGLONG pluginCalledAt;   // DoProcess called: the instance list for it is built in between
+    LONGLONG pluginReturnedAt; // DoProcess returned
     LONGLONG copyCommandAt;    // the copy command began, sent by the plug-in or by the user
+    LONGLONG copyCommandEndAt; // the copy command returned, its dialog closed
     LONGLONG requestTicks;     // the plug-in's SendMessageTimeoutA calls in this call, summed (/timing)
     LONGLONG firstRequestAt;   // the first of them began (/timing)
     LONGLONG lastRequestEnd;   // the last of them returned (/timing)

@@ -3,6 +3,7 @@
 #include "host.h"
 #include "host_protocol.h"
 #include "host_resource.h"
+#include "timing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -288,7 +289,7 @@ LRESULT OnQuery(WPARAM query)
     case kQueryDialogOpen:
         return reinterpret_cast<LRESULT>(host.dialogOpen);
     case kQueryTiming:
-        return reinterpret_cast<LRESULT>(&host.timing);
+        return reinterpret_cast<LRESULT>(TimingRecord());
     }
     return 0;
 }
@@ -371,13 +372,6 @@ std::vector<std::string> SelectedNames()
         names.push_back(name);
     }
     return names;
-}
-
-LONGLONG TimeNow()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)

@@ -1,6 +1,7 @@
 // Loading the plug-in DLLs, their menu items, and the DoProcess calls with the record of this instance.
 #include "host.h"
 #include "host_protocol.h"
+#include "timing.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -106,52 +107,6 @@ Proc ExportedFunction(HMODULE module, const char *name)
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// With /timing the plug-in's SendMessageTimeoutA, with which it asks other instances for their paths,
-// comes here: the requests of a call are then timed where they happen, inside the plug-in's run.
-LRESULT WINAPI TimedSendMessageTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
-                                       UINT timeoutMs, PDWORD_PTR result)
-{
-    LONGLONG start = TimeNow();
-    LRESULT sent = SendMessageTimeoutA(hwnd, message, wParam, lParam, flags, timeoutMs, result);
-    HostTiming &timing = host.timing;
-    timing.lastRequestEnd = TimeNow();
-    if (timing.requests++ == 0)
-        timing.firstRequestAt = start;
-    timing.requestTicks += timing.lastRequestEnd - start;
-    return sent;
-}
-
-// Points module's import of dll!name at replacement: the import table lists each DLL's function names
-// and, in step with them, the addresses the loader filled in, which the module calls through.
-void ReplaceImport(HMODULE module, const char *dll, const char *name, void (*replacement)())
-{
-    BYTE *base = reinterpret_cast<BYTE *>(module);
-    const IMAGE_NT_HEADERS *headers =
-        reinterpret_cast<const IMAGE_NT_HEADERS *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0)
-        return;
-    for (auto *entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
-         entry->Name != 0; ++entry) {
-        if (lstrcmpiA(reinterpret_cast<const char *>(base + entry->Name), dll) != 0 || entry->OriginalFirstThunk == 0)
-            continue;
-        auto *names = reinterpret_cast<const IMAGE_THUNK_DATA *>(base + entry->OriginalFirstThunk);
-        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto *byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char *>(byName->Name), name) != 0)
-                continue;
-            DWORD protection;
-            if (VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) {
-                slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
-            }
-        }
-    }
-}
-
 bool LoadPlugin(const char *path, Plugin *plugin)
 {
     HMODULE module = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -171,8 +126,7 @@ bool LoadPlugin(const char *path, Plugin *plugin)
     plugin->description[kInfoTextSize - 1] = '\0';
     plugin->copyright[kInfoTextSize - 1] = '\0';
     if (host.options.timing)
-        ReplaceImport(module, "USER32.dll", "SendMessageTimeoutA",
-                      reinterpret_cast<void (*)()>(TimedSendMessageTimeout));
+        TimeRequests(module);
     return true;
 }
 
@@ -214,9 +168,7 @@ bool IsPluginCommand(UINT id)
 // be called again re-entrantly, and the waiting call's record must stay as it was.
 void CallPlugin(UINT id)
 {
-    // Another instance may ask this one while our own call waits: only the outer call is timed.
-    static int depth;
-    LONGLONG commandAt = TimeNow();
+    Stamp(Step::kPluginCommand);
     Plugin &plugin = plugins[id - kHostCmdFirstPlugin];
     InstanceList list = {};
     list.self = host.hwndMain;
@@ -226,15 +178,10 @@ void CallPlugin(UINT id)
     char path[kPathSize];
     CopyText(path, sizeof path, host.currentPath);
     HostRecord record = {host.hwndMain, 0, host.hwndList, list.windows, list.count, path};
-    if (depth == 0) {
-        host.timing = HostTiming{};
-        host.timing.commandAt = commandAt;
-        host.timing.pluginCalledAt = TimeNow();
-    }
     ++host.pluginCalls;
-    ++depth;
+    Stamp(Step::kPluginCalled);
     host.lastPluginResult = plugin.doProcess(&record);
-    --depth;
+    Stamp(Step::kPluginReturned);
     ++host.pluginReturns;
 }
 

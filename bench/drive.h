@@ -1,0 +1,63 @@
+// How the measures drive the stand-in hosts: quiet hosts before a run, the windows a run brings up looked
+// for without slowing the hosts down, the hosts' records of their steps, and the order of the runs.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_protocol.h"
+#include "stats.h"
+#include "support/plugin_flow.h"
+
+// Longest wait for one measured window; a hung target costs the plug-in two 3000 ms time-outs.
+constexpr DWORD kMeasureTimeoutMs = 15000;
+
+void Progress(const std::string &text);
+// Says what failed; false, for the measures to return.
+bool Fail(const std::string &what);
+
+// Looks every millisecond: PumpUntil's 5 ms would blur the times measured. Pumps this thread's messages,
+// as the hosts may send to it.
+template <typename Condition>
+bool PollUntil(Condition condition, DWORD timeoutMs)
+{
+    const double start = NowMs();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (condition())
+            return true;
+        if (NowMs() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+// The visible top-level window of pid with this class (and title, when given), or null; looks once.
+HWND VisibleWindow(DWORD pid, const char *title, const char *className);
+
+// Every host has handled what was sent and posted to it so far, so a measure starts from quiet hosts.
+bool Settle(const std::vector<const HostInstance *> &hosts);
+
+// What the host recorded of its last plug-in call and its last confirmation dialog.
+bool ReadTiming(const HostInstance &host, HostTiming *timing);
+
+// Runs the steps of one round in turn, starting one further each round, so that a slow spell of the
+// machine is shared among what is compared instead of falling on one of them.
+bool Interleaved(int round, const std::vector<std::function<bool()>> &steps);
+
+// Command chosen in source until the dialog with the title, showing destination, is shown (as the source
+// host stamped it); the dialog is then cancelled and the run awaited, so no file is copied.
+bool TimeDialog(const HostInstance &source, const std::vector<const HostInstance *> &others, UINT command,
+                const char *title, const std::string &destination, double *elapsed, HostTiming *timing);
+
+// The plug-in's command chosen in source with `others` other instances running, until the chooser's menu
+// is visible; the menu is then closed with Escape and the run awaited. timing: the source's record of it.
+bool TimeChooser(const HostInstance &source, const std::vector<const HostInstance *> &all, int others,
+                 double *elapsed, HostTiming *timing);

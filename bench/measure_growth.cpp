@@ -1,0 +1,161 @@
+// Growth with the number of instances: the chooser with 2 to 16 other instances, and in the same rounds
+// the same requests made from the bench and as many bare round trips to as many echo processes.
+#include <algorithm>
+#include <memory>
+
+#include "drive.h"
+#include "measures.h"
+#include "round_trip.h"
+
+namespace {
+
+struct GrowthSamples {
+    std::vector<double> chooser, perInstance, perRequest, sourceList, targetList, inARow, bare, toBare;
+};
+
+// Every window of the hosts' class is an instance, so two counts cannot run side by side; and the cost
+// of a call to Wine's server moves between spells lasting seconds. So the counts are visited there and
+// back, each count's rounds lying on both sides of the middle, and each round also times the bare round
+// trip, to which the chooser's cost per request is compared within the round.
+const int kGrowthVisits[] = {2, 4, 8, 16, 8, 4, 2};
+
+// The hosts and echo processes one visit needs: a host per other instance, an echo process per folder
+// made so far (they keep running once started).
+struct Fleet {
+    explicit Fleet(ScratchFolder &scratch) : scratch(scratch) {}
+
+    bool Resize(const PluginFolder &plugins, int count)
+    {
+        others.resize(std::min(others.size(), size_t(count)));  // a host closes with its object
+        while (int(others.size()) < count) {
+            size_t i = others.size();
+            if (i == folders.size()) {
+                std::string folder = "保存" + std::to_string(i + 1);
+                if (!scratch.AddFolder(folder))
+                    return Fail("cannot make " + folder);
+                folders.push_back(scratch.Path(folder));
+                echoes.emplace_back(new EchoProcess(folders.back()));
+                if (!echoes.back()->ok())
+                    return Fail("no echo process for " + folder);
+            }
+            others.emplace_back(new HostInstance({"/path=" + folders[i], plugins.HostOption()}));
+            if (!others.back()->ok())
+                return Fail("no host for " + folders[i] + ": " + others.back()->error);
+        }
+        return true;
+    }
+
+    ScratchFolder &scratch;
+    std::vector<std::unique_ptr<HostInstance>> others;
+    std::vector<std::unique_ptr<EchoProcess>> echoes;
+    std::vector<std::string> folders;
+};
+
+// The chooser in source, with the instance lists the source and each target built for it.
+bool TimeChooserRound(const HostInstance &source, const Fleet &fleet, const std::vector<const HostInstance *> &all,
+                      double *chooserTime, double *perRequest, GrowthSamples *g)
+{
+    const int count = int(fleet.others.size());
+    HostTiming t = {};
+    if (!TimeChooser(source, all, count, chooserTime, &t))
+        return false;
+    double targets = 0;
+    for (const auto &other : fleet.others) {
+        HostTiming o = {};
+        if (!ReadTiming(*other, &o))
+            return Fail("a target host gave no timing");
+        targets += TicksMs(o.pluginCalledAt - o.commandAt);
+    }
+    *perRequest = TicksMs(t.lastRequestEnd - t.firstRequestAt) / count;
+    g->sourceList.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
+    g->targetList.push_back(targets / count);
+    return true;
+}
+
+// The same requests from the bench, from a requester made anew each round: while it exists it is an
+// instance, which the chooser would ask too.
+bool TimeRequestsInARow(const Fleet &fleet, const std::vector<const HostInstance *> &all, double *perRequest)
+{
+    Requester requester;
+    if (!requester.ready || !Settle(all))
+        return Fail("the requester window could not be made active");
+    *perRequest = 0;
+    for (const auto &other : fleet.others) {
+        double elapsed = 0;
+        if (!requester.Request(other->hwnd, &elapsed))
+            return false;
+        *perRequest += elapsed / double(fleet.others.size());
+    }
+    return true;
+}
+
+bool TimeBareInARow(const Fleet &fleet, const BareAsker &asker, double *perRoundTrip)
+{
+    const size_t count = fleet.others.size();
+    *perRoundTrip = 0;
+    for (size_t i = 0; i < count; ++i) {
+        double elapsed = 0;
+        if (!asker.Ask(fleet.echoes[i]->hwnd, fleet.folders[i], &elapsed))
+            return false;
+        *perRoundTrip += elapsed / double(count);
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t StepOf(int others)
+{
+    return size_t(std::find(std::begin(kChooserOthers), std::end(kChooserOthers), others) -
+                  std::begin(kChooserOthers));
+}
+
+bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
+{
+    ScratchFolder scratch({"作業\\報告書.txt"});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
+    if (!scratch.ok() || !source.ok())
+        return Fail("no source host");
+    Fleet fleet(scratch);
+    BareAsker asker;
+    if (!asker.hwnd)
+        return Fail("no window for the bare round trips");
+    GrowthSamples samples[kSteps];
+    for (int count : kGrowthVisits) {
+        if (!fleet.Resize(plugins, count))
+            return false;
+        std::vector<const HostInstance *> all = {&source};
+        for (const auto &other : fleet.others)
+            all.push_back(other.get());
+        GrowthSamples &g = samples[StepOf(count)];
+        double chooserTime = 0, perRequest = 0, inARow = 0, bare = 0;
+        const int rounds = kGrowthRuns / int(std::count(std::begin(kGrowthVisits), std::end(kGrowthVisits), count));
+        for (int round = 0; round < 1 + rounds; ++round) {
+            size_t listed = g.sourceList.size();
+            if (!Interleaved(round, {[&] { return TimeChooserRound(source, fleet, all, &chooserTime, &perRequest, &g); },
+                                     [&] { return TimeRequestsInARow(fleet, all, &inARow); },
+                                     [&] { return TimeBareInARow(fleet, asker, &bare); }}))
+                return false;
+            if (round == 0) {  // warm-up
+                g.sourceList.resize(listed);
+                g.targetList.resize(listed);
+                continue;
+            }
+            g.chooser.push_back(chooserTime);
+            g.perInstance.push_back(chooserTime / count);
+            g.perRequest.push_back(perRequest);
+            g.inARow.push_back(inARow);
+            g.bare.push_back(bare);
+            g.toBare.push_back(perRequest / bare);
+        }
+        Progress("chooser with " + std::to_string(count) + " other instances: per request " + Format(perRequest, 3) +
+                 " ms, bare " + Format(bare, 3) + " ms (last round)");
+    }
+    for (size_t step = 0; step < kSteps; ++step) {
+        const GrowthSamples &g = samples[step];
+        growth[step] = {Summarize(g.chooser),    Summarize(g.perInstance), Summarize(g.perRequest),
+                        Summarize(g.sourceList), Summarize(g.targetList),  Summarize(g.inARow),
+                        Summarize(g.bare),       Summarize(g.toBare)};
+    }
+    return true;
+}

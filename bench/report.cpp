@@ -1,0 +1,178 @@
+// The benchmark's report: one Markdown section per measure, the targets, and the chooser chart's data.
+// How each figure is taken is told in METHOD.md, which the sections link to.
+#include "report.h"
+
+
+namespace {
+
+const char kTableHead[] = "| Measure | Runs | Median ms | p90 ms | Range ms | Note |\n|---|---:|---:|---:|---:|---|\n";
+
+std::string Heading(const Results &r, const char *title, Measure measure, const char *method)
+{
+    return std::string("## ") + title + "\n\nMethod: [METHOD.md#" + method + "](METHOD.md#" + method + ").\n\n" +
+           (r.repeated[measure] ? "Measured twice, as a target it feeds missed at first; this is the repeat.\n\n"
+                                : "");
+}
+
+std::string StatsRow(const std::string &what, const Stats &stats, const std::string &note, int decimals = 2)
+{
+    return "| " + what + " | " + std::to_string(stats.runs) + " | " + Format(stats.median, decimals) + " | " +
+           Format(stats.p90, decimals) + " | " + Format(stats.min, decimals) + " to " + Format(stats.max, decimals) +
+           " | " + note + " |\n";
+}
+
+std::string RatioRow(const std::string &what, const Stats &a, const Stats &b, const std::string &note)
+{
+    return "| " + what + " | | " + Ratio(a.median, b.median) + " | " + Ratio(a.p90, b.p90) + " | | " + note + " |\n";
+}
+
+std::string FloorReport(const Results &r)
+{
+    const Floor &f = r.floor;
+    std::string md = Heading(r, "The floor: a bare round trip between two processes of our own", kFloorMeasure,
+                             "the-floor") + kTableHead;
+    md += StatsRow("Bare round trip: WM_COMMAND answered inside it by two WM_COPYDATA", f.bare,
+                   "bench → an echo process of its own, the same path texts a host sends; no plug-in, no host; " +
+                       std::to_string(kFloorBlocks) + " blocks, each with a host and an echo process started anew",
+                   3);
+    md += StatsRow("Path request round trip (RequestPaths: send, both reports in)", f.request,
+                   "plug-in's own RequestPaths in the bench → a host with the plug-in; interleaved with the row above",
+                   3);
+    md += RatioRow("Request / bare", f.request, f.bare, "of the medians; of the p90s");
+    md += StatsRow("One call to Wine's server (ResetEvent)", f.serverCall,
+                   "interleaved with the rows above: what one platform call between processes costs at the least", 3);
+    return md + "\n";
+}
+
+std::string CopyReport(const Results &r)
+{
+    const CopySplit &c = r.copies;
+    std::string md =
+        Heading(r, "Two-pane copy against the host's own copy dialog", kCopyMeasure, "two-pane-copy") + kTableHead;
+    md += StatsRow("Two-pane copy: command 33100 → filled dialog shown", c.twoPane,
+                   "from " + c.source + " to " + c.target + "; interleaved with the next row; " +
+                       std::to_string(kCopyBlocks) + " blocks, each with hosts started anew");
+    md += StatsRow("Host's own copy: command 32781 → dialog shown", c.ownCopy, "same hosts, same selection");
+    md += RatioRow("Two-pane / own copy (reported, not a target)", c.twoPane, c.ownCopy,
+                   "of the medians; of the p90s; how light the stand-in's dialog is sets it");
+    md += StatsRow("**Added time**: two-pane minus own copy", c.added, "run pair by run pair");
+    md += StatsRow("　host: instance list for the plug-in call", c.instanceList,
+                   "command in the main window → DoProcess called");
+    md += StatsRow("　request: the plug-in's send until the answer is back", c.request,
+                   "its SendMessageTimeoutA, timed in the source host around the call");
+    md += StatsRow("　host: filling the tree levels the plug-in expands", c.treeFill,
+                   "the dialog's TVN_ITEMEXPANDING handling after its own set-up");
+    md += StatsRow("　plug-in: its own work up to the copy command", c.pluginBefore,
+                   "DoProcess called → copy command, the request taken out");
+    md += StatsRow("　plug-in: filling in the dialog", c.pluginDialog,
+                   "dialog retitled → WM_SHOWWINDOW reaches the host, the host's tree filling taken out");
+    md += StatsRow("　not in the parts", c.rest, "the added time less the five parts, run by run");
+    md += StatsRow("Host's own dialog set-up, in the own copy runs", c.hostSetUp,
+                   "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the platform ran");
+    return md + "\n";
+}
+
+std::string GrowthReport(const Results &r)
+{
+    std::string md = Heading(r, "Growth with the number of instances", kGrowthMeasure, "growth");
+    md += "| Other instances | Chooser median / p90 ms | Per instance ms | Per request ms (p90) | "
+          "Instance list: source / a target ms | Requests in a row from the bench, per request ms | "
+          "Bare in a row, per round trip ms (processes) | Per request / bare, same round |\n";
+    md += "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (size_t i = 0; i < kSteps; ++i) {
+        const Growth &g = r.growth[i];
+        md += "| " + std::to_string(kChooserOthers[i]) + " | " + Format(g.chooser.median) + " / " +
+              Format(g.chooser.p90) + " | " + Format(g.perInstance.median, 2) + " | " + Format(g.perRequest.median, 3) +
+              " (" + Format(g.perRequest.p90, 3) + ") | " + Format(g.sourceList.median, 3) + " / " +
+              Format(g.targetList.median, 3) + " | " + Format(g.requestsInARow.median, 3) + " | " +
+              Format(g.bareInARow.median, 3) + " (" + std::to_string(kChooserOthers[i] + 1) + ") | " +
+              Format(g.perRequestToBare.median, 2) + " |\n";
+    }
+    const Growth &low = r.growth[StepOf(2)], &high = r.growth[StepOf(16)];
+    md += "\nFrom 2 to 16 other instances: the chooser's cost per request × " +
+          Format(high.perRequest.median / low.perRequest.median, 2) + ", the bare round trip per round trip × " +
+          Format(high.bareInARow.median / low.bareInARow.median, 2) + " (3 and 17 processes), the chooser's cost "
+          "per request over the bare round trip of the same round × " +
+          Format(high.perRequestToBare.median / low.perRequestToBare.median, 2) + ", a target host's instance "
+          "list × " + Format(high.targetList.median / low.targetList.median, 2) + ".\n\n";
+    return md;
+}
+
+std::string HungReport(const Results &r)
+{
+    const Hung &h = r.hung;
+    std::string each;
+    for (double t : h.times)
+        each += (each.empty() ? "" : ", ") + Format(t, 0);
+    std::string md = Heading(r, "Hung target", kHungMeasure, "hung-target") + kTableHead;
+    md += StatsRow("Hung target: command → fallback notice shown", Summarize(h.times),
+                   "target's thread suspended; runs in order: " + each + " ms; notice 「" + h.text +
+                       "」; a SendMessageTimeout(SMTO_ABORTIFHUNG, 3000 ms) to it alone takes " + Format(h.send, 0) +
+                       " ms");
+    return md + "\n";
+}
+
+// The three measures share one table: in each, no tree path comes or no dialog is there to fill in.
+std::string WaitsReport(const Results &r)
+{
+    std::string md = "## Runs with no tree path or no dialog to fill in\n\nMethod: "
+                     "[METHOD.md#no-tree-path-or-no-dialog](METHOD.md#no-tree-path-or-no-dialog).\n\n";
+    md += kTableHead;
+    // Each measure of the table says in its first row's note whether this is its repeat.
+    auto runs = [&](Measure measure) {
+        return std::to_string(kWaitRuns) + " runs after " + std::to_string(kWaitWarmUps) + " warm-up" +
+               (r.repeated[measure] ? "; measured twice, as its target missed at first: this is the repeat" : "");
+    };
+    md += StatsRow("Two-pane copy to a target without a folder tree: command → filled dialog shown", r.noTree.noTree,
+                   "source, a target with a tree and one without; " + runs(kNoTreeMeasure), 1);
+    md += StatsRow("　the same to the target with a folder tree", r.noTree.withTree,
+                   "interleaved with the row above, same hosts", 1);
+    md += StatsRow("Copy whose host dialog has another title: DoProcess called → returned", r.noDialog.doProcess,
+                   "the plug-in leaves the dialog alone, the bench cancels it once shown; " + runs(kNoDialogMeasure), 1);
+    md += StatsRow("　the host's copy command inside that call", r.noDialog.hostCopy,
+                   "copy command → returned, its dialog closed; same runs", 1);
+    md += StatsRow("Chooser with " + std::to_string(kTreelessOthers) + " other instances, " +
+                       std::to_string(kTreeless) + " without a folder tree: command → menu visible",
+                   r.treeless.chooser, "closed with Escape; " + runs(kTreelessMeasure), 1);
+    return md + "\n";
+}
+
+std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
+{
+    std::string md = "## Targets\n\nA missed target is measured once more before it is called missed: "
+                     "[METHOD.md#targets](METHOD.md#targets).\n\n";
+    md += "| Target | Measured | Limit | Held |\n|---|---:|---:|---|\n";
+    for (size_t i = 0; i < kTargetCount; ++i) {
+        const Target &t = kTargets[i];
+        const Verdict &v = verdicts[i];
+        double measured = v.repeated ? v.again : v.first, limit = v.repeated ? v.againLimit : v.firstLimit;
+        std::string held = v.held ? "yes" : "**no**";
+        if (v.repeated)
+            held += std::string(v.held ? ", on the repeat" : ", missed twice") + " (first " +
+                    Format(v.first, t.decimals) + " against " + Format(v.firstLimit, t.decimals) + ")";
+        md += std::string("| ") + t.name + " | " + Format(measured, t.decimals) + " ms | " +
+              Format(limit, t.decimals) + " ms | " + held + " |\n";
+    }
+    return md;
+}
+
+}  // namespace
+
+std::string MarkdownReport(const Results &results, const Verdict (&verdicts)[kTargetCount])
+{
+    return FloorReport(results) + CopyReport(results) + GrowthReport(results) + HungReport(results) +
+           WaitsReport(results) + TargetsReport(verdicts);
+}
+
+std::string ChooserData(const Results &r)
+{
+    std::string data = "# other_instances chooser_per_instance_median_ms chooser_per_instance_p90_ms "
+                       "per_request_median_ms bare_in_a_row_median_ms bare_two_processes_median_ms\n";
+    for (size_t i = 0; i < kSteps; ++i) {
+        const Growth &g = r.growth[i];
+        data += std::to_string(kChooserOthers[i]) + " " + Format(g.perInstance.median, 4) + " " +
+                Format(g.perInstance.p90, 4) + " " + Format(g.perRequest.median, 4) + " " +
+                Format(g.bareInARow.median, 4) + " " + Format(r.floor.bare.median, 4) + "\n";
+    }
+    return data;
+}
