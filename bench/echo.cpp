@@ -11,13 +11,14 @@ namespace {
 
 std::string currentPath, treePath;
 
-// Sent as the plug-in's responder sends its reports: bounded in time, so a vanished asker cannot hold it.
+// Sent as the plug-in's responder sends its reports: bounded in time, so a vanished asker cannot hold it,
+// but not refused to an asker that Windows counts as hung.
 void SendReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
 {
     COPYDATASTRUCT data = {kind, DWORD(text.size() + 1), const_cast<char *>(text.c_str())};
     DWORD_PTR ignored;
     SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data),
-                        SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored);
+                        SMTO_NORMAL, kAnswerTimeoutMs, &ignored);
 }
 
 // The asker's window comes as lParam, where a host has the instance list to look it up in.
