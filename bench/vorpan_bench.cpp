@@ -16,7 +16,7 @@
 #include "console_text.h"
 #include "host_protocol.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "harness/harness.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "common/window.h"
 #include "link/chooser.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 

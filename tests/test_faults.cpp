@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 

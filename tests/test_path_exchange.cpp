@@ -11,7 +11,7 @@
 #include "host_protocol.h"
 #include "common/window.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 

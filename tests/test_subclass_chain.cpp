@@ -11,7 +11,7 @@
 #include "common/window.h"
 #include "copy/confirm_dialog.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
