@@ -19,13 +19,6 @@
 
 namespace {
 
-constexpr char kMenuClass[] = "#32768";
-constexpr char kVirtualFolderItem[] = "仮想フォルダ";
-constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
-constexpr UINT kFirstItemId = 100;
-constexpr int kNotifyFallback = 1;
-constexpr int kChooseTarget = 2;
-
 // Shift_JIS text as UTF-8, so that a failure prints readable Japanese.
 std::string Utf8(const std::string &cp932)
 {
@@ -61,7 +54,7 @@ void ClickAt(POINT point)
 // A popup menu of pid on the screen right now.
 bool MenuShown(DWORD pid)
 {
-    return WaitForWindowOfProcess(pid, nullptr, kMenuClass, 0) != nullptr;
+    return WaitForMenu(pid, 0) != nullptr;
 }
 
 // A message box or dialog of pid on the screen right now.
@@ -112,7 +105,7 @@ void ExpectRunEndedCleanly(const HostInstance &requester)
 
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
-    ThreeInstances instances(kChooseTarget);
+    ThreeInstances instances(expected::kChooseTarget);
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
     struct Choice {
@@ -146,7 +139,8 @@ TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 {
     // With notices on, choosing the grayed item would show the virtual-folder notice.
-    ThreeInstances instances(kChooseTarget | kNotifyFallback, ThreeInstances::kPreviousOnVirtualFolder);
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback,
+                             ThreeInstances::kPreviousOnVirtualFolder);
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
 
@@ -167,7 +161,7 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 
 TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 {
-    ThreeInstances instances(kChooseTarget | kNotifyFallback);
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
     struct Answer {
@@ -186,10 +180,10 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 
         HWND notice = WaitForPluginMessage(a);
         ASSERT_NE(notice, nullptr) << "no notice";
-        EXPECT_EQ(Utf8(MessageText(notice)), Utf8(kTargetIsSelfText));
+        EXPECT_EQ(Utf8(MessageText(notice)), Utf8(expected::kTargetIsSelfText));
         PressButton(notice, answer.button);
         if (answer.normalCopy) {
-            HWND dialog = WaitForConfirmDialog(a, HOST_CONFIRM_TITLE);
+            HWND dialog = WaitForConfirmDialog(a, expected::kConfirmTitle);
             ASSERT_NE(dialog, nullptr) << "no normal confirmation dialog";
             EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderA));
             PressButton(dialog, IDCANCEL);
@@ -202,7 +196,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 
 TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 {
-    ThreeInstances instances(kChooseTarget);
+    ThreeInstances instances(expected::kChooseTarget);
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
 
@@ -211,7 +205,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
     HWND dialog = WaitForConfirmDialog(a, nullptr);
     ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
     ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(Utf8(view.title), Utf8(HOST_CONFIRM_TITLE)) << "not the host's own dialog";
+    EXPECT_EQ(Utf8(view.title), Utf8(expected::kConfirmTitle)) << "not the host's own dialog";
     EXPECT_EQ(Utf8(view.destination), Utf8(instances.folderA));
     EXPECT_EQ(Utf8(view.treePath), Utf8(instances.folderA + "\\"));
     PressButton(dialog, IDCANCEL);
@@ -221,7 +215,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 
 TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 {
-    ThreeInstances instances(kChooseTarget | kNotifyFallback);
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
     ASSERT_TRUE(instances.ok());
     const HostInstance &a = *instances.a;
     struct Dismissal {
@@ -457,9 +451,9 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, scratch.Path("ソフト\\表示"), 0},
-        {kFirstItemId + 1, scratch.Path("資料"), 0},
-        {kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 0, scratch.Path("ソフト\\表示"), 0},
+        {expected::kFirstItemId + 1, scratch.Path("資料"), 0},
+        {expected::kFirstItemId + 2, scratch.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_TRUE(seen.firstHighlighted);
@@ -476,9 +470,9 @@ TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_DOWN, VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, scratch.Path("R&D"), 0},
-        {kFirstItemId + 1, scratch.Path("A&&B&"), 0},
-        {kFirstItemId + 2, scratch.Path("Q&A"), 0},
+        {expected::kFirstItemId + 0, scratch.Path("R&D"), 0},
+        {expected::kFirstItemId + 1, scratch.Path("A&&B&"), 0},
+        {expected::kFirstItemId + 2, scratch.Path("Q&A"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_EQ(chosen, setUp.c->hwnd) << "Down and Enter: the second item";
@@ -495,9 +489,9 @@ TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
     // Enter on the highlighted grayed item closes the menu without a choice.
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-        {kFirstItemId + 1, scratch.Path("資料"), 0},
-        {kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 0, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+        {expected::kFirstItemId + 1, scratch.Path("資料"), 0},
+        {expected::kFirstItemId + 2, scratch.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     ASSERT_TRUE(seen.firstHighlighted) << "Enter did not land on the grayed item";

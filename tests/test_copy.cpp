@@ -12,12 +12,6 @@
 
 namespace {
 
-// The State flag the notices depend on, as the settings dialog stores it.
-constexpr int kNotifyFallback = 1;
-
-constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
-constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
-constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
 // Wine's message box keeps its icon in this static control.
 constexpr int kMessageBoxIconId = 1088;
 
@@ -34,8 +28,8 @@ HICON MessageBoxIcon(HWND box)
 // Needs a host with a selection and no run going on.
 HICON HostErrorIcon(const HostInstance &host)
 {
-    PostMessageA(host.hwnd, WM_COMMAND, kHostCmdCopy, 0);
-    HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+    PostMessageA(host.hwnd, WM_COMMAND, expected::kHostCopyCommand, 0);
+    HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
     if (dialog == nullptr)
         return nullptr;
     TypeDestination(dialog, "C:\\vorpan-no-such-folder");
@@ -148,8 +142,8 @@ struct FallbackRun {
 };
 
 const FallbackRun kFallbackRuns[] = {
-    {"notice, OK", kNotifyFallback, IDOK},
-    {"notice, Cancel", kNotifyFallback, IDCANCEL},
+    {"notice, OK", expected::kNotifyFallback, IDOK},
+    {"notice, Cancel", expected::kNotifyFallback, IDCANCEL},
     {"no notice", 0, 0},
 };
 
@@ -187,7 +181,7 @@ void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, con
                 << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
             EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
         } else {
-            HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE);
+            HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
             ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
             EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
             ConfirmView view = ReadConfirmDialog(dialog);
@@ -223,7 +217,7 @@ TEST(Fallback, SingleInstanceCopiesNormally)
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
 
-    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kSingleInstanceText,
+    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, expected::kSingleInstanceText,
                    nullptr);
 }
 
@@ -237,7 +231,7 @@ TEST(Fallback, TargetOnTheVirtualFolderCopiesNormally)
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(target.ok() && source.ok());
 
-    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kVirtualTargetText,
+    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, expected::kVirtualTargetText,
                    &target);
 }
 
@@ -255,7 +249,7 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
     ASSERT_TRUE(target.ok() && source.ok());
 
     std::vector<HICON> icons;
-    for (int state : {kNotifyFallback, 0}) {
+    for (int state : {expected::kNotifyFallback, 0}) {
         SCOPED_TRACE("State " + std::to_string(state));
         WriteState(plugins, state);
         LRESULT calls = source.Query(kQueryPluginCalls);
@@ -263,7 +257,7 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
         ASSERT_TRUE(ChooseCommand(source));
         HWND box = WaitForPluginMessage(source);
         ASSERT_NE(box, nullptr) << "no error box";
-        EXPECT_EQ(MessageText(box), "エラー");
+        EXPECT_EQ(MessageText(box), expected::kCommandNotFoundText);
         EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
         icons.push_back(MessageBoxIcon(box));
         PressButton(box, IDOK);
@@ -289,7 +283,7 @@ TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
     ASSERT_TRUE(plugins.ok()) << plugins.error;
     HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
     ASSERT_TRUE(target.ok());
-    WriteState(plugins, kNotifyFallback);
+    WriteState(plugins, expected::kNotifyFallback);
 
     struct Situation {
         const char *name;
@@ -305,7 +299,7 @@ TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
         ASSERT_TRUE(source.ok());
         ASSERT_TRUE(Activate(target.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
-        HWND settings = WaitForWindowOfProcess(source.pid, kSettingsTitle, "#32770");
+        HWND settings = WaitForWindowOfProcess(source.pid, expected::kSettingsTitle, "#32770");
         ASSERT_NE(settings, nullptr) << "no settings dialog";
         PressButton(settings, IDCANCEL);
         ASSERT_TRUE(WaitForRunEnd(source));
@@ -323,7 +317,7 @@ TEST(TwoPaneCopy, ADialogWithAnotherTitleIsLeftAsTheHostMadeIt)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PluginFolder plugins;
     ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string otherTitle = std::string(HOST_CONFIRM_TITLE) + " (2)";
+    const std::string otherTitle = std::string(expected::kConfirmTitle) + " (2)";
     HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/confirmtitle=" + otherTitle,
                          plugins.HostOption()});

@@ -16,12 +16,8 @@
 
 namespace {
 
-constexpr int kNotifyFallback = 1;  // the State flag that asks before every fallback
-constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
 // Longest a request to a target that never answers may take: the send gives up; and a little more.
-constexpr DWORD kUnansweredRequestMs = 3000 + kWaitTimeoutMs;
-// How long the plug-in waits for another instance to take one message it sends.
-constexpr DWORD kPeerSendMs = 3000;
+constexpr DWORD kUnansweredRequestMs = expected::kPeerSendBoundMs + kWaitTimeoutMs;
 
 // A text read from a window of host, once it is there. A host thread that was blocked for more than
 // 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
@@ -264,9 +260,9 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         int state;
     };
     const Case cases[] = {
-        {"a target that hangs", Unresponsive::kHangs, kNotifyFallback},
+        {"a target that hangs", Unresponsive::kHangs, expected::kNotifyFallback},
         {"a target whose window goes away", Unresponsive::kDestroysItsWindow, 0},
-        {"a target whose thread ends", Unresponsive::kEndsItsThread, kNotifyFallback},
+        {"a target whose thread ends", Unresponsive::kEndsItsThread, expected::kNotifyFallback},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,13 +274,13 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         ASSERT_TRUE(Activate(peer.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
 
-        if (c.state & kNotifyFallback) {
+        if (c.state & expected::kNotifyFallback) {
             HWND box = WaitForPluginMessage(source, kUnansweredRequestMs);
             ASSERT_NE(box, nullptr) << "no notice";
-            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), kVirtualTargetText);
+            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), expected::kVirtualTargetText);
             PressButton(box, IDOK);
         }
-        HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE, kUnansweredRequestMs);
+        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kUnansweredRequestMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
         EXPECT_EQ(peer.requests, 1);
         EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), scratch.Path("作業"))
@@ -316,11 +312,11 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
     ASSERT_NE(hung.hwnd, nullptr);
     ASSERT_TRUE(Activate(hung.hwnd));
     // Back well after the first report's time-out, and in time to take a second report sent after it.
-    ASSERT_TRUE(hung.Hang(kPeerSendMs + 2000));
+    ASSERT_TRUE(hung.Hang(expected::kPeerSendBoundMs + 2000));
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
     ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
-    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, kPeerSendMs + kWaitTimeoutMs));
+    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kPeerSendBoundMs + kWaitTimeoutMs));
     EXPECT_TRUE(hung.Hanging()) << "DoProcess waited for the hung instance to come back";
     DWORD_PTR ignored;
     ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
@@ -385,7 +381,7 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
     ASSERT_NE(stranger, nullptr);
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
     ASSERT_TRUE(source.ok());
-    WriteState(plugins, kNotifyFallback);
+    WriteState(plugins, expected::kNotifyFallback);
 
     const std::string good = scratch.Path("相手");
     const std::string goodTree = good + "\\";
@@ -393,10 +389,10 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
     const std::string ownTree = scratch.Path("作業") + "\\";  // the host's own selection in its dialog
     // Texts of the longest length that fits and one byte more; the tree ones still lead to the good
     // folder, as the text after the last "\" is not looked for.
-    const std::string path259 = PadTo(good + "\\", 259, 'p');
-    const std::string path260 = PadTo(good + "\\", 260, 'p');
-    const std::string tree519 = PadTo(goodTree, 519, 't');
-    const std::string tree520 = PadTo(goodTree, 520, 't');
+    const std::string path259 = PadTo(good + "\\", expected::kLongestPath, 'p');
+    const std::string path260 = PadTo(good + "\\", expected::kLongestPath + 1, 'p');
+    const std::string tree519 = PadTo(goodTree, expected::kLongestTreePath, 't');
+    const std::string tree520 = PadTo(goodTree, expected::kLongestTreePath + 1, 't');
 
     struct Case {
         const char *name;
@@ -414,13 +410,22 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
          good,
          goodTree},
         {"current path of 259 bytes", {Text(0, path259), Text(1, goodTree)}, path259, goodTree},
-        {"current path of 259 bytes without its NUL", {Raw(0, path259, 259), Text(1, goodTree)}, path259, goodTree},
+        {"current path of 259 bytes without its NUL",
+         {Raw(0, path259, expected::kLongestPath), Text(1, goodTree)},
+         path259,
+         goodTree},
         {"current path of 260 bytes", {Text(0, path260), Text(1, goodTree)}, "", ""},
-        {"current path of 260 bytes without its NUL", {Raw(0, path260, 260), Text(1, goodTree)}, "", ""},
+        {"current path of 260 bytes without its NUL",
+         {Raw(0, path260, expected::kLongestPath + 1), Text(1, goodTree)},
+         "",
+         ""},
         {"current path of 2000 bytes", {Text(0, PadTo(good + "\\", 2000, 'p')), Text(1, goodTree)}, "", ""},
         {"tree path with null data", {Text(0, good), Null(1, 40)}, good, ownTree},
         {"tree path of 519 bytes", {Text(0, good), Text(1, tree519)}, good, goodTree},
-        {"tree path of 519 bytes without its NUL", {Text(0, good), Raw(1, tree519, 519)}, good, goodTree},
+        {"tree path of 519 bytes without its NUL",
+         {Text(0, good), Raw(1, tree519, expected::kLongestTreePath)},
+         good,
+         goodTree},
         {"tree path of 520 bytes", {Text(0, good), Text(1, tree520)}, good, ownTree},
         {"tree path of 2000 bytes", {Text(0, good), Text(1, PadTo(goodTree, 2000, 't'))}, good, ownTree},
         {"reports of unknown kinds",
@@ -452,7 +457,7 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
         if (c.destination.empty()) {
             HWND box = WaitForPluginMessage(source);
             ASSERT_NE(box, nullptr) << "no fallback notice";
-            EXPECT_EQ(MessageText(box), kVirtualTargetText);
+            EXPECT_EQ(MessageText(box), expected::kVirtualTargetText);
             PressButton(box, IDCANCEL);
             ASSERT_TRUE(WaitForRunEndAfter(source, calls))
                 << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
@@ -624,7 +629,7 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
         ASSERT_TRUE(scratch.AddFolder(relative)) << scratch.error;
         HostInstance target({"/path=" + folder, plugins.HostOption()});
         ASSERT_TRUE(target.ok());
-        ASSERT_EQ(WindowText(target.hwnd), "RiloFile2 - " + folder) << "the target did not open the folder";
+        ASSERT_EQ(WindowText(target.hwnd), expected::kHostTitlePrefix + folder) << "the target did not open the folder";
 
         LRESULT calls = source.Query(kQueryPluginCalls);
         ASSERT_TRUE(Activate(target.hwnd));

@@ -350,13 +350,13 @@ TEST(HostCopyCommand, DeactivatesTheMainWindowForTheDialogBeforeShowingIt)
     ProbeLog log(plugins);
 
     ASSERT_TRUE(ChooseCommand(host, kProbeCommand));
-    HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+    HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
     ASSERT_NE(dialog, nullptr);
     PressButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitForRunEnd(host));
 
     const std::vector<std::string> expected = {
-        "main-activate state=0 other=" + Hex(dialog) + " title=" HOST_CONFIRM_TITLE,
+        "main-activate state=0 other=" + Hex(dialog) + " title=" + std::string(expected::kConfirmTitle),
         "dialog-show show=1",
     };
     const std::vector<std::string> events = log.Events();
@@ -397,7 +397,7 @@ TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
         SCOPED_TRACE(c.name);
         LRESULT calls = host.Query(kQueryPluginCalls);
         ASSERT_TRUE(ChooseCommand(host, kProbeCommand));
-        HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+        HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(host.Query(kQueryPluginReturns), calls) << "DoProcess is still inside the copy command";
         // The user types another folder as the destination.

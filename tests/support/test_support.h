@@ -1,4 +1,5 @@
-// The tests' own layer over the harness: its steps as assertions that report at the caller's line.
+// The tests' own layer over the harness: its steps as assertions that report at the caller's line, and
+// what the tests expect.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "harness/harness.h"
+#include "support/expected.h"
 
 ::testing::AssertionResult AsAssertion(const Outcome &outcome);
 
