@@ -72,26 +72,26 @@ struct ThreeInstances {
     enum PreviousFolder { kPreviousOnRealFolder, kPreviousOnVirtualFolder };
 
     ThreeInstances(int state, PreviousFolder previous = kPreviousOnRealFolder)
-        : scratch({"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"}),
-          folderA(scratch.Path("作業")), folderB(scratch.Path("ソフト\\表示")), folderC(scratch.Path("R&D"))
+        : bed({"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"}),
+          folderA(bed.Path("作業")), folderB(bed.Path("ソフト\\表示")), folderC(bed.Path("R&D"))
     {
-        if (!scratch.ok() || !plugins.ok())
-            return;
-        WriteState(plugins, state);
-        c.reset(new HostInstance({"/path=" + folderC, plugins.HostOption()}));
-        b.reset(new HostInstance({previous == kPreviousOnVirtualFolder ? "/virtual" : "/path=" + folderB,
-                                  plugins.HostOption()}));
-        a.reset(new HostInstance({"/path=" + folderA, "/selectall", plugins.HostOption()}));
-        activated = a->ok() && b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd);
+        WriteState(bed.plugins, state);
+        c = &bed.Start({"/path=" + folderC});
+        b = &bed.Start({previous == kPreviousOnVirtualFolder ? "/virtual" : "/path=" + folderB});
+        a = &bed.Start({"/path=" + folderA, "/selectall"});
+        activated = bed.Ready() && Activate(c->hwnd) && Activate(b->hwnd);
     }
 
-    bool ok() const { return activated; }
+    ::testing::AssertionResult Ready() const
+    {
+        if (!activated && bed.Ready())
+            return ::testing::AssertionFailure() << "C and B could not be activated";
+        return bed.Ready();
+    }
 
-    ScratchFolder scratch;
-    PluginFolder plugins;
+    TestBed bed;
     std::string folderA, folderB, folderC;
-    // Declared after the folders: the hosts end before their folders are removed.
-    std::unique_ptr<HostInstance> c, b, a;
+    HostInstance *c, *b, *a;
     bool activated = false;
 };
 
@@ -106,7 +106,7 @@ void ExpectRunEndedCleanly(const HostInstance &requester)
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
     ThreeInstances instances(expected::kChooseTarget);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Choice {
         const char *name;
@@ -141,7 +141,7 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
     // With notices on, choosing the grayed item would show the virtual-folder notice.
     ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback,
                              ThreeInstances::kPreviousOnVirtualFolder);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     // Enter on the highlighted grayed item ends the menu without a choice.
@@ -162,7 +162,7 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 {
     ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Answer {
         const char *name;
@@ -197,7 +197,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 {
     ThreeInstances instances(expected::kChooseTarget);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
@@ -216,7 +216,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 {
     ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Dismissal {
         const char *name;
@@ -251,7 +251,7 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 TEST(TargetChooser, WithoutChoosingThePreviouslyActiveInstanceIsTheTarget)
 {
     ThreeInstances instances(0);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     ASSERT_TRUE(ChooseCommand(a));
@@ -422,38 +422,40 @@ void ExpectItems(const MenuSeen &seen, const std::vector<ShownItem> &expected)
 // Two other instances, B previously active and C before it, and this program's window as the requester,
 // activated last.
 struct OwnAndTwoOthers {
-    OwnAndTwoOthers(const std::string &ownFolder, const std::string &optionB, const std::string &optionC,
-                    const RECT &frame = {40, 30, 640, 430})
-        : own(ownFolder, frame)
+    OwnAndTwoOthers(TestBed &testBed, const std::string &ownFolder, const std::string &optionB,
+                    const std::string &optionC, const RECT &frame = {40, 30, 640, 430})
+        : bed(testBed), own(ownFolder, frame)
     {
-        if (!plugins.ok() || !own.ok())
-            return;
-        c.reset(new HostInstance({optionC, plugins.HostOption()}));
-        b.reset(new HostInstance({optionB, plugins.HostOption()}));
-        activated = b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd) && Activate(own.hwndMain);
+        c = &bed.Start({optionC});
+        b = &bed.Start({optionB});
+        activated = own.ok() && bed.Ready() && Activate(c->hwnd) && Activate(b->hwnd) && Activate(own.hwndMain);
     }
-    bool ok() const { return activated; }
 
-    PluginFolder plugins;
+    ::testing::AssertionResult Ready() const
+    {
+        if (!activated && bed.Ready())
+            return ::testing::AssertionFailure() << "no own window, or the instances could not be activated";
+        return bed.Ready();
+    }
+
+    TestBed &bed;
     OwnInstance own;
-    std::unique_ptr<HostInstance> c, b;
+    HostInstance *c, *b;
     bool activated = false;
 };
 
 TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
-    ScratchFolder scratch({"作業\\", "ソフト\\表示\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト\\表示"),
-                          "/path=" + scratch.Path("資料"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, scratch.Path("ソフト\\表示"), 0},
-        {expected::kFirstItemId + 1, scratch.Path("資料"), 0},
-        {expected::kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
+        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
+        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_TRUE(seen.firstHighlighted);
@@ -462,17 +464,16 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 
 TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
 {
-    ScratchFolder scratch({"Q&A\\", "R&D\\", "A&&B&\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("Q&A"), "/path=" + scratch.Path("R&D"), "/path=" + scratch.Path("A&&B&"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"Q&A\\", "R&D\\", "A&&B&\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("Q&A"), "/path=" + bed.Path("R&D"), "/path=" + bed.Path("A&&B&"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_DOWN, VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, scratch.Path("R&D"), 0},
-        {expected::kFirstItemId + 1, scratch.Path("A&&B&"), 0},
-        {expected::kFirstItemId + 2, scratch.Path("Q&A"), 0},
+        {expected::kFirstItemId + 0, bed.Path("R&D"), 0},
+        {expected::kFirstItemId + 1, bed.Path("A&&B&"), 0},
+        {expected::kFirstItemId + 2, bed.Path("Q&A"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_EQ(chosen, setUp.c->hwnd) << "Down and Enter: the second item";
@@ -480,18 +481,17 @@ TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
 
 TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
 {
-    ScratchFolder scratch({"作業\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/virtual", "/path=" + scratch.Path("資料"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"作業\\", "資料\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/virtual", "/path=" + bed.Path("資料"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     // Enter on the highlighted grayed item closes the menu without a choice.
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
         {expected::kFirstItemId + 0, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-        {expected::kFirstItemId + 1, scratch.Path("資料"), 0},
-        {expected::kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
+        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     ASSERT_TRUE(seen.firstHighlighted) << "Enter did not land on the grayed item";
@@ -500,12 +500,10 @@ TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
 
 TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
 {
-    ScratchFolder scratch({"作業\\", "ソフト\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
+    TestBed bed({"作業\\", "ソフト\\", "資料\\"});
     const RECT frame = {130, 70, 631, 470};  // odd sizes: the centre is rounded toward zero
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト"), "/path=" + scratch.Path("資料"),
-                          frame);
-    ASSERT_TRUE(setUp.ok());
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト"), "/path=" + bed.Path("資料"), frame);
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_ESCAPE}, &seen);

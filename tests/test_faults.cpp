@@ -174,16 +174,13 @@ private:
 // run goes on untouched.
 TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
 {
-    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
     PeerInstanceWindow third("third instance");
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string targetFolder = scratch.Path("相手");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string targetFolder = bed.Path("相手");
 
     bool innerRequestAnswered = false;
     target.onRequest = [&] {
@@ -197,7 +194,7 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(target.requests, 1);
     EXPECT_TRUE(innerRequestAnswered);
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
     EXPECT_TRUE(ShowsFolder(view, targetFolder));
@@ -213,23 +210,20 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
 // The same while the requester's filled-in confirmation dialog waits for the user.
 TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\"});
     PeerInstanceWindow third("third instance");
     ASSERT_TRUE(third.ok()) << third.error;
-    const std::string targetFolder = scratch.Path("相手");
-    HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    const std::string targetFolder = bed.Path("相手");
+    HostInstance &target = bed.Start({"/path=" + targetFolder});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(Activate(target.hwnd));
     ASSERT_TRUE(ChooseCommand(source));
     HWND dialog = WaitForConfirmDialog(source);
     ASSERT_NE(dialog, nullptr);
 
     EXPECT_TRUE(AskAsThirdInstance(source, third.hwnd));
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
     EXPECT_EQ(view.destination, targetFolder);
@@ -247,12 +241,9 @@ TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
 
 TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 {
-    ScratchFolder scratch({"作業\\a.txt"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    TestBed bed({"作業\\a.txt"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
     struct Case {
         const char *name;
@@ -268,7 +259,7 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         SCOPED_TRACE(c.name);
         UnresponsivePeer peer(c.how);
         ASSERT_NE(peer.hwnd, nullptr);
-        WriteState(plugins, c.state);
+        WriteState(bed.plugins, c.state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         LRESULT copies = source.Query(kQueryCopyCommands);
         ASSERT_TRUE(Activate(peer.hwnd));
@@ -283,7 +274,7 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kUnansweredRequestMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
         EXPECT_EQ(peer.requests, 1);
-        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), scratch.Path("作業"))
+        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), bed.Path("作業"))
             << "the host's own destination";
         PressButton(dialog, IDCANCEL);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
@@ -301,13 +292,10 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 // and answers the next instance that asks.
 TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 {
-    ScratchFolder scratch({"表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("表示");
-    HostInstance responder({"/path=" + folder, plugins.HostOption()});
-    ASSERT_TRUE(responder.ok());
+    TestBed bed({"表示\\"});
+    const std::string folder = bed.Path("表示");
+    HostInstance &responder = bed.Start({"/path=" + folder});
+    ASSERT_TRUE(bed.Ready());
     UnresponsivePeer hung(Unresponsive::kHangs);
     ASSERT_NE(hung.hwnd, nullptr);
     ASSERT_TRUE(Activate(hung.hwnd));
@@ -370,23 +358,20 @@ std::string PadTo(const std::string &text, size_t length, char fill)
 // path likewise: used when it fits, else the dialog tree keeps the host's own selection.
 TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\", "違う\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\", "違う\\"});
     PeerInstanceWindow target("forging instance");
     ASSERT_TRUE(target.ok()) << target.error;
     HWND stranger = CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                     GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(stranger, nullptr);
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    WriteState(plugins, expected::kNotifyFallback);
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    WriteState(bed.plugins, expected::kNotifyFallback);
 
-    const std::string good = scratch.Path("相手");
+    const std::string good = bed.Path("相手");
     const std::string goodTree = good + "\\";
-    const std::string wrong = scratch.Path("違う");
-    const std::string ownTree = scratch.Path("作業") + "\\";  // the host's own selection in its dialog
+    const std::string wrong = bed.Path("違う");
+    const std::string ownTree = bed.Path("作業") + "\\";  // the host's own selection in its dialog
     // Texts of the longest length that fits and one byte more; the tree ones still lead to the good
     // folder, as the text after the last "\" is not looked for.
     const std::string path259 = PadTo(good + "\\", expected::kLongestPath, 'p');
@@ -489,19 +474,16 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
 // between runs) reach the host's own window procedure and change nothing.
 TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string wrong = scratch.Path("違う");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string wrong = bed.Path("違う");
 
     for (const char *folder : {"相手", "次"}) {
         SCOPED_TRACE(folder);
-        const std::string targetFolder = scratch.Path(folder);
+        const std::string targetFolder = bed.Path(folder);
         target.onRequest = [&] { AnswerWith(source.hwnd, target.hwnd, targetFolder); };
         AnswerWith(source.hwnd, target.hwnd, wrong);
         LRESULT calls = source.Query(kQueryPluginCalls);
@@ -528,15 +510,12 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 // another instance may: the run neither depends on it nor touches it.
 TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\"});
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string targetFolder = scratch.Path("相手");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string targetFolder = bed.Path("相手");
 
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, kPathEventName);
     ASSERT_NE(event, nullptr);
@@ -602,12 +581,9 @@ std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, si
 // The file copied into a 252-byte folder gets a path of 259 bytes.
 TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
 {
-    ScratchFolder scratch({"作業\\表.txt"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    TestBed bed({"作業\\表.txt"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
     struct Case {
         const char *name;
@@ -623,11 +599,11 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string relative = RelativePathOfLength(scratch, c.length, c.maxName, c.makeName);
-        const std::string folder = scratch.Path(relative);
+        const std::string relative = RelativePathOfLength(bed.scratch, c.length, c.maxName, c.makeName);
+        const std::string folder = bed.Path(relative);
         ASSERT_EQ(folder.size(), c.length);
-        ASSERT_TRUE(scratch.AddFolder(relative)) << scratch.error;
-        HostInstance target({"/path=" + folder, plugins.HostOption()});
+        ASSERT_TRUE(bed.scratch.AddFolder(relative)) << bed.scratch.error;
+        HostInstance target({"/path=" + folder, bed.plugins.HostOption()});
         ASSERT_TRUE(target.ok());
         ASSERT_EQ(WindowText(target.hwnd), expected::kHostTitlePrefix + folder) << "the target did not open the folder";
 

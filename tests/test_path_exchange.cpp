@@ -62,13 +62,10 @@ struct ResponderCase {
 
 TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiveInstance)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"ソフト\\表示\\"});
     PeerInstanceWindow peer;
     ASSERT_TRUE(peer.ok()) << peer.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
+    const std::string folder = bed.Path("ソフト\\表示");
 
     const std::vector<ResponderCase> cases = {
         {"a folder with a Japanese name", {"/path=" + folder},
@@ -83,7 +80,7 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
     for (const ResponderCase &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> options = c.options;
-        options.push_back(plugins.HostOption());
+        options.push_back(bed.plugins.HostOption());
         HostInstance host(options);
         ASSERT_TRUE(host.ok()) << host.error;
         ASSERT_TRUE(peer.Activate());
@@ -131,13 +128,10 @@ protected:
 
 TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
-    HostInstance target({"/path=" + folder, plugins.HostOption()});
-    ASSERT_TRUE(target.ok()) << target.error;
+    TestBed bed({"ソフト\\表示\\"});
+    const std::string folder = bed.Path("ソフト\\表示");
+    HostInstance &target = bed.Start({"/path=" + folder});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(peer.Activate());
 
     Request(target.hwnd);
@@ -173,13 +167,10 @@ LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
-    ScratchFolder scratch({"別の窓\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string foreignFolder = scratch.Path("別の窓");
-    HostInstance foreign({"/path=" + foreignFolder, plugins.HostOption()});
-    ASSERT_TRUE(foreign.ok()) << foreign.error;
+    TestBed bed({"別の窓\\"});
+    const std::string foreignFolder = bed.Path("別の窓");
+    HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
+    ASSERT_TRUE(bed.Ready());
     ThreadWindow relay("VorpanTestRelayTarget", RelayProc, false);
     ASSERT_NE(relay.hwnd, nullptr);
     relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
@@ -243,13 +234,10 @@ TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
 
 TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
-    HostInstance target({"/path=" + folder, "/notree", plugins.HostOption()});
-    ASSERT_TRUE(target.ok()) << target.error;
+    TestBed bed({"ソフト\\表示\\"});
+    const std::string folder = bed.Path("ソフト\\表示");
+    HostInstance &target = bed.Start({"/path=" + folder, "/notree"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(peer.Activate());
 
     Request(target.hwnd);

@@ -295,25 +295,19 @@ void ExpectRunEndedWithoutCopy(const HostInstance &host, HWND dialog)
 
 // One host on a folder with a file, none selected: there the command opens the settings dialog.
 struct HostWithNothingSelected {
-    bool ok() const { return scratch.ok() && plugins.ok() && host.ok(); }
-
-    ScratchFolder scratch{"作業\\報告書.txt"};
-    PluginFolder plugins;
-    HostInstance host{{"/path=" + scratch.Path("作業"), plugins.HostOption()}};
+    TestBed bed{"作業\\報告書.txt"};
+    HostInstance &host = bed.Start({"/path=" + bed.Path("作業")});
 };
 
 TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 {
-    ScratchFolder scratch({"作業\\報告書.txt", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok());
+    TestBed bed({"作業\\報告書.txt", "資料\\"});
     // The chooser is on and several instances run: still no menu and no request, only the dialog.
-    WriteState(plugins, expected::kNotifyFallback | expected::kChooseTarget);
-    HostInstance other({"/path=" + scratch.Path("資料"), plugins.HostOption()});
-    HostInstance noSelection({"/path=" + scratch.Path("作業"), plugins.HostOption(), "/pos=100,80,640,420"});
-    HostInstance onVirtual({"/virtual", plugins.HostOption(), "/pos=120,90,640,420"});
-    ASSERT_TRUE(other.ok() && noSelection.ok() && onVirtual.ok());
+    WriteState(bed.plugins, expected::kNotifyFallback | expected::kChooseTarget);
+    HostInstance &other = bed.Start({"/path=" + bed.Path("資料")});
+    HostInstance &noSelection = bed.Start({"/path=" + bed.Path("作業"), "/pos=100,80,640,420"});
+    HostInstance &onVirtual = bed.Start({"/virtual", "/pos=120,90,640,420"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(Activate(other.hwnd));
 
     struct Requester {
@@ -347,7 +341,7 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 TEST(SettingsDialog, ShowsTheStoredFlags)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Case {
         int state;
@@ -363,7 +357,7 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("State " + std::to_string(c.state));
-        WriteState(setUp.plugins, c.state);
+        WriteState(setUp.bed.plugins, c.state);
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
@@ -375,7 +369,7 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
 TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Case {
         const char *stored;
@@ -393,21 +387,21 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
-        WriteStateText(setUp.plugins, c.stored);
+        WriteStateText(setUp.bed.plugins, c.stored);
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         for (int id : c.clicks)
             Click(dialog, id);
         PressButton(dialog, IDOK);
         ExpectRunEndedWithoutCopy(setUp.host, dialog);
-        EXPECT_EQ(ReadState(setUp.plugins), c.saved);
+        EXPECT_EQ(ReadState(setUp.bed.plugins), c.saved);
     }
 }
 
 TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Way {
         const char *name;
@@ -427,7 +421,7 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         // "013" reads as 13; any save, even of unchanged flags, would write "13".
-        WriteStateText(setUp.plugins, "013");
+        WriteStateText(setUp.bed.plugins, "013");
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         Click(dialog, expected::kNotifyBox);
@@ -435,7 +429,7 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
         way.close(dialog);
         ExpectRunEndedWithoutCopy(setUp.host, dialog);
-        EXPECT_EQ(ReadState(setUp.plugins), "013");
+        EXPECT_EQ(ReadState(setUp.bed.plugins), "013");
     }
 }
 
