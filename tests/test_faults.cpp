@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,98 +74,35 @@ enum class Unresponsive {
     kEndsItsThread,     // the thread exits in the middle of the request, never replying
 };
 
-// A peer window in a thread of its own that fails the request as told. Whatever happened, the
-// destructor releases and ends the thread.
-class UnresponsivePeer {
-public:
-    explicit UnresponsivePeer(Unresponsive how) : how_(how)
+// A stand-in instance on a thread of its own that fails the request as told.
+struct UnresponsivePeer {
+    explicit UnresponsivePeer(Unresponsive how)
+        : thread([this, how] {
+              window.reset(new PeerInstanceWindow("unresponsive instance"));
+              window->onRequest = [this, how] {
+                  ++requests;
+                  switch (how) {
+                  case Unresponsive::kHangs:
+                      thread.WaitForRelease();
+                      break;
+                  case Unresponsive::kDestroysItsWindow:
+                      DestroyWindow(window->hwnd);
+                      PostQuitMessage(0);
+                      break;
+                  case Unresponsive::kEndsItsThread:
+                      ExitThread(0);
+                  }
+              };
+              return window->hwnd;
+          })
     {
-        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        hanging_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, Main, this, 0, &threadId_);
-        if (thread_ != nullptr)
-            WaitForSingleObject(ready_, kWaitTimeoutMs);
-    }
-    ~UnresponsivePeer()
-    {
-        SetEvent(release_);
-        if (thread_ != nullptr) {
-            PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-            WaitForSingleObject(thread_, kWaitTimeoutMs);
-            CloseHandle(thread_);
-        }
-        CloseHandle(release_);
-        CloseHandle(ready_);
-        CloseHandle(hanging_);
-    }
-    UnresponsivePeer(const UnresponsivePeer &) = delete;
-    UnresponsivePeer &operator=(const UnresponsivePeer &) = delete;
-
-    // Blocks the thread in a wait at once, as a host busy with something else, for forMs; true once
-    // it waits. A message sent to the window meanwhile reaches it afterwards if its sender still waits.
-    bool Hang(DWORD forMs)
-    {
-        hangMs_ = forMs;
-        return PostThreadMessageA(threadId_, kHangMessage, 0, 0) &&
-               WaitForSingleObject(hanging_, kWaitTimeoutMs) == WAIT_OBJECT_0;
-    }
-    bool Hanging() const { return WaitForSingleObject(hanging_, 0) == WAIT_OBJECT_0; }
-    // The reports the window has taken so far; read only after a send to it has returned.
-    std::vector<ReceivedCopyData> Received() const
-    {
-        return window_ != nullptr ? window_->received : std::vector<ReceivedCopyData>();
     }
 
-    HWND hwnd = nullptr;
-    volatile LONG requests = 0;
-
-private:
-    static DWORD WINAPI Main(void *param)
-    {
-        auto *self = static_cast<UnresponsivePeer *>(param);
-        PeerInstanceWindow window("unresponsive instance");
-        window.onRequest = [self, &window] {
-            InterlockedIncrement(&self->requests);
-            switch (self->how_) {
-            case Unresponsive::kHangs:
-                WaitForSingleObject(self->release_, INFINITE);
-                break;
-            case Unresponsive::kDestroysItsWindow:
-                DestroyWindow(window.hwnd);
-                PostQuitMessage(0);
-                break;
-            case Unresponsive::kEndsItsThread:
-                ExitThread(0);
-            }
-        };
-        self->hwnd = window.hwnd;
-        self->window_ = &window;
-        SetEvent(self->ready_);
-        MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.hwnd == nullptr && msg.message == kHangMessage) {
-                SetEvent(self->hanging_);
-                WaitForSingleObject(self->release_, self->hangMs_);
-                ResetEvent(self->hanging_);
-                continue;
-            }
-            DispatchMessageA(&msg);
-        }
-        self->window_ = nullptr;
-        return 0;
-    }
-
-    static constexpr UINT kHangMessage = WM_APP + 7;
-
-    Unresponsive how_;
-    DWORD hangMs_ = 0;
-    PeerInstanceWindow *window_ = nullptr;
-    HANDLE ready_ = nullptr;
-    HANDLE hanging_ = nullptr;
-    HANDLE release_ = nullptr;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
+    // Counted on the window's thread, read on the test's.
+    std::atomic<int> requests{0};
+    // Made on the window's thread; it outlives the thread, so its reports can be read afterwards.
+    std::unique_ptr<PeerInstanceWindow> window;
+    ThreadWindow thread;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -258,11 +197,11 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         UnresponsivePeer peer(c.how);
-        ASSERT_NE(peer.hwnd, nullptr);
+        ASSERT_NE(peer.thread.hwnd, nullptr);
         WriteState(bed.plugins, c.state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         LRESULT copies = source.Query(kQueryCopyCommands);
-        ASSERT_TRUE(Activate(peer.hwnd));
+        ASSERT_TRUE(Activate(peer.thread.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
 
         if (c.state & expected::kNotifyFallback) {
@@ -273,7 +212,7 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         }
         HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kUnansweredRequestMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-        EXPECT_EQ(peer.requests, 1);
+        EXPECT_EQ(peer.requests.load(), 1);
         EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), bed.Path("作業"))
             << "the host's own destination";
         PressButton(dialog, IDCANCEL);
@@ -297,18 +236,18 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
     HostInstance &responder = bed.Start({"/path=" + folder});
     ASSERT_TRUE(bed.Ready());
     UnresponsivePeer hung(Unresponsive::kHangs);
-    ASSERT_NE(hung.hwnd, nullptr);
-    ASSERT_TRUE(Activate(hung.hwnd));
+    ASSERT_NE(hung.thread.hwnd, nullptr);
+    ASSERT_TRUE(Activate(hung.thread.hwnd));
     // Back well after the first report's time-out, and in time to take a second report sent after it.
-    ASSERT_TRUE(hung.Hang(expected::kPeerSendBoundMs + 2000));
+    ASSERT_TRUE(hung.thread.Hang(expected::kPeerSendBoundMs + 2000));
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
     ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
     EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kPeerSendBoundMs + kWaitTimeoutMs));
-    EXPECT_TRUE(hung.Hanging()) << "DoProcess waited for the hung instance to come back";
+    EXPECT_TRUE(hung.thread.Hanging()) << "DoProcess waited for the hung instance to come back";
     DWORD_PTR ignored;
-    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
-    for (const ReceivedCopyData &report : hung.Received())
+    ASSERT_TRUE(SendMessageTimeoutA(hung.thread.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    for (const ReceivedCopyData &report : hung.window->received)
         EXPECT_NE(report.kind, 1u) << "a tree-path report followed the one the instance did not take";
     EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
 

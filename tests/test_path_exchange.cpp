@@ -171,7 +171,7 @@ TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
     const std::string foreignFolder = bed.Path("別の窓");
     HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
     ASSERT_TRUE(bed.Ready());
-    ThreadWindow relay("VorpanTestRelayTarget", RelayProc, false);
+    ThreadWindow relay("VorpanTestRelayTarget", RelayProc);
     ASSERT_NE(relay.hwnd, nullptr);
     relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
     ASSERT_TRUE(peer.Activate());
@@ -200,7 +200,7 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 {
     HWND vanished = nullptr;
     {
-        ThreadWindow window("VorpanTestVanishedTarget", PlainProc, false);
+        ThreadWindow window("VorpanTestVanishedTarget", PlainProc);
         vanished = window.hwnd;
         ASSERT_NE(vanished, nullptr);
     }
@@ -217,8 +217,9 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 
 TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
 {
-    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc, true);
+    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc);
     ASSERT_NE(blocked.hwnd, nullptr);
+    ASSERT_TRUE(blocked.Hang());
     ASSERT_TRUE(peer.Activate());
 
     const DWORD start = GetTickCount();
