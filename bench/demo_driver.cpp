@@ -8,7 +8,7 @@
 
 #include "console_text.h"
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "harness/harness.h"
 
 namespace {
 

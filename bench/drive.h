@@ -10,7 +10,7 @@
 
 #include "host_protocol.h"
 #include "stats.h"
-#include "support/plugin_flow.h"
+#include "harness/harness.h"
 
 // Longest wait for one measured window; a hung target costs the plug-in two 3000 ms time-outs.
 constexpr DWORD kMeasureTimeoutMs = 15000;

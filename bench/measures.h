@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "stats.h"
-#include "support/plugin_flow.h"
+#include "harness/harness.h"
 
 // Runs of each measure; warm-up runs come on top and are not counted.
 constexpr int kRoundTrips = 100;

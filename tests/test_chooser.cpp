@@ -15,16 +15,9 @@
 #include "common/window.h"
 #include "link/chooser.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
-
-constexpr char kMenuClass[] = "#32768";
-constexpr char kVirtualFolderItem[] = "仮想フォルダ";
-constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
-constexpr UINT kFirstItemId = 100;
-constexpr int kNotifyFallback = 1;
-constexpr int kChooseTarget = 2;
 
 // Shift_JIS text as UTF-8, so that a failure prints readable Japanese.
 std::string Utf8(const std::string &cp932)
@@ -61,7 +54,7 @@ void ClickAt(POINT point)
 // A popup menu of pid on the screen right now.
 bool MenuShown(DWORD pid)
 {
-    return WaitForWindowOfProcess(pid, nullptr, kMenuClass, 0) != nullptr;
+    return WaitForMenu(pid, 0) != nullptr;
 }
 
 // A message box or dialog of pid on the screen right now.
@@ -79,26 +72,26 @@ struct ThreeInstances {
     enum PreviousFolder { kPreviousOnRealFolder, kPreviousOnVirtualFolder };
 
     ThreeInstances(int state, PreviousFolder previous = kPreviousOnRealFolder)
-        : scratch({"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"}),
-          folderA(scratch.Path("作業")), folderB(scratch.Path("ソフト\\表示")), folderC(scratch.Path("R&D"))
+        : bed({"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"}),
+          folderA(bed.Path("作業")), folderB(bed.Path("ソフト\\表示")), folderC(bed.Path("R&D"))
     {
-        if (!scratch.ok() || !plugins.ok())
-            return;
-        WriteState(plugins, state);
-        c.reset(new HostInstance({"/path=" + folderC, plugins.HostOption()}));
-        b.reset(new HostInstance({previous == kPreviousOnVirtualFolder ? "/virtual" : "/path=" + folderB,
-                                  plugins.HostOption()}));
-        a.reset(new HostInstance({"/path=" + folderA, "/selectall", plugins.HostOption()}));
-        activated = a->ok() && b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd);
+        WriteState(bed.plugins, state);
+        c = &bed.Start({"/path=" + folderC});
+        b = &bed.Start({previous == kPreviousOnVirtualFolder ? "/virtual" : "/path=" + folderB});
+        a = &bed.Start({"/path=" + folderA, "/selectall"});
+        activated = bed.Ready() && Activate(c->hwnd) && Activate(b->hwnd);
     }
 
-    bool ok() const { return activated; }
+    ::testing::AssertionResult Ready() const
+    {
+        if (!activated && bed.Ready())
+            return ::testing::AssertionFailure() << "C and B could not be activated";
+        return bed.Ready();
+    }
 
-    ScratchFolder scratch;
-    PluginFolder plugins;
+    TestBed bed;
     std::string folderA, folderB, folderC;
-    // Declared after the folders: the hosts end before their folders are removed.
-    std::unique_ptr<HostInstance> c, b, a;
+    HostInstance *c, *b, *a;
     bool activated = false;
 };
 
@@ -112,8 +105,8 @@ void ExpectRunEndedCleanly(const HostInstance &requester)
 
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
-    ThreeInstances instances(kChooseTarget);
-    ASSERT_TRUE(instances.ok());
+    ThreeInstances instances(expected::kChooseTarget);
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Choice {
         const char *name;
@@ -146,8 +139,9 @@ TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 {
     // With notices on, choosing the grayed item would show the virtual-folder notice.
-    ThreeInstances instances(kChooseTarget | kNotifyFallback, ThreeInstances::kPreviousOnVirtualFolder);
-    ASSERT_TRUE(instances.ok());
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback,
+                             ThreeInstances::kPreviousOnVirtualFolder);
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     // Enter on the highlighted grayed item ends the menu without a choice.
@@ -167,8 +161,8 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 
 TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 {
-    ThreeInstances instances(kChooseTarget | kNotifyFallback);
-    ASSERT_TRUE(instances.ok());
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Answer {
         const char *name;
@@ -186,10 +180,10 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 
         HWND notice = WaitForPluginMessage(a);
         ASSERT_NE(notice, nullptr) << "no notice";
-        EXPECT_EQ(Utf8(MessageText(notice)), Utf8(kTargetIsSelfText));
+        EXPECT_EQ(Utf8(MessageText(notice)), Utf8(expected::kTargetIsSelfText));
         PressButton(notice, answer.button);
         if (answer.normalCopy) {
-            HWND dialog = WaitForConfirmDialog(a, HOST_CONFIRM_TITLE);
+            HWND dialog = WaitForConfirmDialog(a, expected::kConfirmTitle);
             ASSERT_NE(dialog, nullptr) << "no normal confirmation dialog";
             EXPECT_EQ(Utf8(ReadConfirmDialog(dialog).destination), Utf8(instances.folderA));
             PressButton(dialog, IDCANCEL);
@@ -202,8 +196,8 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
 
 TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 {
-    ThreeInstances instances(kChooseTarget);
-    ASSERT_TRUE(instances.ok());
+    ThreeInstances instances(expected::kChooseTarget);
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
@@ -211,7 +205,7 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
     HWND dialog = WaitForConfirmDialog(a, nullptr);
     ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
     ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(Utf8(view.title), Utf8(HOST_CONFIRM_TITLE)) << "not the host's own dialog";
+    EXPECT_EQ(Utf8(view.title), Utf8(expected::kConfirmTitle)) << "not the host's own dialog";
     EXPECT_EQ(Utf8(view.destination), Utf8(instances.folderA));
     EXPECT_EQ(Utf8(view.treePath), Utf8(instances.folderA + "\\"));
     PressButton(dialog, IDCANCEL);
@@ -221,8 +215,8 @@ TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
 
 TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 {
-    ThreeInstances instances(kChooseTarget | kNotifyFallback);
-    ASSERT_TRUE(instances.ok());
+    ThreeInstances instances(expected::kChooseTarget | expected::kNotifyFallback);
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
     struct Dismissal {
         const char *name;
@@ -257,7 +251,7 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 TEST(TargetChooser, WithoutChoosingThePreviouslyActiveInstanceIsTheTarget)
 {
     ThreeInstances instances(0);
-    ASSERT_TRUE(instances.ok());
+    ASSERT_TRUE(instances.Ready());
     const HostInstance &a = *instances.a;
 
     ASSERT_TRUE(ChooseCommand(a));
@@ -428,38 +422,40 @@ void ExpectItems(const MenuSeen &seen, const std::vector<ShownItem> &expected)
 // Two other instances, B previously active and C before it, and this program's window as the requester,
 // activated last.
 struct OwnAndTwoOthers {
-    OwnAndTwoOthers(const std::string &ownFolder, const std::string &optionB, const std::string &optionC,
-                    const RECT &frame = {40, 30, 640, 430})
-        : own(ownFolder, frame)
+    OwnAndTwoOthers(TestBed &testBed, const std::string &ownFolder, const std::string &optionB,
+                    const std::string &optionC, const RECT &frame = {40, 30, 640, 430})
+        : bed(testBed), own(ownFolder, frame)
     {
-        if (!plugins.ok() || !own.ok())
-            return;
-        c.reset(new HostInstance({optionC, plugins.HostOption()}));
-        b.reset(new HostInstance({optionB, plugins.HostOption()}));
-        activated = b->ok() && c->ok() && Activate(c->hwnd) && Activate(b->hwnd) && Activate(own.hwndMain);
+        c = &bed.Start({optionC});
+        b = &bed.Start({optionB});
+        activated = own.ok() && bed.Ready() && Activate(c->hwnd) && Activate(b->hwnd) && Activate(own.hwndMain);
     }
-    bool ok() const { return activated; }
 
-    PluginFolder plugins;
+    ::testing::AssertionResult Ready() const
+    {
+        if (!activated && bed.Ready())
+            return ::testing::AssertionFailure() << "no own window, or the instances could not be activated";
+        return bed.Ready();
+    }
+
+    TestBed &bed;
     OwnInstance own;
-    std::unique_ptr<HostInstance> c, b;
+    HostInstance *c, *b;
     bool activated = false;
 };
 
 TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
-    ScratchFolder scratch({"作業\\", "ソフト\\表示\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト\\表示"),
-                          "/path=" + scratch.Path("資料"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, scratch.Path("ソフト\\表示"), 0},
-        {kFirstItemId + 1, scratch.Path("資料"), 0},
-        {kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
+        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
+        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_TRUE(seen.firstHighlighted);
@@ -468,17 +464,16 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 
 TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
 {
-    ScratchFolder scratch({"Q&A\\", "R&D\\", "A&&B&\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("Q&A"), "/path=" + scratch.Path("R&D"), "/path=" + scratch.Path("A&&B&"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"Q&A\\", "R&D\\", "A&&B&\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("Q&A"), "/path=" + bed.Path("R&D"), "/path=" + bed.Path("A&&B&"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_DOWN, VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, scratch.Path("R&D"), 0},
-        {kFirstItemId + 1, scratch.Path("A&&B&"), 0},
-        {kFirstItemId + 2, scratch.Path("Q&A"), 0},
+        {expected::kFirstItemId + 0, bed.Path("R&D"), 0},
+        {expected::kFirstItemId + 1, bed.Path("A&&B&"), 0},
+        {expected::kFirstItemId + 2, bed.Path("Q&A"), 0},
     };
     ExpectItems(seen, expected);
     EXPECT_EQ(chosen, setUp.c->hwnd) << "Down and Enter: the second item";
@@ -486,18 +481,17 @@ TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
 
 TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
 {
-    ScratchFolder scratch({"作業\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/virtual", "/path=" + scratch.Path("資料"));
-    ASSERT_TRUE(setUp.ok());
+    TestBed bed({"作業\\", "資料\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/virtual", "/path=" + bed.Path("資料"));
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     // Enter on the highlighted grayed item closes the menu without a choice.
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
     const std::vector<ShownItem> expected = {
-        {kFirstItemId + 0, kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-        {kFirstItemId + 1, scratch.Path("資料"), 0},
-        {kFirstItemId + 2, scratch.Path("作業"), 0},
+        {expected::kFirstItemId + 0, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
+        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
     };
     ExpectItems(seen, expected);
     ASSERT_TRUE(seen.firstHighlighted) << "Enter did not land on the grayed item";
@@ -506,12 +500,10 @@ TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
 
 TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
 {
-    ScratchFolder scratch({"作業\\", "ソフト\\", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
+    TestBed bed({"作業\\", "ソフト\\", "資料\\"});
     const RECT frame = {130, 70, 631, 470};  // odd sizes: the centre is rounded toward zero
-    OwnAndTwoOthers setUp(scratch.Path("作業"), "/path=" + scratch.Path("ソフト"), "/path=" + scratch.Path("資料"),
-                          frame);
-    ASSERT_TRUE(setUp.ok());
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト"), "/path=" + bed.Path("資料"), frame);
+    ASSERT_TRUE(setUp.Ready());
 
     MenuSeen seen;
     HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_ESCAPE}, &seen);

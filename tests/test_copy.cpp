@@ -8,16 +8,10 @@
 #include <vector>
 
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
-// The State flag the notices depend on, as the settings dialog stores it.
-constexpr int kNotifyFallback = 1;
-
-constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
-constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
-constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
 // Wine's message box keeps its icon in this static control.
 constexpr int kMessageBoxIconId = 1088;
 
@@ -34,8 +28,8 @@ HICON MessageBoxIcon(HWND box)
 // Needs a host with a selection and no run going on.
 HICON HostErrorIcon(const HostInstance &host)
 {
-    PostMessageA(host.hwnd, WM_COMMAND, kHostCmdCopy, 0);
-    HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+    PostMessageA(host.hwnd, WM_COMMAND, expected::kHostCopyCommand, 0);
+    HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
     if (dialog == nullptr)
         return nullptr;
     TypeDestination(dialog, "C:\\vorpan-no-such-folder");
@@ -70,18 +64,15 @@ std::string OtherCase(const std::string &path)
 
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
-    ScratchFolder scratch({"作業\\", "作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance target({"/path=" + scratch.Path("ソフト\\表示"), plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    TestBed bed({"作業\\", "作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"});
+    HostInstance &target = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
-    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, scratch.Path("ソフト\\表示")));
+    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, bed.Path("ソフト\\表示")));
     EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
     std::string copied;
-    EXPECT_TRUE(ReadFileText(scratch.Path("ソフト\\表示\\報告書.txt"), &copied));
+    EXPECT_TRUE(ReadFileText(bed.Path("ソフト\\表示\\報告書.txt"), &copied));
     EXPECT_EQ(copied, "作業\\報告書.txt");
     EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
     EXPECT_TRUE(RunEndedClean(source));
@@ -91,14 +82,11 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 // would look for folders that do not exist.
 TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
 {
-    ScratchFolder scratch({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string targetFolder = scratch.Path("十能\\ソフト\\表示");
-    HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("ソース"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
+    const std::string targetFolder = bed.Path("十能\\ソフト\\表示");
+    HostInstance &target = bed.Start({"/path=" + targetFolder});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("ソース"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
     ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
     EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
@@ -115,17 +103,14 @@ TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
 // in case only, a drive letter typed small); the walk compares names ignoring case.
 TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
 {
-    ScratchFolder scratch({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string targetFolder = scratch.Path("Projekt\\Daten");
+    TestBed bed({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"});
+    const std::string targetFolder = bed.Path("Projekt\\Daten");
     const std::string otherCaseTree = OtherCase(targetFolder + "\\");
     ASSERT_NE(otherCaseTree, targetFolder + "\\");
     PeerInstanceWindow peer;
     ASSERT_TRUE(peer.ok()) << peer.error;
-    HostInstance source({"/path=" + scratch.Path("Quelle"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    HostInstance &source = bed.Start({"/path=" + bed.Path("Quelle"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
     peer.onRequest = [&] {
         SendTextReport(source.hwnd, peer.hwnd, 0, targetFolder);
         SendTextReport(source.hwnd, peer.hwnd, 1, otherCaseTree);
@@ -148,25 +133,24 @@ struct FallbackRun {
 };
 
 const FallbackRun kFallbackRuns[] = {
-    {"notice, OK", kNotifyFallback, IDOK},
-    {"notice, Cancel", kNotifyFallback, IDCANCEL},
+    {"notice, OK", expected::kNotifyFallback, IDOK},
+    {"notice, Cancel", expected::kNotifyFallback, IDCANCEL},
     {"no notice", 0, 0},
 };
 
-// Runs the command in source for each way in kFallbackRuns, with scratch\先<n> as the destination the
+// Runs the command in source for each way in kFallbackRuns, with the bed's 先<n> as the destination the
 // user types into the host's own dialog, and checks what the user sees and where the files go.
-// source shows scratch\<sourceName>, where files are selected; target, when given, is asked each time.
-void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, const ScratchFolder &scratch,
-                    const std::string &sourceName, const std::vector<std::string> &files, const char *noticeText,
-                    const HostInstance *target)
+// source shows the bed's <sourceName>, where files are selected; target, when given, is asked each time.
+void CheckFallbacks(const HostInstance &source, const TestBed &bed, const std::string &sourceName,
+                    const std::vector<std::string> &files, const char *noticeText, const HostInstance *target)
 {
-    const std::string sourceFolder = scratch.Path(sourceName);
+    const std::string sourceFolder = bed.Path(sourceName);
     int serial = 0;
     for (const FallbackRun &run : kFallbackRuns) {
         SCOPED_TRACE(run.name);
-        const std::string destination = scratch.Path("先" + std::to_string(++serial));
+        const std::string destination = bed.Path("先" + std::to_string(++serial));
         ASSERT_TRUE(FolderExists(destination)) << destination;
-        WriteState(plugins, run.state);
+        WriteState(bed.plugins, run.state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         LRESULT copies = source.Query(kQueryCopyCommands);
         LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : 0;
@@ -187,7 +171,7 @@ void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, con
                 << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
             EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
         } else {
-            HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE);
+            HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
             ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
             EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
             ConfirmView view = ReadConfirmDialog(dialog);
@@ -216,61 +200,49 @@ void CheckFallbacks(const HostInstance &source, const PluginFolder &plugins, con
 
 TEST(Fallback, SingleInstanceCopiesNormally)
 {
-    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
-    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kSingleInstanceText,
-                   nullptr);
+    CheckFallbacks(source, bed, "作業", {"a.txt", "表.txt"}, expected::kSingleInstanceText, nullptr);
 }
 
 TEST(Fallback, TargetOnTheVirtualFolderCopiesNormally)
 {
-    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance target({"/virtual", plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
+    HostInstance &target = bed.Start({"/virtual"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
-    CheckFallbacks(source, plugins, scratch, "作業", {"a.txt", "表.txt"}, kVirtualTargetText,
-                   &target);
+    CheckFallbacks(source, bed, "作業", {"a.txt", "表.txt"}, expected::kVirtualTargetText, &target);
 }
 
 // Without the plug-in menu the plug-in cannot name itself to another instance: it says so and stops,
 // notices or not.
 TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
-    HostInstance source(
-        {"/path=" + scratch.Path("作業"), "/selectall", "/pluginmenu=ツール(&T)", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    TestBed bed({"作業\\a.txt", "相手\\"});
+    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/pluginmenu=ツール(&T)"});
+    ASSERT_TRUE(bed.Ready());
 
     std::vector<HICON> icons;
-    for (int state : {kNotifyFallback, 0}) {
+    for (int state : {expected::kNotifyFallback, 0}) {
         SCOPED_TRACE("State " + std::to_string(state));
-        WriteState(plugins, state);
+        WriteState(bed.plugins, state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         ASSERT_TRUE(Activate(target.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
         HWND box = WaitForPluginMessage(source);
         ASSERT_NE(box, nullptr) << "no error box";
-        EXPECT_EQ(MessageText(box), "エラー");
+        EXPECT_EQ(MessageText(box), expected::kCommandNotFoundText);
         EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
         icons.push_back(MessageBoxIcon(box));
         PressButton(box, IDOK);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
         EXPECT_EQ(source.Query(kQueryCopyCommands), 0);
         EXPECT_EQ(target.Query(kQueryPluginCalls), 0) << "the target was asked although the command is unknown";
-        EXPECT_TRUE(FilesIn(scratch.Path("相手")).empty());
+        EXPECT_TRUE(FilesIn(bed.Path("相手")).empty());
         EXPECT_TRUE(RunEndedClean(source));
     }
 
@@ -283,21 +255,18 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
 // With nothing to copy the command is the way to the settings, even when another instance runs.
 TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
-    ASSERT_TRUE(target.ok());
-    WriteState(plugins, kNotifyFallback);
+    TestBed bed({"作業\\a.txt", "相手\\"});
+    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
+    ASSERT_TRUE(bed.Ready());
+    WriteState(bed.plugins, expected::kNotifyFallback);
 
     struct Situation {
         const char *name;
         std::vector<std::string> options;
     };
     const Situation situations[] = {
-        {"no file selected", {"/path=" + scratch.Path("作業"), plugins.HostOption()}},
-        {"on the virtual folder", {"/virtual", plugins.HostOption()}},
+        {"no file selected", {"/path=" + bed.Path("作業"), bed.plugins.HostOption()}},
+        {"on the virtual folder", {"/virtual", bed.plugins.HostOption()}},
     };
     for (const Situation &situation : situations) {
         SCOPED_TRACE(situation.name);
@@ -305,7 +274,7 @@ TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
         ASSERT_TRUE(source.ok());
         ASSERT_TRUE(Activate(target.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
-        HWND settings = WaitForWindowOfProcess(source.pid, kSettingsTitle, "#32770");
+        HWND settings = WaitForWindowOfProcess(source.pid, expected::kSettingsTitle, "#32770");
         ASSERT_NE(settings, nullptr) << "no settings dialog";
         PressButton(settings, IDCANCEL);
         ASSERT_TRUE(WaitForRunEnd(source));
@@ -319,15 +288,11 @@ TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
 // does not know, and its run ends with the host's copy.
 TEST(TwoPaneCopy, ADialogWithAnotherTitleIsLeftAsTheHostMadeIt)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string otherTitle = std::string(HOST_CONFIRM_TITLE) + " (2)";
-    HostInstance target({"/path=" + scratch.Path("相手"), plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/confirmtitle=" + otherTitle,
-                         plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    TestBed bed({"作業\\a.txt", "相手\\"});
+    const std::string otherTitle = std::string(expected::kConfirmTitle) + " (2)";
+    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/confirmtitle=" + otherTitle});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(Activate(target.hwnd));
 
     ASSERT_TRUE(ChooseCommand(source));
@@ -336,12 +301,12 @@ TEST(TwoPaneCopy, ADialogWithAnotherTitleIsLeftAsTheHostMadeIt)
     EXPECT_EQ(target.Query(kQueryPluginCalls), 1) << "the target was not asked for its paths";
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, otherTitle);
-    EXPECT_EQ(view.destination, scratch.Path("作業"));
-    EXPECT_EQ(view.treePath, scratch.Path("作業") + "\\");
+    EXPECT_EQ(view.destination, bed.Path("作業"));
+    EXPECT_EQ(view.treePath, bed.Path("作業") + "\\");
 
     PressButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitForRunEnd(source));
-    EXPECT_TRUE(FilesIn(scratch.Path("相手")).empty());
+    EXPECT_TRUE(FilesIn(bed.Path("相手")).empty());
     EXPECT_TRUE(RunEndedClean(source));
 }
 

@@ -7,21 +7,19 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
-constexpr int kNotifyFallback = 1;  // the State flag that asks before every fallback
-constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
 // Longest a request to a target that never answers may take: the send gives up; and a little more.
-constexpr DWORD kUnansweredRequestMs = 3000 + kWaitTimeoutMs;
-// How long the plug-in waits for another instance to take one message it sends.
-constexpr DWORD kPeerSendMs = 3000;
+constexpr DWORD kUnansweredRequestMs = expected::kPeerSendBoundMs + kWaitTimeoutMs;
 
 // A text read from a window of host, once it is there. A host thread that was blocked for more than
 // 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
@@ -76,98 +74,35 @@ enum class Unresponsive {
     kEndsItsThread,     // the thread exits in the middle of the request, never replying
 };
 
-// A peer window in a thread of its own that fails the request as told. Whatever happened, the
-// destructor releases and ends the thread.
-class UnresponsivePeer {
-public:
-    explicit UnresponsivePeer(Unresponsive how) : how_(how)
+// A stand-in instance on a thread of its own that fails the request as told.
+struct UnresponsivePeer {
+    explicit UnresponsivePeer(Unresponsive how)
+        : thread([this, how] {
+              window.reset(new PeerInstanceWindow("unresponsive instance"));
+              window->onRequest = [this, how] {
+                  ++requests;
+                  switch (how) {
+                  case Unresponsive::kHangs:
+                      thread.WaitForRelease();
+                      break;
+                  case Unresponsive::kDestroysItsWindow:
+                      DestroyWindow(window->hwnd);
+                      PostQuitMessage(0);
+                      break;
+                  case Unresponsive::kEndsItsThread:
+                      ExitThread(0);
+                  }
+              };
+              return window->hwnd;
+          })
     {
-        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        hanging_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, Main, this, 0, &threadId_);
-        if (thread_ != nullptr)
-            WaitForSingleObject(ready_, kWaitTimeoutMs);
-    }
-    ~UnresponsivePeer()
-    {
-        SetEvent(release_);
-        if (thread_ != nullptr) {
-            PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-            WaitForSingleObject(thread_, kWaitTimeoutMs);
-            CloseHandle(thread_);
-        }
-        CloseHandle(release_);
-        CloseHandle(ready_);
-        CloseHandle(hanging_);
-    }
-    UnresponsivePeer(const UnresponsivePeer &) = delete;
-    UnresponsivePeer &operator=(const UnresponsivePeer &) = delete;
-
-    // Blocks the thread in a wait at once, as a host busy with something else, for forMs; true once
-    // it waits. A message sent to the window meanwhile reaches it afterwards if its sender still waits.
-    bool Hang(DWORD forMs)
-    {
-        hangMs_ = forMs;
-        return PostThreadMessageA(threadId_, kHangMessage, 0, 0) &&
-               WaitForSingleObject(hanging_, kWaitTimeoutMs) == WAIT_OBJECT_0;
-    }
-    bool Hanging() const { return WaitForSingleObject(hanging_, 0) == WAIT_OBJECT_0; }
-    // The reports the window has taken so far; read only after a send to it has returned.
-    std::vector<ReceivedCopyData> Received() const
-    {
-        return window_ != nullptr ? window_->received : std::vector<ReceivedCopyData>();
     }
 
-    HWND hwnd = nullptr;
-    volatile LONG requests = 0;
-
-private:
-    static DWORD WINAPI Main(void *param)
-    {
-        auto *self = static_cast<UnresponsivePeer *>(param);
-        PeerInstanceWindow window("unresponsive instance");
-        window.onRequest = [self, &window] {
-            InterlockedIncrement(&self->requests);
-            switch (self->how_) {
-            case Unresponsive::kHangs:
-                WaitForSingleObject(self->release_, INFINITE);
-                break;
-            case Unresponsive::kDestroysItsWindow:
-                DestroyWindow(window.hwnd);
-                PostQuitMessage(0);
-                break;
-            case Unresponsive::kEndsItsThread:
-                ExitThread(0);
-            }
-        };
-        self->hwnd = window.hwnd;
-        self->window_ = &window;
-        SetEvent(self->ready_);
-        MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.hwnd == nullptr && msg.message == kHangMessage) {
-                SetEvent(self->hanging_);
-                WaitForSingleObject(self->release_, self->hangMs_);
-                ResetEvent(self->hanging_);
-                continue;
-            }
-            DispatchMessageA(&msg);
-        }
-        self->window_ = nullptr;
-        return 0;
-    }
-
-    static constexpr UINT kHangMessage = WM_APP + 7;
-
-    Unresponsive how_;
-    DWORD hangMs_ = 0;
-    PeerInstanceWindow *window_ = nullptr;
-    HANDLE ready_ = nullptr;
-    HANDLE hanging_ = nullptr;
-    HANDLE release_ = nullptr;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
+    // Counted on the window's thread, read on the test's.
+    std::atomic<int> requests{0};
+    // Made on the window's thread; it outlives the thread, so its reports can be read afterwards.
+    std::unique_ptr<PeerInstanceWindow> window;
+    ThreadWindow thread;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -178,16 +113,13 @@ private:
 // run goes on untouched.
 TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
 {
-    ScratchFolder scratch({"作業\\a.txt", "作業\\表.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
     PeerInstanceWindow third("third instance");
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string targetFolder = scratch.Path("相手");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string targetFolder = bed.Path("相手");
 
     bool innerRequestAnswered = false;
     target.onRequest = [&] {
@@ -201,7 +133,7 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(target.requests, 1);
     EXPECT_TRUE(innerRequestAnswered);
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
     EXPECT_TRUE(ShowsFolder(view, targetFolder));
@@ -217,23 +149,20 @@ TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
 // The same while the requester's filled-in confirmation dialog waits for the user.
 TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\"});
     PeerInstanceWindow third("third instance");
     ASSERT_TRUE(third.ok()) << third.error;
-    const std::string targetFolder = scratch.Path("相手");
-    HostInstance target({"/path=" + targetFolder, plugins.HostOption()});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(target.ok() && source.ok());
+    const std::string targetFolder = bed.Path("相手");
+    HostInstance &target = bed.Start({"/path=" + targetFolder});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(Activate(target.hwnd));
     ASSERT_TRUE(ChooseCommand(source));
     HWND dialog = WaitForConfirmDialog(source);
     ASSERT_NE(dialog, nullptr);
 
     EXPECT_TRUE(AskAsThirdInstance(source, third.hwnd));
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, scratch.Path("作業")));
+    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
     ConfirmView view = ReadConfirmDialog(dialog);
     EXPECT_EQ(view.title, kFilledTitle);
     EXPECT_EQ(view.destination, targetFolder);
@@ -251,12 +180,9 @@ TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
 
 TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 {
-    ScratchFolder scratch({"作業\\a.txt"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    TestBed bed({"作業\\a.txt"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
     struct Case {
         const char *name;
@@ -264,30 +190,30 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         int state;
     };
     const Case cases[] = {
-        {"a target that hangs", Unresponsive::kHangs, kNotifyFallback},
+        {"a target that hangs", Unresponsive::kHangs, expected::kNotifyFallback},
         {"a target whose window goes away", Unresponsive::kDestroysItsWindow, 0},
-        {"a target whose thread ends", Unresponsive::kEndsItsThread, kNotifyFallback},
+        {"a target whose thread ends", Unresponsive::kEndsItsThread, expected::kNotifyFallback},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         UnresponsivePeer peer(c.how);
-        ASSERT_NE(peer.hwnd, nullptr);
-        WriteState(plugins, c.state);
+        ASSERT_NE(peer.thread.hwnd, nullptr);
+        WriteState(bed.plugins, c.state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         LRESULT copies = source.Query(kQueryCopyCommands);
-        ASSERT_TRUE(Activate(peer.hwnd));
+        ASSERT_TRUE(Activate(peer.thread.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
 
-        if (c.state & kNotifyFallback) {
+        if (c.state & expected::kNotifyFallback) {
             HWND box = WaitForPluginMessage(source, kUnansweredRequestMs);
             ASSERT_NE(box, nullptr) << "no notice";
-            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), kVirtualTargetText);
+            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), expected::kVirtualTargetText);
             PressButton(box, IDOK);
         }
-        HWND dialog = WaitForConfirmDialog(source, HOST_CONFIRM_TITLE, kUnansweredRequestMs);
+        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kUnansweredRequestMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-        EXPECT_EQ(peer.requests, 1);
-        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), scratch.Path("作業"))
+        EXPECT_EQ(peer.requests.load(), 1);
+        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), bed.Path("作業"))
             << "the host's own destination";
         PressButton(dialog, IDCANCEL);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
@@ -305,26 +231,23 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 // and answers the next instance that asks.
 TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 {
-    ScratchFolder scratch({"表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("表示");
-    HostInstance responder({"/path=" + folder, plugins.HostOption()});
-    ASSERT_TRUE(responder.ok());
+    TestBed bed({"表示\\"});
+    const std::string folder = bed.Path("表示");
+    HostInstance &responder = bed.Start({"/path=" + folder});
+    ASSERT_TRUE(bed.Ready());
     UnresponsivePeer hung(Unresponsive::kHangs);
-    ASSERT_NE(hung.hwnd, nullptr);
-    ASSERT_TRUE(Activate(hung.hwnd));
+    ASSERT_NE(hung.thread.hwnd, nullptr);
+    ASSERT_TRUE(Activate(hung.thread.hwnd));
     // Back well after the first report's time-out, and in time to take a second report sent after it.
-    ASSERT_TRUE(hung.Hang(kPeerSendMs + 2000));
+    ASSERT_TRUE(hung.thread.Hang(expected::kPeerSendBoundMs + 2000));
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
     ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
-    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, kPeerSendMs + kWaitTimeoutMs));
-    EXPECT_TRUE(hung.Hanging()) << "DoProcess waited for the hung instance to come back";
+    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kPeerSendBoundMs + kWaitTimeoutMs));
+    EXPECT_TRUE(hung.thread.Hanging()) << "DoProcess waited for the hung instance to come back";
     DWORD_PTR ignored;
-    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
-    for (const ReceivedCopyData &report : hung.Received())
+    ASSERT_TRUE(SendMessageTimeoutA(hung.thread.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    for (const ReceivedCopyData &report : hung.window->received)
         EXPECT_NE(report.kind, 1u) << "a tree-path report followed the one the instance did not take";
     EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
 
@@ -374,29 +297,26 @@ std::string PadTo(const std::string &text, size_t length, char fill)
 // path likewise: used when it fits, else the dialog tree keeps the host's own selection.
 TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\", "違う\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\", "違う\\"});
     PeerInstanceWindow target("forging instance");
     ASSERT_TRUE(target.ok()) << target.error;
     HWND stranger = CreateWindowExA(0, "STATIC", "stranger", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                     GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(stranger, nullptr);
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    WriteState(plugins, kNotifyFallback);
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    WriteState(bed.plugins, expected::kNotifyFallback);
 
-    const std::string good = scratch.Path("相手");
+    const std::string good = bed.Path("相手");
     const std::string goodTree = good + "\\";
-    const std::string wrong = scratch.Path("違う");
-    const std::string ownTree = scratch.Path("作業") + "\\";  // the host's own selection in its dialog
+    const std::string wrong = bed.Path("違う");
+    const std::string ownTree = bed.Path("作業") + "\\";  // the host's own selection in its dialog
     // Texts of the longest length that fits and one byte more; the tree ones still lead to the good
     // folder, as the text after the last "\" is not looked for.
-    const std::string path259 = PadTo(good + "\\", 259, 'p');
-    const std::string path260 = PadTo(good + "\\", 260, 'p');
-    const std::string tree519 = PadTo(goodTree, 519, 't');
-    const std::string tree520 = PadTo(goodTree, 520, 't');
+    const std::string path259 = PadTo(good + "\\", expected::kLongestPath, 'p');
+    const std::string path260 = PadTo(good + "\\", expected::kLongestPath + 1, 'p');
+    const std::string tree519 = PadTo(goodTree, expected::kLongestTreePath, 't');
+    const std::string tree520 = PadTo(goodTree, expected::kLongestTreePath + 1, 't');
 
     struct Case {
         const char *name;
@@ -414,13 +334,22 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
          good,
          goodTree},
         {"current path of 259 bytes", {Text(0, path259), Text(1, goodTree)}, path259, goodTree},
-        {"current path of 259 bytes without its NUL", {Raw(0, path259, 259), Text(1, goodTree)}, path259, goodTree},
+        {"current path of 259 bytes without its NUL",
+         {Raw(0, path259, expected::kLongestPath), Text(1, goodTree)},
+         path259,
+         goodTree},
         {"current path of 260 bytes", {Text(0, path260), Text(1, goodTree)}, "", ""},
-        {"current path of 260 bytes without its NUL", {Raw(0, path260, 260), Text(1, goodTree)}, "", ""},
+        {"current path of 260 bytes without its NUL",
+         {Raw(0, path260, expected::kLongestPath + 1), Text(1, goodTree)},
+         "",
+         ""},
         {"current path of 2000 bytes", {Text(0, PadTo(good + "\\", 2000, 'p')), Text(1, goodTree)}, "", ""},
         {"tree path with null data", {Text(0, good), Null(1, 40)}, good, ownTree},
         {"tree path of 519 bytes", {Text(0, good), Text(1, tree519)}, good, goodTree},
-        {"tree path of 519 bytes without its NUL", {Text(0, good), Raw(1, tree519, 519)}, good, goodTree},
+        {"tree path of 519 bytes without its NUL",
+         {Text(0, good), Raw(1, tree519, expected::kLongestTreePath)},
+         good,
+         goodTree},
         {"tree path of 520 bytes", {Text(0, good), Text(1, tree520)}, good, ownTree},
         {"tree path of 2000 bytes", {Text(0, good), Text(1, PadTo(goodTree, 2000, 't'))}, good, ownTree},
         {"reports of unknown kinds",
@@ -452,7 +381,7 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
         if (c.destination.empty()) {
             HWND box = WaitForPluginMessage(source);
             ASSERT_NE(box, nullptr) << "no fallback notice";
-            EXPECT_EQ(MessageText(box), kVirtualTargetText);
+            EXPECT_EQ(MessageText(box), expected::kVirtualTargetText);
             PressButton(box, IDCANCEL);
             ASSERT_TRUE(WaitForRunEndAfter(source, calls))
                 << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
@@ -484,19 +413,16 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
 // between runs) reach the host's own window procedure and change nothing.
 TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string wrong = scratch.Path("違う");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string wrong = bed.Path("違う");
 
     for (const char *folder : {"相手", "次"}) {
         SCOPED_TRACE(folder);
-        const std::string targetFolder = scratch.Path(folder);
+        const std::string targetFolder = bed.Path(folder);
         target.onRequest = [&] { AnswerWith(source.hwnd, target.hwnd, targetFolder); };
         AnswerWith(source.hwnd, target.hwnd, wrong);
         LRESULT calls = source.Query(kQueryPluginCalls);
@@ -523,15 +449,12 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 // another instance may: the run neither depends on it nor touches it.
 TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
 {
-    ScratchFolder scratch({"作業\\a.txt", "相手\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"作業\\a.txt", "相手\\"});
     PeerInstanceWindow target("target instance");
     ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
-    const std::string targetFolder = scratch.Path("相手");
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    const std::string targetFolder = bed.Path("相手");
 
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, kPathEventName);
     ASSERT_NE(event, nullptr);
@@ -597,12 +520,9 @@ std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, si
 // The file copied into a 252-byte folder gets a path of 259 bytes.
 TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
 {
-    ScratchFolder scratch({"作業\\表.txt"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(source.ok());
+    TestBed bed({"作業\\表.txt"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
 
     struct Case {
         const char *name;
@@ -618,13 +538,13 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string relative = RelativePathOfLength(scratch, c.length, c.maxName, c.makeName);
-        const std::string folder = scratch.Path(relative);
+        const std::string relative = RelativePathOfLength(bed.scratch, c.length, c.maxName, c.makeName);
+        const std::string folder = bed.Path(relative);
         ASSERT_EQ(folder.size(), c.length);
-        ASSERT_TRUE(scratch.AddFolder(relative)) << scratch.error;
-        HostInstance target({"/path=" + folder, plugins.HostOption()});
+        ASSERT_TRUE(bed.scratch.AddFolder(relative)) << bed.scratch.error;
+        HostInstance target({"/path=" + folder, bed.plugins.HostOption()});
         ASSERT_TRUE(target.ok());
-        ASSERT_EQ(WindowText(target.hwnd), "RiloFile2 - " + folder) << "the target did not open the folder";
+        ASSERT_EQ(WindowText(target.hwnd), expected::kHostTitlePrefix + folder) << "the target did not open the folder";
 
         LRESULT calls = source.Query(kQueryPluginCalls);
         ASSERT_TRUE(Activate(target.hwnd));

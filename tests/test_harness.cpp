@@ -46,8 +46,8 @@ TEST(HarnessHost, EndsAHostWhoseModalDialogIsOpen)
     {
         HostInstance host({"/path=" + scratch.path, "/selectall"});
         ASSERT_TRUE(host.ok()) << host.error;
-        PostMessageA(host.hwnd, WM_COMMAND, kHostCmdCopy, 0);
-        HWND dialog = WaitForWindowOfProcess(host.pid, HOST_CONFIRM_TITLE);
+        PostMessageA(host.hwnd, WM_COMMAND, expected::kHostCopyCommand, 0);
+        HWND dialog = WaitForWindowOfProcess(host.pid, expected::kConfirmTitle);
         ASSERT_NE(nullptr, dialog);
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog), host.Query(kQueryDialogOpen));
         EXPECT_NE(nullptr, FindChildByClassName(dialog, "ComboBox"));
@@ -70,7 +70,7 @@ TEST(HarnessHost, PassesPathsWithSpacesAndTrailBytesIntact)
         const std::string path = scratch.Path(folder);
         HostInstance host({"/path=" + path});
         ASSERT_TRUE(host.ok()) << host.error;
-        EXPECT_EQ("RiloFile2 - " + path, WindowText(host.hwnd));
+        EXPECT_EQ(expected::kHostTitlePrefix + path, WindowText(host.hwnd));
     }
 }
 

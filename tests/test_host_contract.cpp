@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -208,17 +208,14 @@ struct RecordCase {
 
 TEST(HostRecord, DescribesTheCallingInstance)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins(PluginFolder::kProbeOnly);
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance real({"/path=" + scratch.Path("ソフト\\表示"), plugins.HostOption()});
-    HostInstance virtualFolder({"/virtual", plugins.HostOption()});
-    ASSERT_TRUE(real.ok() && virtualFolder.ok());
-    ProbeLog log(plugins);
+    TestBed bed({"ソフト\\表示\\"}, PluginFolder::kProbeOnly);
+    HostInstance &real = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
+    HostInstance &virtualFolder = bed.Start({"/virtual"});
+    ASSERT_TRUE(bed.Ready());
+    ProbeLog log(bed.plugins);
 
     const std::vector<RecordCase> cases = {
-        {"a folder with a Japanese name", &real, scratch.Path("ソフト\\表示")},
+        {"a folder with a Japanese name", &real, bed.Path("ソフト\\表示")},
         {"the virtual folder", &virtualFolder, ""},
     };
     for (const RecordCase &c : cases) {
@@ -243,16 +240,13 @@ struct OrderStep {
 
 TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
 {
-    ScratchFolder scratch({"一\\", "二\\", "三\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins(PluginFolder::kProbeOnly);
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    ProbeLog log(plugins);
+    TestBed bed({"一\\", "二\\", "三\\"}, PluginFolder::kProbeOnly);
+    ProbeLog log(bed.plugins);
     std::map<std::string, HostInstance *> hosts;
     std::map<HWND, std::string> names;
-    HostInstance a({"/path=" + scratch.Path("一"), plugins.HostOption()});
-    HostInstance b({"/path=" + scratch.Path("二"), plugins.HostOption()});
-    ASSERT_TRUE(a.ok() && b.ok());
+    HostInstance &a = bed.Start({"/path=" + bed.Path("一")});
+    HostInstance &b = bed.Start({"/path=" + bed.Path("二")});
+    ASSERT_TRUE(bed.Ready());
     hosts = {{"A", &a}, {"B", &b}};
     names = {{a.hwnd, "A"}, {b.hwnd, "B"}};
 
@@ -293,8 +287,8 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
     if (HasFatalFailure())
         return;
 
-    HostInstance c({"/path=" + scratch.Path("三"), plugins.HostOption()});
-    ASSERT_TRUE(c.ok());
+    HostInstance &c = bed.Start({"/path=" + bed.Path("三")});
+    ASSERT_TRUE(bed.Ready());
     hosts["C"] = &c;
     names[c.hwnd] = "C";
     // Activations A, B, C, then A, then B: the active one is first for the others, and for itself the
@@ -317,13 +311,10 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
 
 TEST(HostPluginCommand, ReachesDoProcessBeforeSendMessageReturns)
 {
-    ScratchFolder scratch({"作業\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins(PluginFolder::kProbeOnly);
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    HostInstance host({"/path=" + scratch.Path("作業"), plugins.HostOption()});
-    ASSERT_TRUE(host.ok()) << host.error;
-    ProbeLog log(plugins);
+    TestBed bed({"作業\\"}, PluginFolder::kProbeOnly);
+    HostInstance &host = bed.Start({"/path=" + bed.Path("作業")});
+    ASSERT_TRUE(bed.Ready());
+    ProbeLog log(bed.plugins);
     const size_t before = log.CallLines().size();
 
     SendMessageA(host.hwnd, WM_COMMAND, kProbeCommand, 0);
@@ -340,23 +331,20 @@ TEST(HostPluginCommand, ReachesDoProcessBeforeSendMessageReturns)
 
 TEST(HostCopyCommand, DeactivatesTheMainWindowForTheDialogBeforeShowingIt)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins(PluginFolder::kProbeOnly);
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    ASSERT_TRUE(plugins.folder.AddFile("PROBE.MODE", "copy"));
-    HostInstance host({"/path=" + scratch.Path("作業"), "/selectall", plugins.HostOption()});
-    ASSERT_TRUE(host.ok()) << host.error;
-    ProbeLog log(plugins);
+    TestBed bed({"作業\\報告書.txt"}, PluginFolder::kProbeOnly);
+    ASSERT_TRUE(bed.plugins.folder.AddFile("PROBE.MODE", "copy"));
+    HostInstance &host = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    ProbeLog log(bed.plugins);
 
     ASSERT_TRUE(ChooseCommand(host, kProbeCommand));
-    HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+    HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
     ASSERT_NE(dialog, nullptr);
     PressButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitForRunEnd(host));
 
     const std::vector<std::string> expected = {
-        "main-activate state=0 other=" + Hex(dialog) + " title=" HOST_CONFIRM_TITLE,
+        "main-activate state=0 other=" + Hex(dialog) + " title=" + std::string(expected::kConfirmTitle),
         "dialog-show show=1",
     };
     const std::vector<std::string> events = log.Events();
@@ -381,13 +369,11 @@ struct ConfirmCase {
 
 TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
 {
-    ScratchFolder scratch({"作業\\報告書.txt", "作業\\memo.txt", "作業\\残す.txt", "宛先OK\\", "宛先取消\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins(PluginFolder::kProbeOnly);
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    ASSERT_TRUE(plugins.folder.AddFile("PROBE.MODE", "copy"));
-    HostInstance host({"/path=" + scratch.Path("作業"), "/select=報告書.txt|memo.txt", plugins.HostOption()});
-    ASSERT_TRUE(host.ok()) << host.error;
+    TestBed bed({"作業\\報告書.txt", "作業\\memo.txt", "作業\\残す.txt", "宛先OK\\", "宛先取消\\"},
+                PluginFolder::kProbeOnly);
+    ASSERT_TRUE(bed.plugins.folder.AddFile("PROBE.MODE", "copy"));
+    HostInstance &host = bed.Start({"/path=" + bed.Path("作業"), "/select=報告書.txt|memo.txt"});
+    ASSERT_TRUE(bed.Ready());
 
     const std::vector<ConfirmCase> cases = {
         {"Cancel", IDCANCEL, "宛先取消", {}, -1},
@@ -397,11 +383,11 @@ TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
         SCOPED_TRACE(c.name);
         LRESULT calls = host.Query(kQueryPluginCalls);
         ASSERT_TRUE(ChooseCommand(host, kProbeCommand));
-        HWND dialog = WaitForConfirmDialog(host, HOST_CONFIRM_TITLE);
+        HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(host.Query(kQueryPluginReturns), calls) << "DoProcess is still inside the copy command";
         // The user types another folder as the destination.
-        const std::string destination = scratch.Path(c.destination);
+        const std::string destination = bed.Path(c.destination);
         ASSERT_TRUE(TypeDestination(dialog, destination));
         ASSERT_EQ(ReadConfirmDialog(dialog).destination, destination);
         PressButton(dialog, c.button);

@@ -11,7 +11,7 @@
 #include "host_protocol.h"
 #include "common/window.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -62,13 +62,10 @@ struct ResponderCase {
 
 TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiveInstance)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    TestBed bed({"ソフト\\表示\\"});
     PeerInstanceWindow peer;
     ASSERT_TRUE(peer.ok()) << peer.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
+    const std::string folder = bed.Path("ソフト\\表示");
 
     const std::vector<ResponderCase> cases = {
         {"a folder with a Japanese name", {"/path=" + folder},
@@ -83,7 +80,7 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
     for (const ResponderCase &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> options = c.options;
-        options.push_back(plugins.HostOption());
+        options.push_back(bed.plugins.HostOption());
         HostInstance host(options);
         ASSERT_TRUE(host.ok()) << host.error;
         ASSERT_TRUE(peer.Activate());
@@ -131,13 +128,10 @@ protected:
 
 TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
-    HostInstance target({"/path=" + folder, plugins.HostOption()});
-    ASSERT_TRUE(target.ok()) << target.error;
+    TestBed bed({"ソフト\\表示\\"});
+    const std::string folder = bed.Path("ソフト\\表示");
+    HostInstance &target = bed.Start({"/path=" + folder});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(peer.Activate());
 
     Request(target.hwnd);
@@ -173,14 +167,11 @@ LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
-    ScratchFolder scratch({"別の窓\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string foreignFolder = scratch.Path("別の窓");
-    HostInstance foreign({"/path=" + foreignFolder, plugins.HostOption()});
-    ASSERT_TRUE(foreign.ok()) << foreign.error;
-    ThreadWindow relay("VorpanTestRelayTarget", RelayProc, false);
+    TestBed bed({"別の窓\\"});
+    const std::string foreignFolder = bed.Path("別の窓");
+    HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
+    ASSERT_TRUE(bed.Ready());
+    ThreadWindow relay("VorpanTestRelayTarget", RelayProc);
     ASSERT_NE(relay.hwnd, nullptr);
     relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
     ASSERT_TRUE(peer.Activate());
@@ -209,7 +200,7 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 {
     HWND vanished = nullptr;
     {
-        ThreadWindow window("VorpanTestVanishedTarget", PlainProc, false);
+        ThreadWindow window("VorpanTestVanishedTarget", PlainProc);
         vanished = window.hwnd;
         ASSERT_NE(vanished, nullptr);
     }
@@ -226,8 +217,9 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 
 TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
 {
-    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc, true);
+    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc);
     ASSERT_NE(blocked.hwnd, nullptr);
+    ASSERT_TRUE(blocked.Hang());
     ASSERT_TRUE(peer.Activate());
 
     const DWORD start = GetTickCount();
@@ -243,13 +235,10 @@ TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
 
 TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
-    const std::string folder = scratch.Path("ソフト\\表示");
-    HostInstance target({"/path=" + folder, "/notree", plugins.HostOption()});
-    ASSERT_TRUE(target.ok()) << target.error;
+    TestBed bed({"ソフト\\表示\\"});
+    const std::string folder = bed.Path("ソフト\\表示");
+    HostInstance &target = bed.Start({"/path=" + folder, "/notree"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(peer.Activate());
 
     Request(target.hwnd);

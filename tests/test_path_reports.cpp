@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/path_exchange.h"
+#include "support/expected.h"
 
 namespace {
 
@@ -153,7 +154,7 @@ struct BadReport {
 
 TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
 {
-    const std::string other259(259, 'o'), tree519(519, 't');
+    const std::string other259(expected::kLongestPath, 'o'), tree519(expected::kLongestTreePath, 't');
     const std::vector<BadReport> cases = {
         {"null data, current", kPathReportCurrent, "", true, "", "", false},
         {"null data, tree", kPathReportTree, "", true, "", "", true},

@@ -9,17 +9,9 @@
 #include <vector>
 
 #include "host_protocol.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
-
-constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
-constexpr int kSettingsDialogId = 101;
-enum : int {
-    kNotifyBox = 1000,     // check box: notices before a fallback
-    kPreviousRadio = 1001, // the previously active instance is the target
-    kChooseRadio = 1002,   // the target is chosen from a menu
-};
 
 // ---------------------------------------------------------------------------------------------------
 // The template in the built library.
@@ -196,11 +188,11 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
     ASSERT_NE(module, nullptr) << library << ", error " << GetLastError();
 
     std::vector<WORD> languages;
-    EnumResourceLanguagesA(module, RT_DIALOG, MAKEINTRESOURCEA(kSettingsDialogId), CollectLanguage,
+    EnumResourceLanguagesA(module, RT_DIALOG, MAKEINTRESOURCEA(expected::kSettingsDialogId), CollectLanguage,
                            reinterpret_cast<LONG_PTR>(&languages));
     EXPECT_EQ(languages, std::vector<WORD>{MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)}) << "languages of dialog 101";
 
-    HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(kSettingsDialogId),
+    HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(expected::kSettingsDialogId),
                                   MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
     ASSERT_NE(found, nullptr);
     HGLOBAL loaded = LoadResource(module, found);
@@ -222,12 +214,12 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
     const std::vector<Control> expectedControls = {
         {IDOK, kButton, child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 42, 60, 50, 14, "OK"},
         {IDCANCEL, kButton, child | BS_PUSHBUTTON | WS_TABSTOP, 0, 94, 60, 50, 14, u8"ｷｬﾝｾﾙ"},
-        {kNotifyBox, kButton, child | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0, 5, 5, 175, 8,
+        {expected::kNotifyBox, kButton, child | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0, 5, 5, 175, 8,
          u8"２画面ファイラー風にならない場合はメッセージを出す"},
         {-1, kButton, child | BS_GROUPBOX, 0, 5, 20, 175, 35, u8"RiloFile2を３つ以上起動している場合"},
-        {kPreviousRadio, kButton, child | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 10, 30, 165, 8,
+        {expected::kPreviousRadio, kButton, child | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 10, 30, 165, 8,
          u8"前回アクティブだった RiloFile2 のパスにする"},
-        {kChooseRadio, kButton, child | BS_AUTORADIOBUTTON, 0, 10, 40, 165, 8, u8"選択する"},
+        {expected::kChooseRadio, kButton, child | BS_AUTORADIOBUTTON, 0, 10, 40, 165, 8, u8"選択する"},
     };
     ASSERT_EQ(controls.size(), expectedControls.size()) << "controls in the template";
     for (size_t i = 0; i < controls.size(); ++i) {
@@ -248,7 +240,7 @@ void WriteStateText(const PluginFolder &plugins, const char *text)
 
 HWND WaitForSettingsDialog(const HostInstance &host)
 {
-    return WaitForWindowOfProcess(host.pid, kSettingsTitle, "#32770");
+    return WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770");
 }
 
 // Chooses the command and waits for the settings dialog.
@@ -275,9 +267,9 @@ struct Checks {
 
 Checks ReadChecks(HWND dialog)
 {
-    return {SendToControl(dialog, kNotifyBox, BM_GETCHECK) == BST_CHECKED,
-            SendToControl(dialog, kPreviousRadio, BM_GETCHECK) == BST_CHECKED,
-            SendToControl(dialog, kChooseRadio, BM_GETCHECK) == BST_CHECKED};
+    return {SendToControl(dialog, expected::kNotifyBox, BM_GETCHECK) == BST_CHECKED,
+            SendToControl(dialog, expected::kPreviousRadio, BM_GETCHECK) == BST_CHECKED,
+            SendToControl(dialog, expected::kChooseRadio, BM_GETCHECK) == BST_CHECKED};
 }
 
 std::string Describe(const Checks &checks)
@@ -303,25 +295,19 @@ void ExpectRunEndedWithoutCopy(const HostInstance &host, HWND dialog)
 
 // One host on a folder with a file, none selected: there the command opens the settings dialog.
 struct HostWithNothingSelected {
-    bool ok() const { return scratch.ok() && plugins.ok() && host.ok(); }
-
-    ScratchFolder scratch{"作業\\報告書.txt"};
-    PluginFolder plugins;
-    HostInstance host{{"/path=" + scratch.Path("作業"), plugins.HostOption()}};
+    TestBed bed{"作業\\報告書.txt"};
+    HostInstance &host = bed.Start({"/path=" + bed.Path("作業")});
 };
 
 TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 {
-    ScratchFolder scratch({"作業\\報告書.txt", "資料\\"});
-    ASSERT_TRUE(scratch.ok());
-    PluginFolder plugins;
-    ASSERT_TRUE(plugins.ok());
+    TestBed bed({"作業\\報告書.txt", "資料\\"});
     // The chooser is on and several instances run: still no menu and no request, only the dialog.
-    WriteState(plugins, 3);
-    HostInstance other({"/path=" + scratch.Path("資料"), plugins.HostOption()});
-    HostInstance noSelection({"/path=" + scratch.Path("作業"), plugins.HostOption(), "/pos=100,80,640,420"});
-    HostInstance onVirtual({"/virtual", plugins.HostOption(), "/pos=120,90,640,420"});
-    ASSERT_TRUE(other.ok() && noSelection.ok() && onVirtual.ok());
+    WriteState(bed.plugins, expected::kNotifyFallback | expected::kChooseTarget);
+    HostInstance &other = bed.Start({"/path=" + bed.Path("資料")});
+    HostInstance &noSelection = bed.Start({"/path=" + bed.Path("作業"), "/pos=100,80,640,420"});
+    HostInstance &onVirtual = bed.Start({"/virtual", "/pos=120,90,640,420"});
+    ASSERT_TRUE(bed.Ready());
     ASSERT_TRUE(Activate(other.hwnd));
 
     struct Requester {
@@ -344,7 +330,7 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
         ClientToScreen(host.hwnd, &hostOrigin);
         EXPECT_EQ(dialogOrigin.x, hostOrigin.x);
         EXPECT_EQ(dialogOrigin.y, hostOrigin.y);
-        EXPECT_EQ(WaitForWindowOfProcess(host.pid, nullptr, "#32768", 0), nullptr) << "a menu opened";
+        EXPECT_EQ(WaitForMenu(host.pid, 0), nullptr) << "a menu opened";
 
         PressButton(dialog, IDCANCEL);
         ExpectRunEndedWithoutCopy(host, dialog);
@@ -355,7 +341,7 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 TEST(SettingsDialog, ShowsTheStoredFlags)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Case {
         int state;
@@ -371,7 +357,7 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("State " + std::to_string(c.state));
-        WriteState(setUp.plugins, c.state);
+        WriteState(setUp.bed.plugins, c.state);
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
@@ -383,7 +369,7 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
 TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Case {
         const char *stored;
@@ -393,29 +379,29 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     const Case cases[] = {
         {"7", {}, "7"},
         {"013", {}, "13"},                          // rewritten even when nothing changed
-        {"13", {kNotifyBox}, "12"},                 // bits 2 and 3 carried
-        {"0", {kNotifyBox, kChooseRadio}, "3"},
-        {"3", {kNotifyBox, kPreviousRadio}, "0"},
+        {"13", {expected::kNotifyBox}, "12"},                 // bits 2 and 3 carried
+        {"0", {expected::kNotifyBox, expected::kChooseRadio}, "3"},
+        {"3", {expected::kNotifyBox, expected::kPreviousRadio}, "0"},
         {"-1", {}, "-1"},
-        {"-1", {kNotifyBox, kPreviousRadio}, "-4"},
+        {"-1", {expected::kNotifyBox, expected::kPreviousRadio}, "-4"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
-        WriteStateText(setUp.plugins, c.stored);
+        WriteStateText(setUp.bed.plugins, c.stored);
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         for (int id : c.clicks)
             Click(dialog, id);
         PressButton(dialog, IDOK);
         ExpectRunEndedWithoutCopy(setUp.host, dialog);
-        EXPECT_EQ(ReadState(setUp.plugins), c.saved);
+        EXPECT_EQ(ReadState(setUp.bed.plugins), c.saved);
     }
 }
 
 TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
 {
     HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.ok());
+    ASSERT_TRUE(setUp.bed.Ready());
 
     struct Way {
         const char *name;
@@ -435,15 +421,15 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         // "013" reads as 13; any save, even of unchanged flags, would write "13".
-        WriteStateText(setUp.plugins, "013");
+        WriteStateText(setUp.bed.plugins, "013");
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        Click(dialog, kNotifyBox);
-        Click(dialog, kChooseRadio);
+        Click(dialog, expected::kNotifyBox);
+        Click(dialog, expected::kChooseRadio);
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
         way.close(dialog);
         ExpectRunEndedWithoutCopy(setUp.host, dialog);
-        EXPECT_EQ(ReadState(setUp.plugins), "013");
+        EXPECT_EQ(ReadState(setUp.bed.plugins), "013");
     }
 }
 

@@ -3,7 +3,7 @@
 // keeps the host open for days; what one run leaks, thousands of runs pile up.
 #include <gtest/gtest.h>
 
-#include "support/soak.h"
+#include "soak_run.h"
 
 namespace {
 

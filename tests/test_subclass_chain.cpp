@@ -11,12 +11,10 @@
 #include "common/window.h"
 #include "copy/confirm_dialog.h"
 #include "link/path_exchange.h"
-#include "support/plugin_flow.h"
+#include "support/test_support.h"
 
 namespace {
 
-constexpr UINT kHostCopy = 32781;
-constexpr char kConfirmTitle[] = "ファイルの操作の確認";
 constexpr int kComboId = 100, kTreeId = 101;
 
 // Another module's subclass in the plain way: it keeps the procedure it found and puts that back when
@@ -34,7 +32,7 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 {
     if (message == WM_COPYDATA)
         ++foreign[N].copyData;
-    if (message == WM_COMMAND && LOWORD(wParam) == kHostCopy)
+    if (message == WM_COMMAND && LOWORD(wParam) == expected::kHostCopyCommand)
         ++foreign[N].copies;
     return CallWindowProcA(foreign[N].saved, hwnd, message, wParam, lParam);
 }
@@ -147,7 +145,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         ++host.copyData;
         return TRUE;
     }
-    if (message == WM_COMMAND && LOWORD(wParam) == kHostCopy) {
+    if (message == WM_COMMAND && LOWORD(wParam) == expected::kHostCopyCommand) {
         ++host.copies;
         host.dialog = DialogSeen();
         if (host.onCopy)
@@ -194,7 +192,7 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     const WNDPROC hostProc = GetWindowProc(main);
     const DialogSeen filledWork = {kFilledTitle, "C:\\作業", "作業"};
     const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};
-    const DialogSeen untouched = {kConfirmTitle, "", ""};
+    const DialogSeen untouched = {expected::kConfirmTitle, "", ""};
 
     // A module subclasses during our request and leaves after it: our hook is left below it, disarmed.
     PathRequest request;
@@ -218,7 +216,7 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     };
     CopyIntoTarget(main, answer);
     EXPECT_EQ(Describe(host.dialog), Describe(filledWork));
-    SendMessageA(main, WM_COMMAND, kHostCopy, 0);
+    SendMessageA(main, WM_COMMAND, expected::kHostCopyCommand, 0);
     EXPECT_EQ(Describe(host.dialog), Describe(untouched));
     Unsubclass<1>();
     host.onCopy = nullptr;

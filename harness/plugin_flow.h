@@ -1,18 +1,21 @@
 // Drives VORPAN.DLL as a user would, across stand-in host processes: the settings beside the plug-in,
-// the command chosen in one instance, and the windows its run brings up.
+// the command chosen in one instance, the windows its run brings up, keys typed into its menu, and the
+// whole two-pane copy, each step saying how it went.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "harness/folders.h"
+#include "harness/host_instance.h"
+#include "harness/outcome.h"
+#include "harness/wait.h"
 
-// The plug-in's command in a host whose plug-in folder holds only VORPAN.DLL.
+// What the harness must know of the plug-in to drive it: its command in a host whose plug-in folder
+// holds only VORPAN.DLL, the caption of its message boxes, the title it gives the dialog it fills in,
+// and the event earlier versions named.
 constexpr UINT kVorpanCommand = 33100;
 constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";
 constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";
@@ -35,7 +38,9 @@ bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD tim
 // What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned,
 // the last with 1, the main window has the host's own procedure, no confirmation dialog closed with the
 // plug-in's procedure, and no process holds the plug-in's event.
-::testing::AssertionResult RunEndedClean(const HostInstance &host);
+Outcome CheckRunEnded(const HostInstance &host);
+// True when no process holds the plug-in's named event any more.
+bool PathEventClosed();
 
 // A message box of the plug-in (its caption) in host's process, and the text it shows.
 HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
@@ -54,19 +59,17 @@ HWND WaitForConfirmDialog(const HostInstance &host, const char *title = kFilledT
                           DWORD timeoutMs = kWaitTimeoutMs);
 ConfirmView ReadConfirmDialog(HWND dialog);
 // The dialog shows folder as its destination and has it selected in its tree.
-::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std::string &folder);
+Outcome CheckShowsFolder(const ConfirmView &view, const std::string &folder);
 // Types a destination into the confirmation dialog's combo box, as the user would.
 bool TypeDestination(HWND dialog, const std::string &folder);
 
 // Waits for the filled-in confirmation dialog of the run source started after callsBefore DoProcess
 // calls, checks that it shows folder, confirms it with OK (Cancel when it shows another folder) and
 // waits until the run has ended.
-::testing::AssertionResult ConfirmFilledDialog(const HostInstance &source, const std::string &folder,
-                                               LRESULT callsBefore);
+Outcome ConfirmFilled(const HostInstance &source, const std::string &folder, LRESULT callsBefore);
 // Chooses the command in source with target the previously active instance, checks that the filled-in
 // dialog shows folder, and copies with OK; the run has ended when it returns.
-::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
-                                                   const std::string &folder);
+Outcome CopyThroughFilled(const HostInstance &source, HWND target, const std::string &folder);
 
 // Keys as the user types them: hardware input, which the foreground thread takes in order (in a chooser
 // run, after the Down arrow the plug-in synthesizes just before its menu opens). Never posted to the
@@ -76,47 +79,4 @@ void TypeKeys(const std::vector<BYTE> &keys);
 // A popup menu of process pid, once it is on the screen.
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
 // Chooses the command in the requester and, once its menu is open, types keys into it.
-::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys);
-
-// Files (not folders) directly in folder, by name, sorted.
-std::vector<std::string> FilesIn(const std::string &folder);
-
-// True when no process holds the plug-in's named event any more.
-bool PathEventClosed();
-
-// One WM_COPYDATA message as a window received it: wParam, dwData, cbData and the cbData bytes.
-struct ReceivedCopyData {
-    HWND sender;
-    ULONG_PTR kind;
-    DWORD size;
-    std::string bytes;
-};
-
-// A top-level window of the host's main-window class in the creating thread. Every host counts it among
-// its instances; once activated it is the most recently active one, to which a responding plug-in
-// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE. When a
-// plug-in asks it for its paths (the plug-in's command), it runs onRequest inside that plug-in's send,
-// as the plug-in of a real instance would answer there. Destroyed with the object.
-class PeerInstanceWindow {
-public:
-    explicit PeerInstanceWindow(const char *title = "peer instance");
-    ~PeerInstanceWindow();
-    PeerInstanceWindow(const PeerInstanceWindow &) = delete;
-    PeerInstanceWindow &operator=(const PeerInstanceWindow &) = delete;
-
-    bool ok() const { return hwnd != nullptr; }
-    // Makes it the most recently active instance; needed again after a host has started.
-    bool Activate() const { return ::Activate(hwnd); }
-
-    HWND hwnd = nullptr;
-    std::vector<ReceivedCopyData> received;
-    // May destroy this window or end its thread: nothing of the window runs after it.
-    std::function<void()> onRequest;
-    int requests = 0;   // the plug-in's commands received
-    std::string error;  // why it was not created
-};
-
-// Sends a path report as any process could forge it: size bytes of data (null data allowed).
-bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size);
-// A well-formed report: the text and its NUL.
-bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text);
+Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "console_text.h"
-#include "support/soak.h"
+#include "soak_run.h"
 
 int main(int argc, char **argv)
 {

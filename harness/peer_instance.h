@@ -1,0 +1,46 @@
+// A window of this process that counts as one more instance to every stand-in host and to the plug-in,
+// recording the path reports it receives; and path reports sent as any process could forge them.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// One WM_COPYDATA message as a window received it: wParam, dwData, cbData and the cbData bytes.
+struct ReceivedCopyData {
+    HWND sender;
+    ULONG_PTR kind;
+    DWORD size;
+    std::string bytes;
+};
+
+// A top-level window of the host's main-window class in the creating thread. Every host counts it among
+// its instances; once activated it is the most recently active one, to which a responding plug-in
+// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE. When a
+// plug-in asks it for its paths (the plug-in's command), it runs onRequest inside that plug-in's send,
+// as the plug-in of a real instance would answer there. Destroyed with the object.
+class PeerInstanceWindow {
+public:
+    explicit PeerInstanceWindow(const char *title = "peer instance");
+    ~PeerInstanceWindow();
+    PeerInstanceWindow(const PeerInstanceWindow &) = delete;
+    PeerInstanceWindow &operator=(const PeerInstanceWindow &) = delete;
+
+    bool ok() const { return hwnd != nullptr; }
+    // Makes it the most recently active instance; needed again after a host has started.
+    bool Activate() const;
+
+    HWND hwnd = nullptr;
+    std::vector<ReceivedCopyData> received;
+    // May destroy this window or end its thread: nothing of the window runs after it.
+    std::function<void()> onRequest;
+    int requests = 0;   // the plug-in's commands received
+    std::string error;  // why it was not created
+};
+
+// Sends a path report as any process could forge it: size bytes of data (null data allowed).
+bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size);
+// A well-formed report: the text and its NUL.
+bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text);

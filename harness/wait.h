@@ -1,0 +1,21 @@
+// Waiting on what other processes do: this thread's messages pumped until a condition holds or a
+// deadline passes, never a fixed sleep.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+// Deadlines of the harness; generous, because a loaded machine runs Wine slowly.
+enum : DWORD {
+    kStartTimeoutMs = 10000,  // a host process until its main window is visible
+    kWaitTimeoutMs = 5000,    // a window, a dialog or a state another process produces
+    kCloseTimeoutMs = 3000,   // a host asked to close before it is terminated
+    kSendTimeoutMs = 5000,    // one cross-process SendMessageTimeout
+};
+
+// Runs this thread's messages until condition() holds or timeoutMs passed; false on the deadline.
+bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs = kWaitTimeoutMs);
+
+// Runs this thread's messages until handle is signalled or timeoutMs passed.
+bool PumpUntilSignaled(HANDLE handle, DWORD timeoutMs);

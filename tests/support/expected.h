@@ -1,0 +1,48 @@
+// What the tests expect of VORPAN.DLL and of the host contract, written once, and on purpose apart from
+// the product's own headers: a value the product got wrong there must not pass because a test read it
+// from there too. What the harness itself needs to drive the plug-in (its command, its message box
+// caption, the filled dialog's title) is stated in harness/plugin_flow.h.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace expected {
+
+// The State flag word in VORPAN.INI, as the settings dialog stores it.
+constexpr int kNotifyFallback = 1;  // a notice before every fallback to the normal copy
+constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
+
+// The notices of a fallback, and the message of a host whose plug-in command cannot be found.
+constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
+constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
+constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
+constexpr char kCommandNotFoundText[] = "エラー";
+
+// The settings dialog: its title, its resource and its buttons.
+constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
+constexpr int kSettingsDialogId = 101;
+enum : int {
+    kNotifyBox = 1000,      // check box: notices before a fallback
+    kPreviousRadio = 1001,  // the previously active instance is the target
+    kChooseRadio = 1002,    // the target is chosen from a menu
+};
+
+// The chooser menu: item ids from this one in menu order, and the item of an instance without a folder.
+constexpr UINT kFirstItemId = 100;
+constexpr char kVirtualFolderItem[] = "仮想フォルダ";
+
+// The host contract: the copy command, its confirmation dialog's own title, and a main window's title.
+constexpr UINT kHostCopyCommand = 32781;
+constexpr char kConfirmTitle[] = "ファイルの操作の確認";
+constexpr char kHostTitlePrefix[] = "RiloFile2 - ";
+
+// The longest paths a path report may carry, in bytes without the NUL; one more is dropped whole.
+constexpr size_t kLongestPath = 259;
+constexpr size_t kLongestTreePath = 519;
+
+// How long the plug-in waits for another instance to take one message: a request or one of its reports.
+constexpr DWORD kPeerSendBoundMs = 3000;
+
+}  // namespace expected

@@ -1,0 +1,12 @@
+// The test programs' entry: GoogleTest, with every failed set-up step of the harness a failure of the
+// test that ran it, whether or not the test checked that step itself.
+#include <gtest/gtest.h>
+
+#include "harness/outcome.h"
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    SetFailureSink([](const std::string &what) { ADD_FAILURE() << what; });
+    return RUN_ALL_TESTS();
+}
