@@ -37,9 +37,10 @@ bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
 bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs);
 // What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned,
 // the last with 1, the main window has the host's own procedure, no confirmation dialog closed with the
-// plug-in's procedure, and no process holds the plug-in's event.
+// plug-in's procedure, and no process holds the named event earlier versions of the plug-in used.
 Outcome CheckRunEnded(const HostInstance &host);
-// True when no process holds the plug-in's named event any more.
+// True when no process holds the named event earlier versions of the plug-in waited on; this one
+// never makes it.
 bool PathEventClosed();
 
 // A message box of the plug-in (its caption) in host's process, and the text it shows.

@@ -155,8 +155,8 @@ std::string SoakResult::Table() const
           std::to_string(plan.responderRequests) + " requests answered as responder, and " + std::to_string(warmUps) +
           " warm-up runs before them (each kind once per instance). Before: after the warm-up; after: the last "
           "run. Windows: the process's top-level and child windows; USER and GDI objects: GetGuiResources, "
-          "which Wine does not implement. Named event after the last run: " +
-          std::string(eventClosed ? "gone" : "**still open**") +
+          "which Wine does not implement. The named event earlier versions used, after the last run: " +
+          std::string(eventClosed ? "held by no process" : "**held**") +
           ". Allowances: handles, USER and GDI objects +" + std::to_string(kGrowthAllowance) + ", windows +" +
           std::to_string(kWindowAllowance) + ".\n";
     for (const std::string &failure : failures)
