@@ -68,13 +68,6 @@ struct OwnHost {
     DialogSeen dialog;
 } host;
 
-std::string TextOf(HWND hwnd)
-{
-    char text[MAX_PATH] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
 void FillDialog(HWND dialog)
 {
     CreateWindowExA(0, WC_COMBOBOXA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN, 10, 10, 200, 100,
@@ -95,9 +88,9 @@ void FillDialog(HWND dialog)
 DialogSeen ReadDialog(HWND dialog)
 {
     DialogSeen seen;
-    seen.title = TextOf(dialog);
+    seen.title = WindowText(dialog);
     HWND combo = GetDlgItem(dialog, kComboId);
-    seen.destination = TextOf(GetTopWindow(combo));
+    seen.destination = WindowText(GetTopWindow(combo));
     HWND tree = GetDlgItem(dialog, kTreeId);
     char text[MAX_PATH] = "";
     TVITEMA item = {};
