@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "harness/outcome.h"
-#include "harness/text_walk.h"
+#include "text_walk.h"
 
 namespace {
 

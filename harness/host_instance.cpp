@@ -6,7 +6,7 @@
 #include "harness/folders.h"
 #include "harness/outcome.h"
 #include "harness/remote_windows.h"
-#include "harness/text_walk.h"
+#include "text_walk.h"
 #include "host_protocol.h"
 
 namespace {
