@@ -79,7 +79,7 @@ bool MakeSamples(bool chooser)
     }
     if (!WriteTextFile(std::string(kTarget) + "\\" + kTargetFile, "表示の設定です。\r\n"))
         return Fail("writing the target's file");
-    std::string dll = TestProgramFolder() + "VORPAN.DLL";
+    std::string dll = ProgramFolder() + "VORPAN.DLL";
     if (!CopyFileA(dll.c_str(), (std::string(kPlugins) + "\\VORPAN.DLL").c_str(), FALSE))
         return Fail("copying " + dll);
     if (chooser) {

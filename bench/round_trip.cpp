@@ -57,7 +57,7 @@ LRESULT CALLBACK BareAskerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 EchoProcess::EchoProcess(const std::string &folder)
 {
-    std::string program = TestProgramFolder() + ECHO_EXE_NAME;
+    std::string program = ProgramFolder() + ECHO_EXE_NAME;
     std::string line = QuoteArgument(program) + " " + QuoteArgument(folder);
     std::vector<char> mutableLine(line.begin(), line.end());
     mutableLine.push_back('\0');

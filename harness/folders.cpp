@@ -39,7 +39,7 @@ void RemoveTree(const std::string &folder)
 
 }  // namespace
 
-std::string TestProgramFolder()
+std::string ProgramFolder()
 {
     char file[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameA(nullptr, file, MAX_PATH);
@@ -141,7 +141,7 @@ PluginFolder::PluginFolder(Contents contents) : path(folder.path)
         error = folder.error;
         return;
     }
-    const std::string programs = TestProgramFolder();
+    const std::string programs = ProgramFolder();
     auto copy = [&](const std::string &from, const char *name) {
         std::string to = folder.Path(name);
         if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {

@@ -56,7 +56,7 @@ std::string QuoteArgument(const std::string &argument)
 
 HostInstance::HostInstance(const std::vector<std::string> &options, DWORD timeoutMs)
 {
-    const std::string program = TestProgramFolder() + HOST_EXE_NAME;
+    const std::string program = ProgramFolder() + HOST_EXE_NAME;
     commandLine = QuoteArgument(program);
     for (const std::string &option : options)
         commandLine += " " + QuoteArgument(option);

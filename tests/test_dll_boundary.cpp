@@ -76,7 +76,7 @@ class DllBoundary : public testing::Test {
 protected:
     void SetUp() override
     {
-        const std::string file = TestProgramFolder() + "VORPAN.DLL";
+        const std::string file = ProgramFolder() + "VORPAN.DLL";
         module_ = LoadLibraryA(file.c_str());
         ASSERT_NE(nullptr, module_) << file << ": error " << GetLastError();
         getFunctionInfoExport_ = GetProcAddress(module_, "GetFunctionInfo");

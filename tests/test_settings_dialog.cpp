@@ -183,7 +183,7 @@ constexpr char kButton[] = "#0x0080";
 // Read from the product, the i686 DLL, as data: its code is not run, so this holds on the x86_64 twin too.
 TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
 {
-    const std::string library = TestProgramFolder() + "i686\\VORPAN.DLL";
+    const std::string library = ProgramFolder() + "i686\\VORPAN.DLL";
     HMODULE module = LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << library << ", error " << GetLastError();
 

@@ -18,7 +18,7 @@ public:
     explicit LoadedCopy(const std::string &folder)
     {
         std::string dll = folder + "\\VORPAN.DLL";
-        CopyFileA((TestProgramFolder() + "VORPAN.DLL").c_str(), dll.c_str(), FALSE);
+        CopyFileA((ProgramFolder() + "VORPAN.DLL").c_str(), dll.c_str(), FALSE);
         module = LoadLibraryA(dll.c_str());
     }
     ~LoadedCopy()
@@ -110,7 +110,7 @@ TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)
     }
     std::wstring dll = folder + L"\\VORPAN.DLL";
     std::wstring source;
-    for (char c : TestProgramFolder() + "VORPAN.DLL")
+    for (char c : ProgramFolder() + "VORPAN.DLL")
         source += static_cast<wchar_t>(static_cast<unsigned char>(c));
     ASSERT_TRUE(CopyFileW(source.c_str(), dll.c_str(), FALSE)) << GetLastError();
     HMODULE module = LoadLibraryW(dll.c_str());

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// Folder of the running program, with a trailing backslash: VORPAN.DLL and rilohost.exe lie there.
-std::string TestProgramFolder();
+// Folder of the running program (a test, the benchmark, the demo driver, the soak), with a trailing
+// backslash: VORPAN.DLL, rilohost.exe and bench_echo.exe lie beside it.
+std::string ProgramFolder();
 
 // A unique folder under the temporary folder, removed with everything in it at destruction.
 // Entries ending in "\" are folders; others are files whose content is their own relative name,
