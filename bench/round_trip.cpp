@@ -11,19 +11,6 @@
 
 namespace {
 
-HANDLE EchoJob()
-{
-    static HANDLE job = [] {
-        HANDLE created = CreateJobObjectA(nullptr, nullptr);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (created)
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        return created;
-    }();
-    return job;
-}
-
 HWND FindEchoWindow(DWORD pid)
 {
     for (HWND hwnd = nullptr; (hwnd = FindWindowExA(HWND_MESSAGE, hwnd, ECHO_WINDOW_CLASS, nullptr)) != nullptr;) {
@@ -55,34 +42,10 @@ LRESULT CALLBACK BareAskerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-EchoProcess::EchoProcess(const std::string &folder)
+EchoProcess::EchoProcess(const std::string &folder) : ChildProcess(ECHO_EXE_NAME, {folder})
 {
-    std::string program = ProgramFolder() + ECHO_EXE_NAME;
-    std::string line = QuoteArgument(program) + " " + QuoteArgument(folder);
-    std::vector<char> mutableLine(line.begin(), line.end());
-    mutableLine.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created = {};
-    if (!CreateProcessA(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &created))
-        return;
-    process = created.hProcess;
-    CloseHandle(created.hThread);
-    if (EchoJob())
-        AssignProcessToJobObject(EchoJob(), process);
-    PumpUntil([&] { return (hwnd = FindEchoWindow(created.dwProcessId)) != nullptr; }, kStartTimeoutMs);
-}
-
-EchoProcess::~EchoProcess()
-{
-    if (!process)
-        return;
-    if (hwnd)
-        PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    if (!PumpUntilSignaled(process, kCloseTimeoutMs))
-        TerminateProcess(process, 1);
-    CloseHandle(process);
+    if (process)
+        PumpUntil([&] { return (hwnd = FindEchoWindow(pid)) != nullptr; }, kStartTimeoutMs);
 }
 
 // A class registered already stays as it is.

@@ -6,21 +6,16 @@
 
 #include <string>
 
+#include "harness/child_process.h"
 #include "link/path_exchange.h"
 
 // An echo process answering for folder, ended with the object (and with the benchmark, whatever happens
 // to it).
-class EchoProcess {
+class EchoProcess : public ChildProcess {
 public:
     explicit EchoProcess(const std::string &folder);
-    ~EchoProcess();
-    EchoProcess(const EchoProcess &) = delete;
-    EchoProcess &operator=(const EchoProcess &) = delete;
 
     bool ok() const { return hwnd != nullptr; }
-
-    HWND hwnd = nullptr;
-    HANDLE process = nullptr;
 };
 
 // A message window or top-level window of this thread, made with its own class for the object and

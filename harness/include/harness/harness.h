@@ -2,6 +2,7 @@
 // benchmark, the soak and the tests' own layer.
 #pragma once
 
+#include "harness/child_process.h"
 #include "harness/folders.h"
 #include "harness/host_instance.h"
 #include "harness/outcome.h"
