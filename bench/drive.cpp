@@ -91,8 +91,8 @@ bool TimeChooser(const HostInstance &source, const std::vector<const HostInstanc
     HWND menu = nullptr;
     double start = NowMs();
     PostMessageA(source.hwnd, WM_COMMAND, kVorpanCommand, 0);
-    bool shown = PollUntil([&] { return (menu = VisibleWindow(source.pid, nullptr, "#32768")) != nullptr; },
-                           kMeasureTimeoutMs);
+    bool shown = PumpUntil([&] { return (menu = VisibleWindow(source.pid, nullptr, "#32768")) != nullptr; },
+                           kMeasureTimeoutMs, kMeasurePollMs);
     *elapsed = NowMs() - start;
     if (!shown)
         return Fail("no chooser menu with " + std::to_string(others) + " other instances");

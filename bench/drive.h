@@ -19,25 +19,8 @@ void Progress(const std::string &text);
 // Says what failed; false, for the measures to return.
 bool Fail(const std::string &what);
 
-// Looks every millisecond: PumpUntil's 5 ms would blur the times measured. Pumps this thread's messages,
-// as the hosts may send to it.
-template <typename Condition>
-bool PollUntil(Condition condition, DWORD timeoutMs)
-{
-    const double start = NowMs();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (condition())
-            return true;
-        if (NowMs() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
+// The waits for a measured window look every millisecond: PumpUntil's usual 5 ms would blur the times.
+constexpr DWORD kMeasurePollMs = 1;
 
 // The visible top-level window of pid with this class (and title, when given), or null; looks once.
 HWND VisibleWindow(DWORD pid, const char *title, const char *className);

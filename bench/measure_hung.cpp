@@ -13,8 +13,8 @@ bool TimeFallbackNotice(const HostInstance &source, int run, Hung *hung)
     HWND box = nullptr;
     double start = NowMs();
     PostMessageA(source.hwnd, WM_COMMAND, kVorpanCommand, 0);
-    bool shown = PollUntil([&] { return (box = VisibleWindow(source.pid, kPluginCaption, "#32770")) != nullptr; },
-                           kMeasureTimeoutMs);
+    bool shown = PumpUntil([&] { return (box = VisibleWindow(source.pid, kPluginCaption, "#32770")) != nullptr; },
+                           kMeasureTimeoutMs, kMeasurePollMs);
     double elapsed = NowMs() - start;
     if (!shown)
         return Fail("no fallback notice within " + std::to_string(kMeasureTimeoutMs) + " ms");

@@ -3,9 +3,6 @@
 
 namespace {
 
-// Conditions in other processes do not wake this thread, so waits look again this often.
-constexpr DWORD kPollMs = 5;
-
 void PumpPending()
 {
     MSG msg;
@@ -23,7 +20,7 @@ DWORD Remaining(DWORD start, DWORD timeoutMs)
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs)
+bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs, DWORD pollMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -33,7 +30,7 @@ bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs)
         DWORD left = Remaining(start, timeoutMs);
         if (left == 0)
             return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, left < kPollMs ? left : kPollMs, QS_ALLINPUT,
+        MsgWaitForMultipleObjectsEx(0, nullptr, left < pollMs ? left : pollMs, QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
     }
 }

@@ -14,8 +14,13 @@ enum : DWORD {
     kSendTimeoutMs = 5000,    // one cross-process SendMessageTimeout
 };
 
-// Runs this thread's messages until condition() holds or timeoutMs passed; false on the deadline.
-bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs = kWaitTimeoutMs);
+// Conditions in other processes do not wake this thread, so a wait looks again this often; a measure
+// that times what it waits for looks every millisecond instead, so as not to blur the time.
+constexpr DWORD kPollMs = 5;
+
+// Runs this thread's messages until condition() holds or timeoutMs passed, looking every pollMs; false
+// on the deadline.
+bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs = kWaitTimeoutMs, DWORD pollMs = kPollMs);
 
 // Runs this thread's messages until handle is signalled or timeoutMs passed.
 bool PumpUntilSignaled(HANDLE handle, DWORD timeoutMs);
