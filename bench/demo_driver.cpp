@@ -150,15 +150,7 @@ bool HostsPainted(const std::vector<const HostInstance *> &hosts)
         pids.push_back(host->pid);
     PaintCheck check = {&pids, false};
     EnumWindows(CheckTopLevelPainted, reinterpret_cast<LPARAM>(&check));
-    if (check.pending)
-        return false;
-    for (const HostInstance *host : hosts) {
-        DWORD_PTR ignored;
-        if (!SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                                 &ignored))
-            return false;
-    }
-    return true;
+    return !check.pending && Settle(hosts);
 }
 
 // Asks the script for a screenshot named name.png once the hosts have painted, and waits until it

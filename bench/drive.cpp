@@ -28,16 +28,6 @@ HWND VisibleWindow(DWORD pid, const char *title, const char *className)
     return nullptr;
 }
 
-bool Settle(const std::vector<const HostInstance *> &hosts)
-{
-    for (const HostInstance *host : hosts) {
-        DWORD_PTR ignored;
-        if (!SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
-            return false;
-    }
-    return true;
-}
-
 bool ReadTiming(const HostInstance &host, HostTiming *timing)
 {
     LRESULT address = host.Query(kQueryTiming);

@@ -25,9 +25,6 @@ constexpr DWORD kMeasurePollMs = 1;
 // The visible top-level window of pid with this class (and title, when given), or null; looks once.
 HWND VisibleWindow(DWORD pid, const char *title, const char *className);
 
-// Every host has handled what was sent and posted to it so far, so a measure starts from quiet hosts.
-bool Settle(const std::vector<const HostInstance *> &hosts);
-
 // What the host recorded of its last plug-in call and its last confirmation dialog.
 bool ReadTiming(const HostInstance &host, HostTiming *timing);
 

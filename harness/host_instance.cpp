@@ -54,6 +54,16 @@ LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs)
     return static_cast<LRESULT>(result);
 }
 
+bool Settle(const std::vector<const HostInstance *> &hosts)
+{
+    for (const HostInstance *host : hosts) {
+        DWORD_PTR ignored;
+        if (!SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
+            return false;
+    }
+    return true;
+}
+
 bool Activate(HWND hwnd, DWORD timeoutMs)
 {
     SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

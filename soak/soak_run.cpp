@@ -52,6 +52,14 @@ struct Soak {
         }
     }
 
+    std::vector<const HostInstance *> All() const
+    {
+        std::vector<const HostInstance *> all;
+        for (const auto &host : hosts)
+            all.push_back(host.get());
+        return all;
+    }
+
     bool ok() const
     {
         for (const auto &host : hosts) {
@@ -72,12 +80,10 @@ struct Soak {
 bool Idle(const Soak &soak)
 {
     for (const auto &host : soak.hosts) {
-        DWORD_PTR ignored;
-        if (!WaitForRunEnd(*host) ||
-            !SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
+        if (!WaitForRunEnd(*host))
             return false;
     }
-    return true;
+    return Settle(soak.All());
 }
 
 // After a failed run: ends what it left open in host (a menu, a dialog, a message box) until the run

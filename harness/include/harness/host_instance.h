@@ -28,6 +28,10 @@ constexpr LRESULT kQueryFailed = static_cast<LRESULT>(0x80000000u);
 
 LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs = kSendTimeoutMs);
 
+// Every host has handled what was sent and posted to it so far: a message sent to each comes after
+// them. What follows (a measure, a screenshot, a count) then starts from quiet hosts.
+bool Settle(const std::vector<const HostInstance *> &hosts);
+
 // Raises hwnd and makes it the foreground window, as a user's click would; true once it is.
 // Both calls are needed under Wine's null driver for a right "most recently active" order.
 bool Activate(HWND hwnd, DWORD timeoutMs = kWaitTimeoutMs);
