@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "console_text.h"
+#include "harness/console_text.h"
 #include "host_protocol.h"
 #include "harness/harness.h"
 

@@ -1,7 +1,7 @@
 // How the measures drive the stand-in hosts; see drive.h.
 #include "drive.h"
 
-#include "console_text.h"
+#include "harness/console_text.h"
 
 void Progress(const std::string &text)
 {

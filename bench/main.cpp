@@ -2,7 +2,7 @@
 // writes the report (timings.md and the chooser chart's data) into the folder named by --out.
 #include <string>
 
-#include "console_text.h"
+#include "harness/console_text.h"
 #include "drive.h"
 #include "measures.h"
 #include "report.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "console_text.h"
+#include "harness/console_text.h"
 #include "soak_run.h"
 
 int main(int argc, char **argv)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "harness/child_process.h"
+#include "harness/console_text.h"
 #include "harness/folders.h"
 #include "harness/host_instance.h"
 #include "harness/outcome.h"

@@ -1,5 +1,5 @@
-// Implementation of the text output shared by the demo driver, the benchmark and the soak.
-#include "console_text.h"
+// Text for the reader from the programs around the DLL; see console_text.h.
+#include "harness/console_text.h"
 
 #include <windows.h>
 
