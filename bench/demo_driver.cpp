@@ -84,12 +84,12 @@ bool MakeSamples(bool chooser)
         return Fail("copying " + dll);
     if (chooser) {
         // As the settings dialog leaves it with 「選択する」 chosen and no notices.
-        std::string ini = std::string(kPlugins) + "\\VORPAN.INI";
-        WritePrivateProfileStringA("Behavior", "Version", "200", ini.c_str());
-        WritePrivateProfileStringA("Behavior", "State", "2", ini.c_str());
+        WriteState(kPlugins, state_flag::kChooseTarget);
     }
     Say(std::string("demo: sample folders under ") + kRoot + ", VORPAN.DLL in " + kPlugins +
-        (chooser ? " with VORPAN.INI [Behavior] State=2 (ChooseTarget)" : ""));
+        (chooser ? " with " + std::string(kSettingsFileName) + " [Behavior] State=" +
+                       std::to_string(state_flag::kChooseTarget) + " (ChooseTarget)"
+                 : ""));
     return true;
 }
 

@@ -41,7 +41,7 @@ int RunBenchmark(const std::string &out)
         return 1;
     }
     // NotifyFallback for the hung target's notice, ChooseTarget for the menu; two instances never see it.
-    WriteState(plugins, 3);
+    WriteState(plugins, state_flag::kNotifyFallback | state_flag::kChooseTarget);
 
     Results results{};
     for (int measure = 0; measure < kMeasureCount; ++measure) {

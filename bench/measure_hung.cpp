@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr char kFallbackText[] = "対象が仮想フォルダなので通常動作にします。";
-
 // One run: the command until the notice shows, the notice read and cancelled, the run awaited.
 bool TimeFallbackNotice(const HostInstance &source, int run, Hung *hung)
 {
@@ -21,7 +19,7 @@ bool TimeFallbackNotice(const HostInstance &source, int run, Hung *hung)
     hung->times.push_back(elapsed);
     // Read until the text is there: once a read of the fresh box came back empty.
     PumpUntil([&] { return !(hung->text = MessageText(box)).empty(); }, kWaitTimeoutMs);
-    bool right = hung->text == kFallbackText;
+    bool right = hung->text == kVirtualTargetNotice;
     PressButton(box, IDCANCEL);
     bool ended = WaitForRunEnd(source, kMeasureTimeoutMs);
     if (!right)

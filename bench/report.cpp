@@ -49,7 +49,7 @@ std::string CopyReport(const Results &r)
     const CopySplit &c = r.copies;
     std::string md =
         Heading(r, "Two-pane copy against the host's own copy dialog", kCopyMeasure, "two-pane-copy") + kTableHead;
-    md += StatsRow("Two-pane copy: command 33100 → filled dialog shown", c.twoPane,
+    md += StatsRow("Two-pane copy: command " + std::to_string(kVorpanCommand) + " → filled dialog shown", c.twoPane,
                    "from " + c.source + " to " + c.target + "; interleaved with the next row; " +
                        std::to_string(kCopyBlocks) + " blocks, each with hosts started anew");
     md += StatsRow("Host's own copy: command 32781 → dialog shown", c.ownCopy, "same hosts, same selection");

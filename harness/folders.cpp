@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "harness/outcome.h"
+#include "harness/plugin_facts.h"
 #include "text_walk.h"
 
 namespace {
@@ -154,6 +155,11 @@ PluginFolder::PluginFolder(Contents contents) : path(folder.path)
         copy(programs + "VORPAN.DLL", "VORPAN.DLL");
     if (contents != kVorpanOnly)
         copy(programs + "probe\\PROBE.DLL", "PROBE.DLL");
+}
+
+std::string PluginFolder::IniPath() const
+{
+    return folder.Path(kSettingsFileName);
 }
 
 bool ReadFileText(const std::string &path, std::string *content)

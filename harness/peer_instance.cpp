@@ -2,7 +2,7 @@
 #include "harness/peer_instance.h"
 
 #include "harness/host_instance.h"
-#include "harness/plugin_flow.h"
+#include "harness/plugin_facts.h"
 #include "host_protocol.h"
 
 namespace {

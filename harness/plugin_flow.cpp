@@ -4,20 +4,6 @@
 #include "harness/remote_windows.h"
 #include "host_protocol.h"
 
-void WriteState(const PluginFolder &plugins, int state)
-{
-    std::string ini = plugins.IniPath();
-    WritePrivateProfileStringA("Behavior", "Version", "200", ini.c_str());
-    WritePrivateProfileStringA("Behavior", "State", std::to_string(state).c_str(), ini.c_str());
-}
-
-std::string ReadState(const PluginFolder &plugins)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Behavior", "State", "", value, sizeof value, plugins.IniPath().c_str());
-    return value;
-}
-
 bool ChooseCommand(const HostInstance &host, UINT command)
 {
     if (!Activate(host.hwnd))

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "harness/plugin_flow.h"
+#include "harness/plugin_facts.h"
 #include "host_protocol.h"
 
 namespace {

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kChooseTarget = 2;  // the State flag of the chooser
 // Failures whose text the result keeps; the count goes on.
 constexpr size_t kFailuresKept = 10;
 
@@ -204,7 +203,7 @@ public:
 
     void Chooser(int count)
     {
-        WriteState(soak_.plugins, kChooseTarget);
+        WriteState(soak_.plugins, state_flag::kChooseTarget);
         // The menu lists B, C, D in this order: the most recently active other instance first.
         for (int i : {kD, kC, kB}) {
             if (!Activate(soak_.hosts[i]->hwnd))

@@ -1,22 +1,25 @@
 // What the tests expect of VORPAN.DLL and of the host contract, written once, and on purpose apart from
 // the product's own headers: a value the product got wrong there must not pass because a test read it
 // from there too. What the harness itself needs to drive the plug-in (its command, its message box
-// caption, the filled dialog's title) is stated in harness/plugin_flow.h.
+// caption, the filled dialog's title, a notice, the State flags) is stated in harness/plugin_facts.h,
+// and the names here for the same facts take it from there.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 
+#include "harness/plugin_facts.h"
+
 namespace expected {
 
 // The State flag word in VORPAN.INI, as the settings dialog stores it.
-constexpr int kNotifyFallback = 1;  // a notice before every fallback to the normal copy
-constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
+constexpr int kNotifyFallback = state_flag::kNotifyFallback;
+constexpr int kChooseTarget = state_flag::kChooseTarget;
 
 // The notices of a fallback, and the message of a host whose plug-in command cannot be found.
 constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
-constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
+inline constexpr auto &kVirtualTargetText = kVirtualTargetNotice;
 constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
 constexpr char kCommandNotFoundText[] = "エラー";
 

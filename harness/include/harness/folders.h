@@ -42,7 +42,7 @@ public:
     explicit PluginFolder(Contents contents = kVorpanOnly);
 
     bool ok() const { return error.empty(); }
-    std::string IniPath() const { return folder.Path("VORPAN.INI"); }
+    std::string IniPath() const;  // its settings file
     std::string HostOption() const { return "/plugins=" + path; }
 
     ScratchFolder folder;

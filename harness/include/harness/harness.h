@@ -8,6 +8,7 @@
 #include "harness/host_instance.h"
 #include "harness/outcome.h"
 #include "harness/peer_instance.h"
+#include "harness/plugin_facts.h"
 #include "harness/plugin_flow.h"
 #include "harness/remote_windows.h"
 #include "harness/thread_window.h"

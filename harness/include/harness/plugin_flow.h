@@ -1,6 +1,6 @@
-// Drives VORPAN.DLL as a user would, across stand-in host processes: the settings beside the plug-in,
-// the command chosen in one instance, the windows its run brings up, keys typed into its menu, and the
-// whole two-pane copy, each step saying how it went.
+// Drives VORPAN.DLL as a user would, across stand-in host processes: the command chosen in one instance,
+// the windows its run brings up, keys typed into its menu, and the whole two-pane copy, each step saying
+// how it went.
 #pragma once
 
 #include <windows.h>
@@ -8,23 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "harness/folders.h"
 #include "harness/host_instance.h"
 #include "harness/outcome.h"
+#include "harness/plugin_facts.h"
 #include "harness/wait.h"
-
-// What the harness must know of the plug-in to drive it: its command in a host whose plug-in folder
-// holds only VORPAN.DLL, the caption of its message boxes, the title it gives the dialog it fills in,
-// and the event earlier versions named.
-constexpr UINT kVorpanCommand = 33100;
-constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";
-constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";
-constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";
-
-// The State flag word in VORPAN.INI beside the folder's DLL, as the settings dialog would leave it.
-void WriteState(const PluginFolder &plugins, int state);
-// The stored State as text ("" when there is no file or key), so that any value can be compared.
-std::string ReadState(const PluginFolder &plugins);
 
 // Makes host the active instance and chooses the command there. Posted, not sent: the run shows
 // modal windows and ends only when they close. The run has ended once WaitForRunEnd says so.

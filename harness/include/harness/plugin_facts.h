@@ -1,0 +1,32 @@
+// What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the
+// product's own headers: its command in a host whose plug-in folder holds only VORPAN.DLL, the caption
+// of its message boxes, the title it gives the dialog it fills in, the notice of a target without a
+// folder, its settings file with the State flags, and the event earlier versions named.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class PluginFolder;
+
+constexpr UINT kVorpanCommand = 33100;
+constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";
+constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";
+// The notice before the normal copy when the target shows no folder, answers nothing, or did not answer.
+constexpr char kVirtualTargetNotice[] = "対象が仮想フォルダなので通常動作にします。";
+constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";
+
+// The settings file beside the DLL, and the flags of its State word as the settings dialog stores them
+// (in a namespace: the product's settings header, which tests include too, names its own).
+constexpr char kSettingsFileName[] = "VORPAN.INI";
+namespace state_flag {
+constexpr int kNotifyFallback = 1;  // a notice before every fallback to the normal copy
+constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
+}  // namespace state_flag
+
+// The State word in the settings file of the plug-in folder, as the settings dialog would leave it.
+void WriteState(const std::string &pluginFolder, int state);
+void WriteState(const PluginFolder &plugins, int state);
+// The stored State as text ("" when there is no file or key), so that any value can be compared.
+std::string ReadState(const PluginFolder &plugins);
