@@ -166,11 +166,6 @@ HWND FindWindowOfProcess(DWORD pid, const char *title, const char *className)
     return FindTopLevel(pid, title, className, false);
 }
 
-HWND FindWindowOfProcessByTitle(DWORD pid, const char *title)
-{
-    return FindTopLevel(pid, title, nullptr, false);
-}
-
 HWND FindVisibleWindowOfProcess(DWORD pid, const char *title, const char *className)
 {
     return FindTopLevel(pid, title, className, true);

@@ -24,12 +24,6 @@ inline ::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std
     return AsAssertion(CheckShowsFolder(view, folder));
 }
 
-inline ::testing::AssertionResult ConfirmFilledDialog(const HostInstance &source, const std::string &folder,
-                                                      LRESULT callsBefore)
-{
-    return AsAssertion(ConfirmFilled(source, folder, callsBefore));
-}
-
 inline ::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
                                                           const std::string &folder)
 {

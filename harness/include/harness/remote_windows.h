@@ -19,7 +19,6 @@ std::string RemoteTreeSelectionPath(HWND hwndTree);
 // Top-level windows of process pid (0: any process) titled title (null: any title) and of class
 // className (null: any class); the first in Z order, or null.
 HWND FindWindowOfProcess(DWORD pid, const char *title, const char *className = nullptr);
-HWND FindWindowOfProcessByTitle(DWORD pid, const char *title);
 // The same among visible windows only, looking once.
 HWND FindVisibleWindowOfProcess(DWORD pid, const char *title, const char *className);
 // Waits until such a window exists and is visible.
