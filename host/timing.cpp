@@ -12,6 +12,10 @@ struct Timing {
     LONGLONG treeFillStart;
 } timing;
 
+// The plug-in may ask several instances at once, each from a thread of its own: its requests enter the
+// record one at a time.
+SRWLOCK requestsLock = SRWLOCK_INIT;
+
 // QueryPerformanceCounter: the machine's counter, which the benchmark reads too.
 LONGLONG Now()
 {
@@ -25,11 +29,15 @@ LRESULT WINAPI TimedSendMessageTimeout(HWND hwnd, UINT message, WPARAM wParam, L
 {
     LONGLONG start = Now();
     LRESULT sent = SendMessageTimeoutA(hwnd, message, wParam, lParam, flags, timeoutMs, result);
+    LONGLONG end = Now();
+    AcquireSRWLockExclusive(&requestsLock);
     HostTiming &record = timing.record;
-    record.lastRequestEnd = Now();
-    if (record.requests++ == 0)
+    if (record.requests++ == 0 || start < record.firstRequestAt)
         record.firstRequestAt = start;
-    record.requestTicks += record.lastRequestEnd - start;
+    if (end > record.lastRequestEnd)
+        record.lastRequestEnd = end;
+    record.requestTicks += end - start;
+    ReleaseSRWLockExclusive(&requestsLock);
     return sent;
 }
 
