@@ -37,6 +37,15 @@ bool ReadTiming(const HostInstance &host, HostTiming *timing)
            read == sizeof *timing;
 }
 
+bool Runs(int warmUps, int counted, const std::function<bool(int, bool)> &run)
+{
+    for (int i = 0; i < warmUps + counted; ++i) {
+        if (!run(i, i >= warmUps))
+            return false;
+    }
+    return true;
+}
+
 bool Interleaved(int round, const std::vector<std::function<bool()>> &steps)
 {
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -73,11 +82,34 @@ bool TimeDialog(const HostInstance &source, const std::vector<const HostInstance
     return ended || Fail("the dialog did not close");
 }
 
+bool StartOthers(ScratchFolder &scratch, const PluginFolder &plugins, int count,
+                 const std::function<std::vector<std::string>(int)> &extra,
+                 std::vector<std::unique_ptr<HostInstance>> *others, std::vector<const HostInstance *> *all)
+{
+    for (int i = 0; i < count; ++i) {
+        std::string folder = "保存" + std::to_string(i + 1);
+        if (!scratch.AddFolder(folder))
+            return Fail("cannot make " + folder);
+        std::vector<std::string> options = {"/path=" + scratch.Path(folder), plugins.HostOption()};
+        if (extra) {
+            for (const std::string &option : extra(i))
+                options.push_back(option);
+        }
+        others->emplace_back(new HostInstance(options));
+        if (!others->back()->ok())
+            return Fail("no host for " + folder + ": " + others->back()->error);
+        all->push_back(others->back().get());
+    }
+    return true;
+}
+
 bool TimeChooser(const HostInstance &source, const std::vector<const HostInstance *> &all, int others,
-                 double *elapsed, HostTiming *timing)
+                 double *elapsed, HostTiming *timing, const std::function<bool()> &justBefore)
 {
     if (!Activate(source.hwnd) || !Settle(all))
         return Fail("the source instance could not be activated");
+    if (justBefore && !justBefore())
+        return false;
     HWND menu = nullptr;
     double start = NowMs();
     PostMessageA(source.hwnd, WM_COMMAND, kVorpanCommand, 0);

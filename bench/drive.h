@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ HWND VisibleWindow(DWORD pid, const char *title, const char *className);
 // What the host recorded of its last plug-in call and its last confirmation dialog.
 bool ReadTiming(const HostInstance &host, HostTiming *timing);
 
+// warmUps runs and then `counted` ones, each made by run(i, counted); false as soon as one fails.
+bool Runs(int warmUps, int counted, const std::function<bool(int, bool)> &run);
+
 // Runs the steps of one round in turn, starting one further each round, so that a slow spell of the
 // machine is shared among what is compared instead of falling on one of them.
 bool Interleaved(int round, const std::vector<std::function<bool()>> &steps);
@@ -37,7 +41,14 @@ bool Interleaved(int round, const std::vector<std::function<bool()>> &steps);
 bool TimeDialog(const HostInstance &source, const std::vector<const HostInstance *> &others, UINT command,
                 const char *title, const std::string &destination, double *elapsed, HostTiming *timing);
 
+// Starts count hosts, each on a folder of its own made in scratch (保存1, 保存2, ...), the i-th with
+// extra(i) added to its options, into others and all.
+bool StartOthers(ScratchFolder &scratch, const PluginFolder &plugins, int count,
+                 const std::function<std::vector<std::string>(int)> &extra,
+                 std::vector<std::unique_ptr<HostInstance>> *others, std::vector<const HostInstance *> *all);
+
 // The plug-in's command chosen in source with `others` other instances running, until the chooser's menu
 // is visible; the menu is then closed with Escape and the run awaited. timing: the source's record of it.
+// justBefore, when given, runs once the hosts have settled, just before the command (false: no run).
 bool TimeChooser(const HostInstance &source, const std::vector<const HostInstance *> &all, int others,
-                 double *elapsed, HostTiming *timing);
+                 double *elapsed, HostTiming *timing, const std::function<bool()> &justBefore = nullptr);

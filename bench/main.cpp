@@ -15,8 +15,10 @@ bool RunMeasure(Measure measure, const PluginFolder &plugins, Results *results)
         return MeasureFloor(plugins, &results->floor);
     case kCopyMeasure:
         return MeasureCopies(plugins, &results->copies);
-    case kGrowthMeasure:
-        return MeasureGrowth(plugins, results->growth);
+    case kChooserMeasure:
+        return MeasureChooser(plugins, results->chooser);
+    case kStalledMeasure:
+        return MeasureStalledChooser(plugins, &results->stalled);
     case kHungMeasure:
         return MeasureHungTarget(plugins, &results->hung);
     case kNoTreeMeasure:

@@ -1,5 +1,6 @@
-// Growth with the number of instances: the chooser with 2 to 16 other instances, and in the same rounds
-// the same requests made from the bench and as many bare round trips to as many echo processes.
+// The chooser: with 2 to 16 other instances, beside the same requests made from the bench and as many bare
+// round trips to as many echo processes in the same rounds; and with instances that stopped answering just
+// before the command.
 #include <algorithm>
 #include <memory>
 
@@ -9,15 +10,15 @@
 
 namespace {
 
-struct GrowthSamples {
-    std::vector<double> chooser, perInstance, perRequest, sourceList, targetList, inARow, bare, toBare;
+struct ChooserSamples {
+    std::vector<double> toMenu, perInstance, perRequest, sourceList, targetList, inARow, bare, toBare;
 };
 
 // Every window of the hosts' class is an instance, so two counts cannot run side by side; and the cost
 // of a call to Wine's server moves between spells lasting seconds. So the counts are visited there and
 // back, each count's rounds lying on both sides of the middle, and each round also times the bare round
 // trip, to which the chooser's cost per request is compared within the round.
-const int kGrowthVisits[] = {2, 4, 8, 16, 8, 4, 2};
+const int kChooserVisits[] = {2, 4, 8, 16, 8, 4, 2};
 
 // The hosts and echo processes one visit needs: a host per other instance, an echo process per folder
 // made so far (they keep running once started).
@@ -53,11 +54,11 @@ struct Fleet {
 
 // The chooser in source, with the instance lists the source and each target built for it.
 bool TimeChooserRound(const HostInstance &source, const Fleet &fleet, const std::vector<const HostInstance *> &all,
-                      double *chooserTime, double *perRequest, GrowthSamples *g)
+                      double *toMenu, double *perRequest, ChooserSamples *g)
 {
     const int count = int(fleet.others.size());
     HostTiming t = {};
-    if (!TimeChooser(source, all, count, chooserTime, &t))
+    if (!TimeChooser(source, all, count, toMenu, &t))
         return false;
     double targets = 0;
     for (const auto &other : fleet.others) {
@@ -102,6 +103,23 @@ bool TimeBareInARow(const Fleet &fleet, const BareAsker &asker, double *perRound
     return true;
 }
 
+// An instance that stops answering when told to: a window of the hosts' class, which every host counts as
+// an instance, run by a thread of the bench that Hang holds in a wait that takes no messages, as an
+// instance busy with something else would be held.
+struct StallingInstance {
+    explicit StallingInstance(const std::string &title)
+        : thread([this, title] {
+              window.reset(new PeerInstanceWindow(title.c_str()));
+              return window->hwnd;
+          })
+    {
+    }
+
+    // Made on the window's thread; it outlives the thread.
+    std::unique_ptr<PeerInstanceWindow> window;
+    ThreadWindow thread;
+};
+
 }  // namespace
 
 size_t StepOf(int others)
@@ -110,7 +128,7 @@ size_t StepOf(int others)
                   std::begin(kChooserOthers));
 }
 
-bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
+bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps])
 {
     ScratchFolder scratch({"作業\\報告書.txt"});
     HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
@@ -120,19 +138,20 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
     BareAsker asker;
     if (!asker.hwnd)
         return Fail("no window for the bare round trips");
-    GrowthSamples samples[kSteps];
-    for (int count : kGrowthVisits) {
+    ChooserSamples samples[kSteps];
+    for (int count : kChooserVisits) {
         if (!fleet.Resize(plugins, count))
             return false;
         std::vector<const HostInstance *> all = {&source};
         for (const auto &other : fleet.others)
             all.push_back(other.get());
-        GrowthSamples &g = samples[StepOf(count)];
-        double chooserTime = 0, perRequest = 0, inARow = 0, bare = 0;
-        const int rounds = kGrowthRuns / int(std::count(std::begin(kGrowthVisits), std::end(kGrowthVisits), count));
+        ChooserSamples &g = samples[StepOf(count)];
+        double toMenu = 0, perRequest = 0, inARow = 0, bare = 0;
+        const int visits = int(std::count(std::begin(kChooserVisits), std::end(kChooserVisits), count));
+        const int rounds = kChooserRuns / visits;
         for (int round = 0; round < 1 + rounds; ++round) {
             size_t listed = g.sourceList.size();
-            if (!Interleaved(round, {[&] { return TimeChooserRound(source, fleet, all, &chooserTime, &perRequest, &g); },
+            if (!Interleaved(round, {[&] { return TimeChooserRound(source, fleet, all, &toMenu, &perRequest, &g); },
                                      [&] { return TimeRequestsInARow(fleet, all, &inARow); },
                                      [&] { return TimeBareInARow(fleet, asker, &bare); }}))
                 return false;
@@ -141,8 +160,8 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
                 g.targetList.resize(listed);
                 continue;
             }
-            g.chooser.push_back(chooserTime);
-            g.perInstance.push_back(chooserTime / count);
+            g.toMenu.push_back(toMenu);
+            g.perInstance.push_back(toMenu / count);
             g.perRequest.push_back(perRequest);
             g.inARow.push_back(inARow);
             g.bare.push_back(bare);
@@ -152,10 +171,57 @@ bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps])
                  " ms, bare " + Format(bare, 3) + " ms (last round)");
     }
     for (size_t step = 0; step < kSteps; ++step) {
-        const GrowthSamples &g = samples[step];
-        growth[step] = {Summarize(g.chooser),    Summarize(g.perInstance), Summarize(g.perRequest),
-                        Summarize(g.sourceList), Summarize(g.targetList),  Summarize(g.inARow),
-                        Summarize(g.bare),       Summarize(g.toBare)};
+        const ChooserSamples &g = samples[step];
+        steps[step] = {Summarize(g.toMenu),     Summarize(g.perInstance), Summarize(g.perRequest),
+                       Summarize(g.sourceList), Summarize(g.targetList),  Summarize(g.inARow),
+                       Summarize(g.bare),       Summarize(g.toBare)};
     }
+    return true;
+}
+
+// The instances stop answering only once the hosts have settled, just before the command, and answer
+// again once the menu is shown: a thread that has not read its queue for 5 s counts as hung, and a request
+// to a hung instance fails at once instead of waiting out the plug-in's time-out.
+bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser)
+{
+    ScratchFolder scratch({"作業\\報告書.txt"});
+    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
+    if (!scratch.ok() || !source.ok())
+        return Fail("no source host");
+    std::vector<std::unique_ptr<HostInstance>> answering;
+    std::vector<const HostInstance *> all = {&source};
+    if (!StartOthers(scratch, plugins, kStalledOthers - kStalled, nullptr, &answering, &all))
+        return false;
+    std::vector<std::unique_ptr<StallingInstance>> stalling;
+    for (int i = 0; i < kStalled; ++i) {
+        stalling.emplace_back(new StallingInstance("stalling instance " + std::to_string(i + 1)));
+        if (stalling.back()->thread.hwnd == nullptr)
+            return Fail("no window for a stalling instance");
+    }
+    auto stall = [&] {
+        for (const auto &instance : stalling) {
+            if (!instance->thread.Hang(kMeasureTimeoutMs))
+                return Fail("an instance could not be stalled");
+        }
+        return true;
+    };
+    std::vector<double> toMenu, requests;
+    if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int, bool counted) {
+            double elapsed = 0;
+            HostTiming t = {};
+            bool timed = TimeChooser(source, all, kStalledOthers, &elapsed, &t, stall);
+            for (const auto &instance : stalling)
+                instance->thread.Release();
+            if (timed && counted) {
+                toMenu.push_back(elapsed);
+                requests.push_back(TicksMs(t.lastRequestEnd - t.firstRequestAt));
+            }
+            return timed;
+        }))
+        return false;
+    chooser->toMenu = Summarize(toMenu);
+    chooser->requests = Summarize(requests);
+    Progress("chooser with " + std::to_string(kStalledOthers) + " other instances, " + std::to_string(kStalled) +
+             " stopped just before the command: median " + Format(chooser->toMenu.median) + " ms");
     return true;
 }

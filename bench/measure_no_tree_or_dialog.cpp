@@ -7,21 +7,6 @@
 #include "drive.h"
 #include "measures.h"
 
-namespace {
-
-// The warm-up runs and the counted ones, each made by run(i, counted); false as soon as one fails.
-template <typename Run>
-bool Runs(Run run)
-{
-    for (int i = 0; i < kWaitWarmUps + kWaitRuns; ++i) {
-        if (!run(i, i >= kWaitWarmUps))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 // Two targets run, one with a folder tree and one without, and each run copies to the one activated last.
 // A plug-in folder of its own, its chooser off: with three instances the copy then goes to that one.
 bool MeasureNoTreeCopy(const PluginFolder &, NoTreeCopy *copy)
@@ -50,7 +35,7 @@ bool MeasureNoTreeCopy(const PluginFolder &, NoTreeCopy *copy)
             times->push_back(elapsed);
         return true;
     };
-    if (!Runs([&](int i, bool counted) {
+    if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int i, bool counted) {
             return Interleaved(i, {[&] { return copyTo(treelessTarget, noTree, &noTreeTimes, counted); },
                                    [&] { return copyTo(treeTarget, withTree, &withTreeTimes, counted); }});
         }))
@@ -76,7 +61,7 @@ bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy)
     if (!Activate(target.hwnd))
         return Fail("the target instance could not be activated");
     std::vector<double> doProcess, hostCopy;
-    if (!Runs([&](int, bool counted) {
+    if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int, bool counted) {
             double shown = 0;
             HostTiming t = {};
             // The dialog keeps what the host put in: the source's own folder.
@@ -108,20 +93,11 @@ bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *choose
         return Fail("no source host");
     std::vector<std::unique_ptr<HostInstance>> others;
     std::vector<const HostInstance *> all = {&source};
-    for (int i = 0; i < kTreelessOthers; ++i) {
-        std::string folder = "保存" + std::to_string(i + 1);
-        if (!scratch.AddFolder(folder))
-            return Fail("cannot make " + folder);
-        std::vector<std::string> options = {"/path=" + scratch.Path(folder), plugins.HostOption()};
-        if (i < kTreeless)
-            options.push_back("/notree");
-        others.emplace_back(new HostInstance(options));
-        if (!others.back()->ok())
-            return Fail("no host for " + folder + ": " + others.back()->error);
-        all.push_back(others.back().get());
-    }
+    auto noTree = [](int i) { return std::vector<std::string>(i < kTreeless ? 1 : 0, "/notree"); };
+    if (!StartOthers(scratch, plugins, kTreelessOthers, noTree, &others, &all))
+        return false;
     std::vector<double> times;
-    if (!Runs([&](int, bool counted) {
+    if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int, bool counted) {
             double elapsed = 0;
             HostTiming t = {};
             if (!TimeChooser(source, all, kTreelessOthers, &elapsed, &t))
@@ -131,8 +107,8 @@ bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *choose
             return true;
         }))
         return false;
-    chooser->chooser = Summarize(times);
+    chooser->toMenu = Summarize(times);
     Progress("chooser with " + std::to_string(kTreelessOthers) + " other instances, " + std::to_string(kTreeless) +
-             " without a tree: median " + Format(chooser->chooser.median) + " ms");
+             " without a tree: median " + Format(chooser->toMenu.median) + " ms");
     return true;
 }

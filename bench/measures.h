@@ -14,12 +14,13 @@ constexpr int kRoundTrips = 100;
 constexpr int kFloorBlocks = 5;  // each with processes of its own: see MeasureFloor
 constexpr int kCopyRuns = 40;
 constexpr int kCopyBlocks = 4;   // each with hosts of their own, as for the floor
-constexpr int kGrowthRuns = 15;
+constexpr int kChooserRuns = 15;
 constexpr int kHungRuns = 3;
 constexpr int kWarmUps = 3;
-// The runs in which no tree-path report comes may wait out the plug-in's 3000 ms: few of them.
-constexpr int kWaitRuns = 5;
-constexpr int kWaitWarmUps = 1;
+// The runs that may wait out the plug-in's 3000 ms on a request (no tree-path report comes, an instance
+// does not answer): few of them.
+constexpr int kTimeOutRuns = 5;
+constexpr int kTimeOutWarmUps = 1;
 
 // The floor: a bare round trip between two processes of our own, beside the plug-in's request.
 struct Floor {
@@ -52,17 +53,28 @@ const int kChooserOthers[] = {2, 4, 8, 16};
 constexpr size_t kSteps = std::size(kChooserOthers);
 size_t StepOf(int others);  // the index of an instance count in kChooserOthers
 
-struct Growth {
-    Stats chooser;           // command → menu visible
-    Stats perInstance;       // the same, per other instance
-    Stats perRequest;        // the chooser's requests, first send to last answer, per request (source host)
+struct ChooserStep {
+    Stats toMenu;            // command → menu visible
+    Stats perInstance;       // to the menu per other instance, fixed costs included
+    Stats perRequest;        // the chooser's requests, first send to last answer (source host), per request
     Stats sourceList;        // host: the source's instance list for the command
     Stats targetList;        // host: a target's instance list for a request, mean of the targets of a run
     Stats requestsInARow;    // the plug-in's RequestPaths from the bench to each other host, per request
-    Stats bareInARow;        // a bare round trip to each of as many echo processes, per request
-    Stats perRequestToBare;  // per request over the bare round trip of the same round
+    Stats bareInARow;        // a bare round trip to each of as many echo processes, per round trip
+    Stats perRequestToBare;  // per request over the bare round trip in a row of the same round
 };
-bool MeasureGrowth(const PluginFolder &plugins, Growth (&growth)[kSteps]);
+bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps]);
+
+// The chooser with instances that stopped answering just before the command: their threads held in a wait
+// that takes no messages, too briefly for the platform to count them as hung, so that a request to one
+// runs to the plug-in's time-out.
+constexpr int kStalledOthers = 8;  // the chooser's other instances, of which ...
+constexpr int kStalled = 2;        // ... these stopped answering
+struct StalledChooser {
+    Stats toMenu;    // command → menu visible
+    Stats requests;  // its requests, first send to last answer (source host)
+};
+bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser);
 
 // A target whose thread does not run: the requester must fall back to the normal copy, with its notice.
 struct Hung {
@@ -89,7 +101,7 @@ bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy);
 constexpr int kTreelessOthers = 8;  // the chooser's other instances, of which ...
 constexpr int kTreeless = 2;        // ... these have no folder tree
 struct TreelessChooser {
-    Stats chooser;  // command → menu visible
+    Stats toMenu;  // command → menu visible
 };
 bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *chooser);
 
@@ -97,7 +109,8 @@ bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *choose
 enum Measure {
     kFloorMeasure,
     kCopyMeasure,
-    kGrowthMeasure,
+    kChooserMeasure,
+    kStalledMeasure,
     kHungMeasure,
     kNoTreeMeasure,
     kNoDialogMeasure,
@@ -108,7 +121,8 @@ enum Measure {
 struct Results {
     Floor floor;
     CopySplit copies;
-    Growth growth[kSteps];
+    ChooserStep chooser[kSteps];
+    StalledChooser stalled;
     Hung hung;
     NoTreeCopy noTree;
     NoDialogCopy noDialog;

@@ -72,30 +72,44 @@ std::string CopyReport(const Results &r)
     return md + "\n";
 }
 
-std::string GrowthReport(const Results &r)
+// The runs of a measure that may wait out a time-out, and whether this is its repeat.
+std::string TimeOutRuns(const Results &r, Measure measure)
 {
-    std::string md = Heading(r, "Growth with the number of instances", kGrowthMeasure, "growth");
-    md += "| Other instances | Chooser median / p90 ms | Per instance ms | Per request ms (p90) | "
-          "Instance list: source / a target ms | Requests in a row from the bench, per request ms | "
-          "Bare in a row, per round trip ms (processes) | Per request / bare, same round |\n";
+    return std::to_string(kTimeOutRuns) + " runs after " + std::to_string(kTimeOutWarmUps) + " warm-up" +
+           (r.repeated[measure] ? "; measured twice, as its target missed at first: this is the repeat" : "");
+}
+
+std::string ChooserReport(const Results &r)
+{
+    std::string md = Heading(r, "The chooser", kChooserMeasure, "the-chooser");
+    md += "| Other instances | To the menu, median / p90 ms | Per instance ms | Per request ms (p90) | "
+          "Bare in a row, per round trip ms (processes) | **Per request / bare**, same round | "
+          "Instance list: source / a target ms | Requests in a row from the bench, per request ms |\n";
     md += "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (size_t i = 0; i < kSteps; ++i) {
-        const Growth &g = r.growth[i];
-        md += "| " + std::to_string(kChooserOthers[i]) + " | " + Format(g.chooser.median) + " / " +
-              Format(g.chooser.p90) + " | " + Format(g.perInstance.median, 2) + " | " + Format(g.perRequest.median, 3) +
-              " (" + Format(g.perRequest.p90, 3) + ") | " + Format(g.sourceList.median, 3) + " / " +
-              Format(g.targetList.median, 3) + " | " + Format(g.requestsInARow.median, 3) + " | " +
-              Format(g.bareInARow.median, 3) + " (" + std::to_string(kChooserOthers[i] + 1) + ") | " +
-              Format(g.perRequestToBare.median, 2) + " |\n";
+        const ChooserStep &g = r.chooser[i];
+        md += "| " + std::to_string(kChooserOthers[i]) + " | " + Format(g.toMenu.median) + " / " +
+              Format(g.toMenu.p90) + " | " + Format(g.perInstance.median, 2) + " | " + Format(g.perRequest.median, 3) +
+              " (" + Format(g.perRequest.p90, 3) + ") | " + Format(g.bareInARow.median, 3) + " (" +
+              std::to_string(kChooserOthers[i] + 1) + ") | " + Format(g.perRequestToBare.median, 2) + " | " +
+              Format(g.sourceList.median, 3) + " / " + Format(g.targetList.median, 3) + " | " +
+              Format(g.requestsInARow.median, 3) + " |\n";
     }
-    const Growth &low = r.growth[StepOf(2)], &high = r.growth[StepOf(16)];
+    const ChooserStep &low = r.chooser[StepOf(2)], &high = r.chooser[StepOf(16)];
     md += "\nFrom 2 to 16 other instances: the chooser's cost per request × " +
           Format(high.perRequest.median / low.perRequest.median, 2) + ", the bare round trip per round trip × " +
           Format(high.bareInARow.median / low.bareInARow.median, 2) + " (3 and 17 processes), the chooser's cost "
           "per request over the bare round trip of the same round × " +
           Format(high.perRequestToBare.median / low.perRequestToBare.median, 2) + ", a target host's instance "
           "list × " + Format(high.targetList.median / low.targetList.median, 2) + ".\n\n";
-    return md;
+    const StalledChooser &s = r.stalled;
+    md += kTableHead;
+    md += StatsRow("Chooser with " + std::to_string(kStalledOthers) + " other instances, " + std::to_string(kStalled) +
+                       " of which stopped answering just before the command: command → menu visible",
+                   s.toMenu, "closed with Escape; " + TimeOutRuns(r, kStalledMeasure), 0);
+    md += StatsRow("　its requests, first send to last answer (source host)", s.requests,
+                   "same runs; each request to a stopped instance waits out the plug-in's 3000 ms", 0);
+    return md + "\n";
 }
 
 std::string HungReport(const Results &r)
@@ -113,27 +127,25 @@ std::string HungReport(const Results &r)
 }
 
 // The three measures share one table: in each, no tree path comes or no dialog is there to fill in.
-std::string WaitsReport(const Results &r)
+std::string NoTreeOrDialogReport(const Results &r)
 {
     std::string md = "## Runs with no tree path or no dialog to fill in\n\nMethod: "
                      "[METHOD.md#no-tree-path-or-no-dialog](METHOD.md#no-tree-path-or-no-dialog).\n\n";
     md += kTableHead;
     // Each measure of the table says in its first row's note whether this is its repeat.
-    auto runs = [&](Measure measure) {
-        return std::to_string(kWaitRuns) + " runs after " + std::to_string(kWaitWarmUps) + " warm-up" +
-               (r.repeated[measure] ? "; measured twice, as its target missed at first: this is the repeat" : "");
-    };
     md += StatsRow("Two-pane copy to a target without a folder tree: command → filled dialog shown", r.noTree.noTree,
-                   "source, a target with a tree and one without; " + runs(kNoTreeMeasure), 1);
+                   "source, a target with a tree and one without; " + TimeOutRuns(r, kNoTreeMeasure), 1);
     md += StatsRow("　the same to the target with a folder tree", r.noTree.withTree,
                    "interleaved with the row above, same hosts", 1);
     md += StatsRow("Copy whose host dialog has another title: DoProcess called → returned", r.noDialog.doProcess,
-                   "the plug-in leaves the dialog alone, the bench cancels it once shown; " + runs(kNoDialogMeasure), 1);
+                   "the plug-in leaves the dialog alone, the bench cancels it once shown; " +
+                       TimeOutRuns(r, kNoDialogMeasure),
+                   1);
     md += StatsRow("　the host's copy command inside that call", r.noDialog.hostCopy,
                    "copy command → returned, its dialog closed; same runs", 1);
     md += StatsRow("Chooser with " + std::to_string(kTreelessOthers) + " other instances, " +
                        std::to_string(kTreeless) + " without a folder tree: command → menu visible",
-                   r.treeless.chooser, "closed with Escape; " + runs(kTreelessMeasure), 1);
+                   r.treeless.toMenu, "closed with Escape; " + TimeOutRuns(r, kTreelessMeasure), 1);
     return md + "\n";
 }
 
@@ -149,9 +161,9 @@ std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
         std::string held = v.held ? "yes" : "**no**";
         if (v.repeated)
             held += std::string(v.held ? ", on the repeat" : ", missed twice") + " (first " +
-                    Format(v.first, t.decimals) + " against " + Format(v.firstLimit, t.decimals) + ")";
-        md += std::string("| ") + t.name + " | " + Format(measured, t.decimals) + " ms | " +
-              Format(limit, t.decimals) + " ms | " + held + " |\n";
+                    Format(v.first, t.decimals) + t.unit + " against " + Format(v.firstLimit, t.decimals) + t.unit + ")";
+        md += std::string("| ") + t.name + " | " + Format(measured, t.decimals) + t.unit + " | " +
+              Format(limit, t.decimals) + t.unit + " | " + held + " |\n";
     }
     return md;
 }
@@ -160,19 +172,17 @@ std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
 
 std::string MarkdownReport(const Results &results, const Verdict (&verdicts)[kTargetCount])
 {
-    return FloorReport(results) + CopyReport(results) + GrowthReport(results) + HungReport(results) +
-           WaitsReport(results) + TargetsReport(verdicts);
+    return FloorReport(results) + CopyReport(results) + ChooserReport(results) + HungReport(results) +
+           NoTreeOrDialogReport(results) + TargetsReport(verdicts);
 }
 
 std::string ChooserData(const Results &r)
 {
-    std::string data = "# other_instances chooser_per_instance_median_ms chooser_per_instance_p90_ms "
-                       "per_request_median_ms bare_in_a_row_median_ms bare_two_processes_median_ms\n";
+    std::string data = "# other_instances per_request_to_bare_median per_request_to_bare_p90 limit\n";
     for (size_t i = 0; i < kSteps; ++i) {
-        const Growth &g = r.growth[i];
-        data += std::to_string(kChooserOthers[i]) + " " + Format(g.perInstance.median, 4) + " " +
-                Format(g.perInstance.p90, 4) + " " + Format(g.perRequest.median, 4) + " " +
-                Format(g.bareInARow.median, 4) + " " + Format(r.floor.bare.median, 4) + "\n";
+        const ChooserStep &g = r.chooser[i];
+        data += std::to_string(kChooserOthers[i]) + " " + Format(g.perRequestToBare.median, 4) + " " +
+                Format(g.perRequestToBare.p90, 4) + " " + Format(kRequestsToBareLimit, 2) + "\n";
     }
     return data;
 }
