@@ -82,25 +82,34 @@ bool TimeDialog(const HostInstance &source, const std::vector<const HostInstance
     return ended || Fail("the dialog did not close");
 }
 
-bool StartOthers(ScratchFolder &scratch, const PluginFolder &plugins, int count,
-                 const std::function<std::vector<std::string>(int)> &extra,
-                 std::vector<std::unique_ptr<HostInstance>> *others, std::vector<const HostInstance *> *all)
+ChooserHosts::ChooserHosts(const PluginFolder &plugins, int count,
+                           const std::function<std::vector<std::string>(int)> &extra)
+    : scratch({"作業\\報告書.txt"}),
+      source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()}),
+      all({&source})
 {
+    if (!scratch.ok() || !source.ok()) {
+        error = "no source host";
+        return;
+    }
     for (int i = 0; i < count; ++i) {
         std::string folder = "保存" + std::to_string(i + 1);
-        if (!scratch.AddFolder(folder))
-            return Fail("cannot make " + folder);
+        if (!scratch.AddFolder(folder)) {
+            error = "cannot make " + folder;
+            return;
+        }
         std::vector<std::string> options = {"/path=" + scratch.Path(folder), plugins.HostOption()};
         if (extra) {
             for (const std::string &option : extra(i))
                 options.push_back(option);
         }
-        others->emplace_back(new HostInstance(options));
-        if (!others->back()->ok())
-            return Fail("no host for " + folder + ": " + others->back()->error);
-        all->push_back(others->back().get());
+        others.emplace_back(new HostInstance(options));
+        if (!others.back()->ok()) {
+            error = "no host for " + folder + ": " + others.back()->error;
+            return;
+        }
+        all.push_back(others.back().get());
     }
-    return true;
 }
 
 bool TimeChooser(const HostInstance &source, const std::vector<const HostInstance *> &all, int others,

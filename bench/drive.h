@@ -41,11 +41,20 @@ bool Interleaved(int round, const std::vector<std::function<bool()>> &steps);
 bool TimeDialog(const HostInstance &source, const std::vector<const HostInstance *> &others, UINT command,
                 const char *title, const std::string &destination, double *elapsed, HostTiming *timing);
 
-// Starts count hosts, each on a folder of its own made in scratch (保存1, 保存2, ...), the i-th with
-// extra(i) added to its options, into others and all.
-bool StartOthers(ScratchFolder &scratch, const PluginFolder &plugins, int count,
-                 const std::function<std::vector<std::string>(int)> &extra,
-                 std::vector<std::unique_ptr<HostInstance>> *others, std::vector<const HostInstance *> *all);
+// The chooser's hosts: a source host on a folder with one file, selected, that times the plug-in's requests
+// (/timing), and `count` other hosts, each on a folder of its own (保存1, 保存2, ...), the i-th with extra(i)
+// added to its options. Started with the object; ok() once all are.
+struct ChooserHosts {
+    ChooserHosts(const PluginFolder &plugins, int count,
+                 const std::function<std::vector<std::string>(int)> &extra = nullptr);
+    bool ok() const { return error.empty(); }
+
+    ScratchFolder scratch;
+    HostInstance source;
+    std::vector<std::unique_ptr<HostInstance>> others;
+    std::vector<const HostInstance *> all;  // the source and the others
+    std::string error;
+};
 
 // The plug-in's command chosen in source with `others` other instances running, until the chooser's menu
 // is visible; the menu is then closed with Escape and the run awaited. timing: the source's record of it.

@@ -130,11 +130,12 @@ size_t StepOf(int others)
 
 bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps])
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
-    if (!scratch.ok() || !source.ok())
-        return Fail("no source host");
-    Fleet fleet(scratch);
+    // The other hosts come and go with the counts, in the fleet.
+    ChooserHosts hosts(plugins, 0);
+    if (!hosts.ok())
+        return Fail(hosts.error);
+    const HostInstance &source = hosts.source;
+    Fleet fleet(hosts.scratch);
     BareAsker asker;
     if (!asker.hwnd)
         return Fail("no window for the bare round trips");
@@ -184,14 +185,9 @@ bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps])
 // to a hung instance fails at once instead of waiting out the plug-in's time-out.
 bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
-    if (!scratch.ok() || !source.ok())
-        return Fail("no source host");
-    std::vector<std::unique_ptr<HostInstance>> answering;
-    std::vector<const HostInstance *> all = {&source};
-    if (!StartOthers(scratch, plugins, kStalledOthers - kStalled, nullptr, &answering, &all))
-        return false;
+    ChooserHosts hosts(plugins, kStalledOthers - kStalled);
+    if (!hosts.ok())
+        return Fail(hosts.error);
     std::vector<std::unique_ptr<StallingInstance>> stalling;
     for (int i = 0; i < kStalled; ++i) {
         stalling.emplace_back(new StallingInstance("stalling instance " + std::to_string(i + 1)));
@@ -209,7 +205,7 @@ bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser)
     if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int, bool counted) {
             double elapsed = 0;
             HostTiming t = {};
-            bool timed = TimeChooser(source, all, kStalledOthers, &elapsed, &t, stall);
+            bool timed = TimeChooser(hosts.source, hosts.all, kStalledOthers, &elapsed, &t, stall);
             for (const auto &instance : stalling)
                 instance->thread.Release();
             if (timed && counted) {

@@ -87,20 +87,15 @@ bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy)
 
 bool MeasureTreelessChooser(const PluginFolder &plugins, TreelessChooser *chooser)
 {
-    ScratchFolder scratch({"作業\\報告書.txt"});
-    HostInstance source({"/path=" + scratch.Path("作業"), "/selectall", "/timing", plugins.HostOption()});
-    if (!scratch.ok() || !source.ok())
-        return Fail("no source host");
-    std::vector<std::unique_ptr<HostInstance>> others;
-    std::vector<const HostInstance *> all = {&source};
-    auto noTree = [](int i) { return std::vector<std::string>(i < kTreeless ? 1 : 0, "/notree"); };
-    if (!StartOthers(scratch, plugins, kTreelessOthers, noTree, &others, &all))
-        return false;
+    ChooserHosts hosts(plugins, kTreelessOthers,
+                       [](int i) { return std::vector<std::string>(i < kTreeless ? 1 : 0, "/notree"); });
+    if (!hosts.ok())
+        return Fail(hosts.error);
     std::vector<double> times;
     if (!Runs(kTimeOutWarmUps, kTimeOutRuns, [&](int, bool counted) {
             double elapsed = 0;
             HostTiming t = {};
-            if (!TimeChooser(source, all, kTreelessOthers, &elapsed, &t))
+            if (!TimeChooser(hosts.source, hosts.all, kTreelessOthers, &elapsed, &t))
                 return false;
             if (counted)
                 times.push_back(elapsed);
