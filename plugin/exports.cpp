@@ -43,12 +43,14 @@ extern "C" int WINAPI GetFunctionInfo(char *description, char *copyright, WORD *
 
 extern "C" int WINAPI DoProcess(HostRecord *record)
 {
-    if (!requesterRunning && GetActiveWindow() == record->hwndMain) {
+    RecordCopy call;
+    CopyHostRecord(*record, &call);
+    if (!requesterRunning && GetActiveWindow() == call.record.hwndMain) {
         requesterRunning = true;
-        RunTwoPaneCopy(*record, moduleInstance);
+        RunTwoPaneCopy(call.record, moduleInstance);
         requesterRunning = false;
     } else {
-        AnswerPathRequest(*record);
+        AnswerPathRequest(call.record);
     }
     return 1;
 }
