@@ -10,6 +10,9 @@
 
 namespace expected {
 
+// The version word GetFunctionInfo gives the host: 2.00.
+constexpr WORD kPluginVersion = 200;
+
 // The State flag word in VORPAN.INI, as the settings dialog stores it.
 constexpr int kNotifyFallback = 1;  // a notice before every fallback to the normal copy
 constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
