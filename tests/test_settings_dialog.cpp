@@ -408,7 +408,11 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     // plug-in. A read-only attribute would not do here: Wine lets root write such a file.
     struct HeldOpen {
         HANDLE file;
-        ~HeldOpen() { CloseHandle(file); }
+        ~HeldOpen()
+        {
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
+        }
     } held{CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
     ASSERT_NE(held.file, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
 
