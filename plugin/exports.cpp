@@ -5,12 +5,13 @@
 #include "common/host_record.h"
 #include "copy/copy_run.h"
 #include "link/path_exchange.h"
+#include "vorpan_version.h"
 
 namespace {
 
 const char kDescription[] = "コピー先を前回アクティブだった「RiloFile2」のパスにします。\n" VORPAN_MENU_LABEL;
 const char kCopyright[] = "Copyright (C) 2026 VORPAN project";
-const WORD kPluginVersion = 200;
+const WORD kPluginVersion = VORPAN_VERSION_NUMBER;
 // What the host's plug-in interface expects GetFunctionInfo to return; it gives the value no other
 // meaning.
 const int kFunctionInfoResult = 3;

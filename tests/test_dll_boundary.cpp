@@ -149,7 +149,7 @@ TEST_F(DllBoundary, VersionIsA16BitStoreOf200)
     CallGetFunctionInfo();
     WORD version = 0;
     std::memcpy(&version, version_, sizeof version);
-    EXPECT_EQ(200, version);
+    EXPECT_EQ(expected::kPluginVersion, version);
     for (size_t i = sizeof(WORD); i < sizeof version_; ++i)
         EXPECT_EQ(kGuard, version_[i]) << "byte " << i << " after the version word changed";
 }

@@ -10,6 +10,9 @@
 
 namespace expected {
 
+// The version word GetFunctionInfo gives the host: 2.00.
+constexpr WORD kPluginVersion = 200;
+
 // The State flag word in VORPAN.INI, as the settings dialog stores it.
 constexpr int kNotifyFallback = 1;  // a notice before every fallback to the normal copy
 constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
@@ -19,6 +22,8 @@ constexpr char kSingleInstanceText[] = "複数起動していないので通常�
 constexpr char kVirtualTargetText[] = "対象が仮想フォルダなので通常動作にします。";
 constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
 constexpr char kCommandNotFoundText[] = "エラー";
+// The first line of the box that tells the settings could not be saved; the second is the file's path.
+constexpr char kSaveFailedText[] = "設定を保存できませんでした。";
 
 // The settings dialog: its title, its resource and its buttons.
 constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
