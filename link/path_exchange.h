@@ -21,6 +21,7 @@ struct PathAnswer {
     bool treeArrived;              // the tree-path report, which ends an answer, came
 };
 
+// The report hook's bookkeeping, which a request's caller only holds.
 // One target while it is asked: where its reports go. Its reports are taken while it is open and, when
 // a thread of its own asks it, until that thread has ended: a report that comes after its ask gave up
 // changes nothing.
@@ -60,6 +61,9 @@ void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
 void EndPathRequest(PathRequest *request);
 
+// The most targets asked at once: the calling thread waits on one thread each, and on its own queue.
+enum : int { kMaxAskedAtOnce = MAXIMUM_WAIT_OBJECTS - 1 };
+
 // Asks count targets for their current folders all at the same time, through the window hwndMain, each
 // with its own command identifier (0: not asked), and gives back currentPaths[i] for targets[i], empty
 // when none came. Each ask is bounded as a single request's: stalled targets cost one time-out in all.
@@ -67,7 +71,6 @@ void EndPathRequest(PathRequest *request);
 // kMaxAskedAtOnce.
 void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
                           char (*currentPaths)[kPathSize]);
-enum : int { kMaxAskedAtOnce = MAXIMUM_WAIT_OBJECTS - 1 };
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
 // bounded in time; no tree-path report follows a current-path report the recipient did not take.
