@@ -30,6 +30,20 @@ static_assert(offsetof(HostRecord, hwndMain) == 0 * sizeof(void *) &&
                   offsetof(HostRecord, currentPath) == 5 * sizeof(void *),
               "the host's record layout");
 
+// The instances a call keeps of the host's list: far more than a desktop runs. With more, the first
+// ones and this instance, the list's last.
+enum : int { kMaxInstances = 64 };
+
+// What a call needs of the host's record, copied once when the call begins: other instances' messages
+// are processed during a call, and the host may refresh its record meanwhile. record points into the
+// buffers beside it, so a run reads only the copy.
+struct RecordCopy {
+    HostRecord record;
+    HWND instanceWindows[kMaxInstances];
+    char currentPath[kPathSize];  // empty for a path that does not fit: as a virtual folder
+};
+void CopyHostRecord(const HostRecord &from, RecordCopy *copy);
+
 // The plug-in's title. Its menu label is the title and an accelerator; the command lookup finds the
 // label by the title, whichever accelerator the label carries, so both derive from here.
 #define VORPAN_TITLE "２画面ファイラー風ファイルコピー"

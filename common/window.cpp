@@ -30,124 +30,124 @@ BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
     return search->missing > 0;
 }
 
-// One of our hooks in one window's chain.
-struct HookLink {
-    HWND window;       // null: a free entry
-    WNDPROC hook;
-    WNDPROC replaced;  // what the hook passes messages on to in that window
+// One procedure of ours: each has an address of its own, so that each can be in one chain at a time
+// and pass messages on to what it replaced there.
+struct HookSlot {
+    HWND window;       // the window whose chain holds the procedure; null: in no chain, free
+    HookWork work;     // what it does with a message; null: disarmed, it only passes messages on
+    WNDPROC replaced;  // what it passes messages on to in that window
 };
 
-// Few windows hold a hook of ours at a time: a main window at most the request's and the copy's, and the
-// confirmation dialog one. A hook left below another module's subclass keeps its entry until the window
-// is gone.
-const int kMaxHookLinks = 16;
+// A main window holds at most the request's hook or the copy's, and the confirmation dialog one; the
+// rest are for procedures held below other modules' subclasses until their windows are gone.
+const int kHookSlots = 8;
 
-// The hooks are called by the windows, not by us: this is what they find their way on by, and it stays
-// valid for as long as the library is loaded.
-HookLink hookLinks[kMaxHookLinks];
+// The windows call the procedures, not we: this is what they find their way on by, and it stays valid
+// for as long as the library is loaded.
+HookSlot hookSlots[kHookSlots];
 
-// A message each hook of ours answers for itself when wParam names it: whether a hook is still reachable
-// in a window's chain, which a module that put back an old procedure over it may have changed.
-UINT probeMessage;
-const LRESULT kProbeAnswer = 0x56524F50;
-
-HookLink *FindLink(HWND hwnd, WNDPROC hook)
+LRESULT RunSlot(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (HookLink &link : hookLinks) {
-        if (link.window != nullptr && link.window == hwnd && link.hook == hook)
-            return &link;
-    }
-    return nullptr;
+    HookSlot &slot = hookSlots[index];
+    // Taken before the work runs: it may end the hook and so free the slot.
+    WNDPROC next = slot.replaced != nullptr ? slot.replaced : DefWindowProcA;
+    if (slot.work != nullptr && slot.window == hwnd)
+        slot.work(hwnd, message, wParam, lParam);
+    LRESULT result = CallWindowProcA(next, hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY && slot.window == hwnd)
+        slot.window = nullptr;
+    return result;
 }
 
-HookLink *FreeLink()
+template <int Index>
+LRESULT CALLBACK SlotProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (HookLink &link : hookLinks) {
-        // A window can go without its last message passing our hook, when another module took it out.
-        if (link.window == nullptr || !IsWindow(link.window))
-            return &link;
-    }
-    return nullptr;
+    return RunSlot(Index, hwnd, message, wParam, lParam);
 }
 
-bool StillInChain(HWND hwnd, WNDPROC hook)
-{
-    return GetWindowProc(hwnd) == hook ||
-           SendMessageA(hwnd, probeMessage, reinterpret_cast<WPARAM>(hook), 0) == kProbeAnswer;
-}
+const WNDPROC slotProcs[kHookSlots] = {SlotProc<0>, SlotProc<1>, SlotProc<2>, SlotProc<3>,
+                                       SlotProc<4>, SlotProc<5>, SlotProc<6>, SlotProc<7>};
 
 void SetWindowProc(HWND hwnd, WNDPROC proc)
 {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
 }
 
+// The slot whose procedure is on top of hwnd's chain, or -1 when the top is not ours.
+int SlotOnTop(HWND hwnd)
+{
+    WNDPROC current = GetWindowProc(hwnd);
+    for (int i = 0; i < kHookSlots; ++i) {
+        if (hookSlots[i].window == hwnd && slotProcs[i] == current)
+            return i;
+    }
+    return -1;
+}
+
+void TakeOff(HWND hwnd, int index)
+{
+    SetWindowProc(hwnd, hookSlots[index].replaced);
+    hookSlots[index].window = nullptr;
+    hookSlots[index].work = nullptr;
+}
+
+// A module that removed itself properly put back what it had saved, which may be a disarmed procedure
+// of ours: it is on top again, and can go.
+void TakeOffDisarmed(HWND hwnd)
+{
+    for (int top = SlotOnTop(hwnd); top >= 0 && hookSlots[top].work == nullptr; top = SlotOnTop(hwnd))
+        TakeOff(hwnd, top);
+}
+
+// A slot in no chain: one taken off while on top, or one whose window is gone (a window can go without
+// its last message passing our procedure, when another module cut it out of the chain).
+int FreeSlot()
+{
+    for (int i = 0; i < kHookSlots; ++i) {
+        if (hookSlots[i].window == nullptr || !IsWindow(hookSlots[i].window))
+            return i;
+    }
+    return -1;
+}
+
+// Once a window holds a procedure of ours, it may keep it below another module's subclass for as long as
+// the window lives: the host must not be able to unload the library under it.
+void PinLibrary()
+{
+    static bool pinned;
+    if (pinned)
+        return;
+    HMODULE self;
+    pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                reinterpret_cast<LPCSTR>(&hookSlots), &self) != 0;
+}
+
 }  // namespace
 
-bool HookWindow(HWND hwnd, WNDPROC hook)
+bool HookWindow(HWND hwnd, HookWork work)
 {
-    if (probeMessage == 0)
-        probeMessage = RegisterWindowMessageA("VorpanHookProbe");
-    HookLink *link = FindLink(hwnd, hook);
-    if (link != nullptr) {
-        if (StillInChain(hwnd, hook))
-            return true;
-        link->window = nullptr;  // cut out by another module: it can be put on afresh
-    }
-    link = FreeLink();
-    WNDPROC replaced = IsWindow(hwnd) ? GetWindowProc(hwnd) : nullptr;
-    if (link == nullptr || replaced == nullptr)
+    if (!IsWindow(hwnd))
         return false;
-    link->window = hwnd;
-    link->hook = hook;
-    link->replaced = replaced;
-    SetWindowProc(hwnd, hook);
+    TakeOffDisarmed(hwnd);
+    int index = FreeSlot();
+    if (index < 0)
+        return false;
+    PinLibrary();
+    HookSlot &slot = hookSlots[index];
+    slot.window = hwnd;
+    slot.work = work;
+    slot.replaced = GetWindowProc(hwnd);
+    SetWindowProc(hwnd, slotProcs[index]);
     return true;
 }
 
-void UnhookWindow(HWND hwnd, WNDPROC hook)
+void UnhookWindow(HWND hwnd, HookWork work)
 {
-    HookLink *link = FindLink(hwnd, hook);
-    if (link == nullptr)
-        return;
-    WNDPROC current = GetWindowProc(hwnd);
-    if (current == hook) {
-        SetWindowProc(hwnd, link->replaced);
-        link->window = nullptr;
-        return;
+    for (int i = 0; i < kHookSlots; ++i) {
+        if (hookSlots[i].window == hwnd && hookSlots[i].work == work)
+            hookSlots[i].work = nullptr;
     }
-    HookLink *above = nullptr;
-    for (HookLink &other : hookLinks) {
-        if (other.window == hwnd && other.hook == current && other.replaced == hook)
-            above = &other;
-    }
-    if (above != nullptr) {
-        above->replaced = link->replaced;
-        link->window = nullptr;
-        return;
-    }
-    // Another module's procedure calls ours; unloading the library would leave it calling into nothing.
-    HMODULE self;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCSTR>(hook), &self);
-}
-
-WNDPROC ReplacedProc(HWND hwnd, WNDPROC hook)
-{
-    HookLink *link = FindLink(hwnd, hook);
-    return link != nullptr ? link->replaced : DefWindowProcA;
-}
-
-LRESULT PassOn(HWND hwnd, WNDPROC hook, WNDPROC next, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == probeMessage && probeMessage != 0 && wParam == reinterpret_cast<WPARAM>(hook))
-        return kProbeAnswer;
-    LRESULT result = CallWindowProcA(next, hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        HookLink *link = FindLink(hwnd, hook);
-        if (link != nullptr)
-            link->window = nullptr;
-    }
-    return result;
+    TakeOffDisarmed(hwnd);
 }
 
 WNDPROC GetWindowProc(HWND hwnd)

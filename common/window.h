@@ -4,22 +4,23 @@
 #include <windows.h>
 
 // Our procedures in windows' subclass chains. Other modules subclass the same windows and put back
-// what they saved, which may be one of ours: so a hook of ours must pass messages on correctly for as
-// long as it can be called, and is taken out of a chain only while it is on top of it.
+// what they saved, which may be one of ours; some answer messages they do not know instead of passing
+// them on. So a procedure of ours is never put into a chain twice (it would call itself), where it
+// lies is never asked by a message through the chain, and it passes messages on correctly for as long
+// as any chain can call it.
 
-// Puts hook on top of hwnd's chain, remembering the procedure it replaced there. A hook still in hwnd's
-// chain from an earlier time stays where it is and is not put on a second time (it would call itself).
-// False when hook could not be put on: hwnd is no window, or too many windows still hold our hooks.
-bool HookWindow(HWND hwnd, WNDPROC hook);
-// Takes hook out of hwnd's chain when it is on top, or directly below another of our hooks. Otherwise
-// another module subclassed hwnd over it: the hook stays in the chain, passing messages on, and the
-// library stays loaded for it. Does nothing when hook is not in hwnd's chain.
-void UnhookWindow(HWND hwnd, WNDPROC hook);
-// The procedure hook replaced on hwnd, to pass messages on to; DefWindowProcA should it be unknown.
-// Take it before the hook may unhook itself.
-WNDPROC ReplacedProc(HWND hwnd, WNDPROC hook);
-// Passes a message on to next, the procedure hook replaced on hwnd, and forgets hwnd once it is gone.
-LRESULT PassOn(HWND hwnd, WNDPROC hook, WNDPROC next, UINT message, WPARAM wParam, LPARAM lParam);
+// What a hook does with a message of its window before the message is passed on down the chain. It
+// may end its own hook (UnhookWindow) while it runs.
+typedef void (*HookWork)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Puts a procedure of ours that does work on top of hwnd's chain: one that is in no window's chain.
+// False when hwnd is no window, or when every procedure of ours is held below other modules'
+// subclasses: then nothing is put on.
+bool HookWindow(HWND hwnd, HookWork work);
+// Ends work's hook on hwnd. Its procedure is taken out of the chain when it is on top; otherwise
+// another module subclassed hwnd over it, and it stays in the chain passing messages on until it comes
+// to the top again or its window is gone. Does nothing when work has no hook on hwnd.
+void UnhookWindow(HWND hwnd, HookWork work);
 
 // The current window procedure of hwnd.
 WNDPROC GetWindowProc(HWND hwnd);

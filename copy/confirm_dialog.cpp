@@ -51,40 +51,37 @@ void FillConfirmDialog(HWND dialog, const PathAnswer &target)
     TreeView_Select(tree, item, TVGN_CARET);
 }
 
-// On the confirmation dialog until it is first shown: fills it in, then removes itself.
-LRESULT CALLBACK DialogShowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// On the confirmation dialog until it is first shown: fills it in, then ends its own hook.
+void CatchDialogShow(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 {
-    WNDPROC next = ReplacedProc(hwnd, DialogShowHook);
     if (message == WM_SHOWWINDOW && wParam == TRUE && takeover.target != nullptr && hwnd == takeover.dialog) {
         takeover.dialog = nullptr;
         FillConfirmDialog(hwnd, *takeover.target);
-        UnhookWindow(hwnd, DialogShowHook);
+        UnhookWindow(hwnd, CatchDialogShow);
     }
-    return PassOn(hwnd, DialogShowHook, next, message, wParam, lParam);
 }
 
 // On hwndMain during the host's copy. The host deactivates its main window in favour of the dialog
 // before it shows it: that is the first moment the dialog can be seen (in lParam), before it is
 // painted. The hook then moves onto the dialog.
-LRESULT CALLBACK ActivateHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+void CatchDialogActivation(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WNDPROC next = ReplacedProc(hwnd, ActivateHook);
-    if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE && takeover.target != nullptr &&
-        hwnd == takeover.hwndMain) {
-        HWND dialog = reinterpret_cast<HWND>(lParam);
-        char title[kTitleSize];
-        title[0] = '\0';
-        if (dialog != nullptr)
-            GetWindowTextA(dialog, title, kTitleSize);
-        title[kTitleSize - 1] = '\0';
-        if (lstrcmpA(title, VORPAN_CONFIRM_TITLE) == 0) {
-            takeover.hwndMain = nullptr;
-            UnhookWindow(hwnd, ActivateHook);
-            if (HookWindow(dialog, DialogShowHook))
-                takeover.dialog = dialog;
-        }
-    }
-    return PassOn(hwnd, ActivateHook, next, message, wParam, lParam);
+    if (message != WM_ACTIVATE || LOWORD(wParam) != WA_INACTIVE || takeover.target == nullptr ||
+        hwnd != takeover.hwndMain)
+        return;
+    HWND dialog = reinterpret_cast<HWND>(lParam);
+    char title[kTitleSize];
+    title[0] = '\0';
+    if (dialog != nullptr)
+        GetWindowTextA(dialog, title, kTitleSize);
+    title[kTitleSize - 1] = '\0';
+    if (lstrcmpA(title, VORPAN_CONFIRM_TITLE) != 0)
+        return;
+    takeover.hwndMain = nullptr;
+    UnhookWindow(hwnd, CatchDialogActivation);
+    // With no procedure of ours free, the dialog stays as the host made it.
+    if (HookWindow(dialog, CatchDialogShow))
+        takeover.dialog = dialog;
 }
 
 }  // namespace
@@ -94,14 +91,14 @@ void CopyIntoTarget(HWND hwndMain, const PathAnswer &target)
     takeover.target = &target;
     takeover.hwndMain = hwndMain;
     takeover.dialog = nullptr;
-    HookWindow(hwndMain, ActivateHook);
+    HookWindow(hwndMain, CatchDialogActivation);
     // The dialog is modal: the host's copy, the dialog's filling included, is over when the send returns.
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
     takeover.target = nullptr;
     takeover.hwndMain = nullptr;
     // Also when the hook already did: a copy that showed no dialog leaves it in place.
-    UnhookWindow(hwndMain, ActivateHook);
+    UnhookWindow(hwndMain, CatchDialogActivation);
     if (takeover.dialog != nullptr)
-        UnhookWindow(takeover.dialog, DialogShowHook);
+        UnhookWindow(takeover.dialog, CatchDialogShow);
     takeover.dialog = nullptr;
 }

@@ -2,13 +2,15 @@
 #include "link/chooser.h"
 
 #include "common/window.h"
+#include "link/command_lookup.h"
 #include "link/path_exchange.h"
 
 namespace {
 
 const char kVirtualFolderText[] = "仮想フォルダ";
 const UINT kFirstItemId = 100;
-const int kItemTextSize = 2 * kPathSize;  // room for a path whose every byte is a doubled "&"
+const int kItemTextSize = 2 * kPathSize;
+static_assert(kMaxInstances - 1 <= kMaxAskedAtOnce, "every other instance a call keeps is asked at once");  // room for a path whose every byte is a doubled "&"
 
 // The menu takes "&" as a mnemonic marker: "C:\R&D" would show as "C:\RD". Doubling each one shows the
 // path as it is. A double-byte character is copied whole, so its trail byte is never taken for "&".
@@ -44,11 +46,19 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
         return kNoTarget;
     }
 
-    for (int i = 0; i < record.instanceCount - 1; ++i) {
-        PathAnswer answer;
-        RequestPaths(record.hwndMain, record.instanceWindows[i], commandId, &answer);
-        if (answer.currentPath[0] != '\0')
-            AppendPathItem(menu, kFirstItemId + i, answer.currentPath);
+    // Every other instance at once, each sent the command its own menu gives us: an instance that
+    // stalls costs the menu one time-out, not one each.
+    int others = record.instanceCount - 1;
+    if (others > kMaxAskedAtOnce)
+        others = kMaxAskedAtOnce;
+    int commandIds[kMaxAskedAtOnce];
+    for (int i = 0; i < others; ++i)
+        commandIds[i] = TargetCommandId(record.instanceWindows[i], commandId);
+    char currentPaths[kMaxAskedAtOnce][kPathSize];
+    RequestFoldersAtOnce(record.hwndMain, record.instanceWindows, commandIds, others, currentPaths);
+    for (int i = 0; i < others; ++i) {
+        if (currentPaths[i][0] != '\0')
+            AppendPathItem(menu, kFirstItemId + i, currentPaths[i]);
         else
             AppendMenuA(menu, MF_GRAYED | MF_DISABLED, kFirstItemId + i, kVirtualFolderText);
     }

@@ -24,10 +24,12 @@ void ReadMenuText(HMENU menu, int position, char (&text)[kMenuTextSize])
     text[kMenuTextSize - 1] = '\0';
 }
 
-HMENU FindPluginSubmenu(HWND hwndMain)
+// A menu whose items cannot be counted: none at all, or one of another process under Wine.
+const int kMenuUnreadable = -1;
+
+// The submenu of bar whose text is "プラグイン(&P)"; null when there is none.
+HMENU FindPluginSubmenu(HMENU bar, int count)
 {
-    HMENU bar = GetMenu(hwndMain);
-    int count = GetMenuItemCount(bar);
     char text[kMenuTextSize];
     for (int i = 0; i < count; ++i) {
         ReadMenuText(bar, i, text);
@@ -37,16 +39,22 @@ HMENU FindPluginSubmenu(HWND hwndMain)
     return nullptr;
 }
 
-}  // namespace
-
-int FindPluginCommandId(HWND hwndMain)
+// Our identifier in the plug-in submenu of hwnd's menu bar, 0 when it lists no item of ours, or
+// kMenuUnreadable.
+int LookUpCommandId(HWND hwnd)
 {
-    HMENU plugins = FindPluginSubmenu(hwndMain);
+    HMENU bar = GetMenu(hwnd);
+    int count = GetMenuItemCount(bar);
+    if (count < 0)
+        return kMenuUnreadable;
+    HMENU plugins = FindPluginSubmenu(bar, count);
     if (plugins == nullptr)
         return 0;
     int titleLength = lstrlenA(kLabelTitle);
     int groupStart = 0;
-    int count = GetMenuItemCount(plugins);
+    count = GetMenuItemCount(plugins);
+    if (count < 0)
+        return kMenuUnreadable;
     char text[kMenuTextSize];
     for (int i = 0; i < count; ++i) {
         ReadMenuText(plugins, i, text);
@@ -60,4 +68,18 @@ int FindPluginCommandId(HWND hwndMain)
         }
     }
     return 0;
+}
+
+}  // namespace
+
+int FindPluginCommandId(HWND hwndMain)
+{
+    int id = LookUpCommandId(hwndMain);
+    return id != kMenuUnreadable ? id : 0;
+}
+
+int TargetCommandId(HWND target, int ownId)
+{
+    int id = LookUpCommandId(target);
+    return id != kMenuUnreadable ? id : ownId;
 }

@@ -4,13 +4,14 @@
 #include <commctrl.h>
 
 #include "common/window.h"
+#include "link/command_lookup.h"
 #include "link/tree_path.h"
 
 namespace {
 
-// The request in progress, for the report hook: the host calls the hook, not us, so this is the one
-// way it can reach the request's buffers. Null between requests, when the hook only passes messages on.
-PathRequest *activeRequest;
+// The targets asked at the moment, for the report hook: the host calls the hook, not us, so this is the
+// one way it can reach their buffers. Null between requests, when the hook does nothing.
+const PathRound *activeRound;
 
 // The request's send to the target: a hung, busy-forever or vanished target must not freeze this
 // instance, so the send gives up after kAnswerTimeoutMs, and at once to a target already counted as hung.
@@ -57,53 +58,165 @@ void TakeReportText(const COPYDATASTRUCT *data, char *buffer, int bufferSize)
     buffer[length] = '\0';
 }
 
-// Subclass procedure of hwndMain for the time of a request: takes the target's reports. It may be called
-// after its request has ended, from within another module's subclass: then it only passes messages on.
-LRESULT CALLBACK PathReportHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// Whether target's reports are still taken: its ask has not ended.
+bool StillAsked(const AskedTarget &asked)
 {
-    WNDPROC next = ReplacedProc(hwnd, PathReportHook);
-    PathRequest *request = activeRequest;
-    if (request != nullptr && hwnd == request->hwndMain && message == WM_COPYDATA &&
-        reinterpret_cast<HWND>(wParam) == request->target && lParam != 0) {
-        const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+    return asked.open && (asked.thread == nullptr || WaitForSingleObject(asked.thread, 0) == WAIT_TIMEOUT);
+}
+
+// The report hook's work on hwndMain: each report goes to the target that sent it (wParam names the
+// sender's main window). It may be called after its round has ended, from within another module's
+// subclass: then it does nothing.
+void TakeReport(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const PathRound *round = activeRound;
+    if (round == nullptr || hwnd != round->hwndMain || message != WM_COPYDATA || lParam == 0)
+        return;
+    const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+    for (int i = 0; i < round->count; ++i) {
+        AskedTarget &asked = round->asked[i];
+        if (reinterpret_cast<HWND>(wParam) != asked.target || !StillAsked(asked))
+            continue;
         if (data->dwData == kPathReportCurrent) {
-            TakeReportText(data, request->answer->currentPath, kPathSize);
-        } else if (data->dwData == kPathReportTree) {
-            TakeReportText(data, request->answer->treePath, kTreePathSize);
-            request->answer->treeArrived = true;
+            TakeReportText(data, asked.currentPath, kPathSize);
+        } else if (data->dwData == kPathReportTree && asked.treePath != nullptr) {
+            TakeReportText(data, asked.treePath, kTreePathSize);
+            *asked.treeArrived = true;
         }
     }
-    return PassOn(hwnd, PathReportHook, next, message, wParam, lParam);
+}
+
+// The round lives in its caller's frame, and EndRound forgets it before that frame ends.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+bool BeginRound(PathRound *round, HWND hwndMain, AskedTarget *asked, int count)
+{
+    round->hwndMain = hwndMain;
+    round->asked = asked;
+    round->count = count;
+    if (!HookWindow(hwndMain, TakeReport))
+        return false;
+    activeRound = round;
+    return true;
+}
+#pragma GCC diagnostic pop
+
+void EndRound(PathRound *round)
+{
+    activeRound = nullptr;
+    UnhookWindow(round->hwndMain, TakeReport);
+}
+
+// What a thread that asks one target gets: nothing of the host's or the plug-in's.
+struct Ask {
+    HWND target;
+    int commandId;
+};
+
+DWORD WINAPI AskOnThread(void *parameter)
+{
+    const Ask *ask = static_cast<const Ask *>(parameter);
+    return SendRequest(ask->target, ask->commandId) ? 1 : 0;
+}
+
+// A thread that makes one send needs little of the default stack.
+const SIZE_T kAskStackSize = 64 * 1024;
+
+// Waits until every thread in threads has ended, meanwhile taking only the messages that other threads
+// and processes send this one: the reports come in as such. No posted message of the host's is taken
+// out of its queue. A thread's target is closed to reports once the thread has ended.
+void WaitForAsks(HANDLE *threads, int *targetOf, int running, AskedTarget *asked)
+{
+    while (running > 0) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        DWORD woke = MsgWaitForMultipleObjectsEx(static_cast<DWORD>(running), threads, kAnswerTimeoutMs,
+                                                 QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_FAILED) {
+            // Each thread ends once its bounded send does; none may outlive the call.
+            WaitForMultipleObjects(static_cast<DWORD>(running), threads, TRUE, INFINITE);
+            return;
+        }
+        if (woke >= WAIT_OBJECT_0 + static_cast<DWORD>(running))
+            continue;  // sent messages to take, or a time-out
+        int ended = static_cast<int>(woke - WAIT_OBJECT_0);
+        asked[targetOf[ended]].open = false;
+        --running;
+        threads[ended] = threads[running];
+        targetOf[ended] = targetOf[running];
+    }
 }
 
 }  // namespace
 
 bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer)
 {
-    request->hwndMain = hwndMain;
-    request->target = target;
-    request->answer = answer;
-    request->answer->currentPath[0] = '\0';
-    request->answer->treePath[0] = '\0';
-    request->answer->treeArrived = false;
-    if (!HookWindow(hwndMain, PathReportHook))
-        return false;
-    activeRequest = request;
-    return true;
+    answer->currentPath[0] = '\0';
+    answer->treePath[0] = '\0';
+    answer->treeArrived = false;
+    request->asked = {target, nullptr, true, answer->currentPath, answer->treePath, &answer->treeArrived};
+    return BeginRound(&request->round, hwndMain, &request->asked, 1);
 }
 
 void EndPathRequest(PathRequest *request)
 {
-    activeRequest = nullptr;
-    UnhookWindow(request->hwndMain, PathReportHook);
+    EndRound(&request->round);
 }
 
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 {
+    // Whatever number the target's menu gives another plug-in is that plug-in's command there.
+    int targetCommand = TargetCommandId(target, commandId);
     PathRequest request;
-    if (BeginPathRequest(&request, hwndMain, target, answer))
-        SendRequest(target, commandId);
+    if (BeginPathRequest(&request, hwndMain, target, answer) && targetCommand != 0)
+        SendRequest(target, targetCommand);
     EndPathRequest(&request);
+}
+
+void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
+                          char (*currentPaths)[kPathSize])
+{
+    if (count > kMaxAskedAtOnce)
+        count = kMaxAskedAtOnce;
+    AskedTarget asked[kMaxAskedAtOnce];
+    Ask asks[kMaxAskedAtOnce];
+    HANDLE threads[kMaxAskedAtOnce];
+    int targetOf[kMaxAskedAtOnce];
+    for (int i = 0; i < count; ++i) {
+        currentPaths[i][0] = '\0';
+        asked[i] = {targets[i], nullptr, false, currentPaths[i], nullptr, nullptr};
+    }
+    PathRound round;
+    if (!BeginRound(&round, hwndMain, asked, count))
+        return;  // no report could be taken: as if none came
+    int running = 0;
+    for (int i = 0; i < count; ++i) {
+        if (commandIds[i] == 0)
+            continue;
+        asks[i] = {targets[i], commandIds[i]};
+        asked[i].open = true;
+        asked[i].thread = CreateThread(nullptr, kAskStackSize, AskOnThread, &asks[i],
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        if (asked[i].thread != nullptr) {
+            threads[running] = asked[i].thread;
+            targetOf[running] = i;
+            ++running;
+        }
+    }
+    // Those no thread could be made for are asked from here, one after another, while the threads ask
+    // the others; every report comes in during these sends as well.
+    for (int i = 0; i < count; ++i) {
+        if (asked[i].open && asked[i].thread == nullptr) {
+            SendRequest(targets[i], commandIds[i]);
+            asked[i].open = false;
+        }
+    }
+    WaitForAsks(threads, targetOf, running, asked);
+    EndRound(&round);
+    for (int i = 0; i < count; ++i) {
+        if (asked[i].thread != nullptr)
+            CloseHandle(asked[i].thread);
+    }
 }
 
 void AnswerPathRequest(const HostRecord &record)

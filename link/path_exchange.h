@@ -21,18 +21,38 @@ struct PathAnswer {
     bool treeArrived;              // the tree-path report, which ends an answer, came
 };
 
+// The report hook's bookkeeping, which a request's caller only holds.
+// One target while it is asked: where its reports go. Its reports are taken while it is open and, when
+// a thread of its own asks it, until that thread has ended: a report that comes after its ask gave up
+// changes nothing.
+struct AskedTarget {
+    HWND target;
+    HANDLE thread;      // the thread asking it; null when the host's thread asks it
+    bool open;
+    char *currentPath;  // kPathSize bytes
+    char *treePath;     // kTreePathSize bytes; null when its tree path is not wanted
+    bool *treeArrived;  // null when its tree path is not wanted
+};
+
+// The targets asked at one time, for the report hook on hwndMain.
+struct PathRound {
+    HWND hwndMain;
+    AskedTarget *asked;
+    int count;
+};
+
 // One request while it lasts: hwndMain carries the report hook, which fills answer with the reports
 // from target.
 struct PathRequest {
-    HWND hwndMain;
-    HWND target;
-    PathAnswer *answer;  // emptied at the start
+    PathRound round;
+    AskedTarget asked;
 };
 
 // Asks target for its paths through the window hwndMain and gives back what came. The reports can only
 // arrive while the send to target waits, delivered into hwndMain: the request ends when the send
 // returns, with whatever arrived. A target that does not answer within kAnswerTimeoutMs, or a hung one,
-// gives an empty answer.
+// gives an empty answer. commandId is our command in this instance; the target is sent the one its own
+// menu gives our plug-in (TargetCommandId), and nothing when its menu has no such item.
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer);
 
 // The two halves of RequestPaths around its send, for a caller that delivers reports itself: the
@@ -40,6 +60,17 @@ void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 // hook could not be put on hwndMain; no report is taken then.
 bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
 void EndPathRequest(PathRequest *request);
+
+// The most targets asked at once: the calling thread waits on one thread each, and on its own queue.
+enum : int { kMaxAskedAtOnce = MAXIMUM_WAIT_OBJECTS - 1 };
+
+// Asks count targets for their current folders all at the same time, through the window hwndMain, each
+// with its own command identifier (0: not asked), and gives back currentPaths[i] for targets[i], empty
+// when none came. Each ask is bounded as a single request's: stalled targets cost one time-out in all.
+// Meanwhile the calling thread takes only sent messages, the reports among them. count is at most
+// kMaxAskedAtOnce.
+void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
+                          char (*currentPaths)[kPathSize]);
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
 // bounded in time; no tree-path report follows a current-path report the recipient did not take.

@@ -8,9 +8,11 @@
 
 namespace {
 
-// Reads item's text whole into text (kTreeItemTextSize bytes); false when the control refuses or the
-// text is longer than 259 bytes: a cut text would name another folder. One byte more is read than
-// kept, so that a longer text shows as such.
+// Reads item's text whole into text (kTreeItemTextSize bytes); false when the control refuses, when
+// the text is empty (no folder is named so), or when it is longer than 259 bytes: a cut text would name
+// another folder. The text is read where the call leaves pszText: a control may point it at its own copy
+// (an item whose text its parent supplies on demand) instead of filling our buffer. One byte more is
+// read than kept, so that a longer text shows as such.
 bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kTreeItemTextSize])
 {
     char read[kTreeItemTextSize + 1];
@@ -24,8 +26,18 @@ bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kTreeItemTextSize]
         return false;
     // Wine leaves a text cut at the buffer's end without its NUL.
     read[kTreeItemTextSize] = '\0';
-    text[0] = '\0';
-    return AppendText(text, kTreeItemTextSize, read);
+    const char *found = request.pszText;
+    if (found == nullptr || found == LPSTR_TEXTCALLBACKA)
+        return false;
+    int length = 0;
+    while (length < kTreeItemTextSize && found[length] != '\0')
+        ++length;
+    if (length == 0 || length == kTreeItemTextSize)
+        return false;
+    for (int i = 0; i < length; ++i)
+        text[i] = found[i];
+    text[length] = '\0';
+    return true;
 }
 
 // The first of first and its following siblings whose text equals name, ignoring case; or null.

@@ -5,12 +5,13 @@
 #include "common/host_record.h"
 #include "copy/copy_run.h"
 #include "link/path_exchange.h"
+#include "vorpan_version.h"
 
 namespace {
 
 const char kDescription[] = "コピー先を前回アクティブだった「RiloFile2」のパスにします。\n" VORPAN_MENU_LABEL;
 const char kCopyright[] = "Copyright (C) 2026 VORPAN project";
-const WORD kPluginVersion = 200;
+const WORD kPluginVersion = VORPAN_VERSION_NUMBER;
 // What the host's plug-in interface expects GetFunctionInfo to return; it gives the value no other
 // meaning.
 const int kFunctionInfoResult = 3;
@@ -43,12 +44,14 @@ extern "C" int WINAPI GetFunctionInfo(char *description, char *copyright, WORD *
 
 extern "C" int WINAPI DoProcess(HostRecord *record)
 {
-    if (!requesterRunning && GetActiveWindow() == record->hwndMain) {
+    RecordCopy call;
+    CopyHostRecord(*record, &call);
+    if (!requesterRunning && GetActiveWindow() == call.record.hwndMain) {
         requesterRunning = true;
-        RunTwoPaneCopy(*record, moduleInstance);
+        RunTwoPaneCopy(call.record, moduleInstance);
         requesterRunning = false;
     } else {
-        AnswerPathRequest(*record);
+        AnswerPathRequest(call.record);
     }
     return 1;
 }

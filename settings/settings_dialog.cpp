@@ -1,9 +1,12 @@
 // The settings dialog: shows the flag word as loaded at the start of the run and saves it on OK.
 #include "settings/settings_dialog.h"
 
+#include "common/text.h"
 #include "resources/resource_ids.h"
 
 namespace {
+
+const char kSaveFailedText[] = "設定を保存できませんでした。\n";
 
 // The settings the dialog shows, handed over as its init parameter.
 Settings *DialogSettings(HWND hwnd)
@@ -29,7 +32,14 @@ void AcceptSettings(HWND hwnd, Settings *settings)
     if (IsDlgButtonChecked(hwnd, IDC_TARGET_CHOOSE) == BST_CHECKED)
         flags |= kChooseTarget;
     settings->stateFlags = flags;
-    SaveSettings(*settings);
+    if (!SaveSettings(*settings)) {
+        // The user would otherwise find the old settings at the next run and not know why.
+        char text[sizeof kSaveFailedText + kPathSize];
+        text[0] = '\0';
+        AppendText(text, sizeof text, kSaveFailedText);
+        AppendText(text, sizeof text, settings->path);
+        MessageBoxA(hwnd, text, VORPAN_TITLE, MB_ICONERROR);
+    }
     EndDialog(hwnd, IDOK);
 }
 

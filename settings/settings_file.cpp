@@ -10,11 +10,11 @@ const char kVersionKey[] = "Version";
 const char kStateKey[] = "State";
 const char kFileName[] = "VORPAN.INI";
 
-void WriteNumber(const char *path, const char *key, int value)
+bool WriteNumber(const char *path, const char *key, int value)
 {
     char text[16];
     wsprintfA(text, "%d", value);
-    WritePrivateProfileStringA(kSection, key, text, path);
+    return WritePrivateProfileStringA(kSection, key, text, path) != 0;
 }
 
 // Anything of that name counts, a folder too. Its attributes are one look at the file system, where a
@@ -65,9 +65,8 @@ Settings LoadSettings()
     return settings;
 }
 
-void SaveSettings(const Settings &settings)
+bool SaveSettings(const Settings &settings)
 {
     // An empty path would make the profile functions write into the Windows folder.
-    if (settings.path[0] != '\0')
-        WriteNumber(settings.path, kStateKey, settings.stateFlags);
+    return settings.path[0] != '\0' && WriteNumber(settings.path, kStateKey, settings.stateFlags);
 }

@@ -23,5 +23,6 @@ bool GetSettingsPath(char *path);
 
 // Reads the flag word, creating the file with the defaults when there is none.
 Settings LoadSettings();
-// Writes the flag word back where it was loaded from.
-void SaveSettings(const Settings &settings);
+// Writes the flag word back where it was loaded from; false when it could not be written there, or
+// there is no path to write to.
+bool SaveSettings(const Settings &settings);

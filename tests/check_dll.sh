@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Checks the product DLL as the host and a clean Windows see it, without running it: 32-bit, named
 # Vorpan.dll, two undecorated exports at fixed ordinals that remove their own arguments, only KERNEL32
-# and USER32 imported, no heap, at most 16 KiB.
-# Usage: check_dll.sh VORPAN.DLL [objdump]
+# and USER32 imported, no heap, at most 16 KiB, the settings dialog in Japanese, and one version told
+# alike by the host's version word, the version resource and the readme shipped beside the DLL, whose
+# lines fit 80 columns in Shift_JIS. The release runs it on the very files it packs.
+# Usage: check_dll.sh VORPAN.DLL README VERSION    (README in UTF-8, VERSION as users read it: 2.00)
 set -euo pipefail
 
 dll=$1
-objdump=${2:-i686-w64-mingw32-objdump}
+readme=$2
+version=$3
+objdump=i686-w64-mingw32-objdump
+windres=i686-w64-mingw32-windres
 # objdump speaks Japanese under the tests' locale; the parsing below reads its English output.
 headers=$(LC_ALL=C "$objdump" -p "$dll")
 failures=0
@@ -54,14 +59,70 @@ done <<<"$members"
 # The host calls both exports with the Windows convention: the callee removes the arguments, 12 bytes
 # for GetFunctionInfo and 4 for DoProcess. The first return from each export's address says which.
 image_base=$(awk '/^ImageBase/ { print $2; exit }' <<<"$headers")
-while read -r ordinal want; do
-    rva=$(awk -v o="$ordinal" '/^Export Address Table --/ { t = 1; next } t && $0 ~ "\\+base\\[ *" o "\\]" { print $(NF - 2); exit }' <<<"$headers")
-    [ -n "$rva" ] || { fail "no address for export @$ordinal"; continue; }
+# An export's code from its address up to its first return.
+export_code() {
+    local rva start
+    rva=$(awk -v o="$1" '/^Export Address Table --/ { t = 1; next } t && $0 ~ "\\+base\\[ *" o "\\]" { print $(NF - 2); exit }' <<<"$headers")
+    [ -n "$rva" ] || return 0
     start=$(printf '0x%x' $((0x$image_base + 0x$rva)))
-    ret=$(LC_ALL=C "$objdump" -d --start-address="$start" --stop-address=$((start + 4096)) "$dll" |
-        awk '!done && /\tret/ { sub(/.*\tret[lw]?[ \t]*/, ""); print ($0 == "" ? "(none)" : $0); done = 1 }')
+    LC_ALL=C "$objdump" -d --start-address="$start" --stop-address=$((start + 4096)) "$dll" |
+        awk '!done && /^ *[0-9a-f]+:\t/ { print; done = /\tret/ }'  # read to the end: objdump gets no SIGPIPE
+}
+while read -r ordinal want; do
+    code=$(export_code "$ordinal")
+    [ -n "$code" ] || { fail "no code for export @$ordinal"; continue; }
+    ret=$(awk '/\tret/ { sub(/.*\tret[lw]?[ \t]*/, ""); print ($0 == "" ? "(none)" : $0) }' <<<"$code")
     [ "$ret" = "$want" ] || fail "export @$ordinal returns with 'ret ${ret:-?}', expected 'ret $want'"
 done <<<$'1 $0xc\n2 $0x4'
+
+# The version word GetFunctionInfo gives the host is a constant its code stores with one 16-bit move.
+major=0 minor=0
+if [[ $version =~ ^([0-9]+)\.([0-9][0-9])$ ]]; then
+    major=${BASH_REMATCH[1]} minor=$((10#${BASH_REMATCH[2]}))
+else
+    fail "version '$version' is not major.minor with two digits"
+fi
+want_word=$((major * 100 + minor))
+words=$(export_code 1 | awk '/\tmovw +\$0x[0-9a-f]+,\(/ { sub(/.*\tmovw +\$/, ""); sub(/,.*/, ""); print }')
+[ "$(wc -w <<<"$words")" = 1 ] && [ $((words)) = "$want_word" ] ||
+    fail "GetFunctionInfo stores the version word(s) '${words//$'\n'/ }', expected one store of $want_word"
+
+# The resources as windres reads them back from the image: dialog 101 in Japanese with its six controls
+# in tab order, and the version resource's numbers and texts.
+resources=$(LC_ALL=C "$windres" -i "$dll" -O rc 2>&1) || fail "windres cannot read the resources: $resources"
+dialog=$(awk '/^LANGUAGE/ { lang = $0 } /^101 DIALOG/ { d = 1; print lang; next }
+              d && /^END/ { exit } d && /^  [A-Z]+ / { n = split($0, f, ", "); print f[n - 5] }' <<<"$resources")
+expected_dialog=$'LANGUAGE 17, 1
+1
+2
+1000
+65535
+1001
+1002'
+[ "$dialog" = "$expected_dialog" ] || fail "dialog 101 (language, control ids) is:
+$dialog
+expected:
+$expected_dialog"
+for key in FILEVERSION PRODUCTVERSION; do
+    numbers=$(awk -v k="$key" '$1 == k { $1 = ""; sub(/^ /, ""); print; exit }' <<<"$resources")
+    [ "$numbers" = "$major, $minor, 0, 0" ] || fail "$key is '$numbers', expected '$major, $minor, 0, 0'"
+done
+for key in FileVersion ProductVersion; do
+    text=$(awk -v k="\"$key\"," '$1 == "VALUE" && $2 == k { print $3; exit }' <<<"$resources")
+    [ "$text" = "\"$version\"" ] || fail "$key is '$text', expected '\"$version\"'"
+done
+
+# The readme: the version in its header, and Shift_JIS lines of 80 bytes at most, a full-width
+# character counting two columns as it takes two bytes.
+told=$(grep -m1 -o 'Version [0-9.]*' "$readme" || true)
+[ "$told" = "Version $version" ] || fail "$readme tells '${told:-no version}', expected 'Version $version'"
+if sjis=$(iconv -f UTF-8 -t CP932 "$readme"); then
+    wide=$(LC_ALL=C awk 'length($0) > 80 { print NR ": " length($0) " columns" }' <<<"$sjis")
+    [ -z "$wide" ] || fail "$readme has lines wider than 80 columns:
+$wide"
+else
+    fail "$readme does not convert to Shift_JIS"
+fi
 
 size=$(stat -c %s "$dll")
 [ "$size" -le 16384 ] || fail "$size bytes, more than 16 KiB"
@@ -70,5 +131,5 @@ if [ "$failures" -gt 0 ]; then
     echo "$dll: $failures check(s) failed"
     exit 1
 fi
-echo "$dll: PE32 i386 Vorpan.dll, $size bytes, exports GetFunctionInfo @1 (ret \$0xc) and DoProcess @2 (ret \$0x4), imports:"
+echo "$dll: PE32 i386 Vorpan.dll, version $version, $size bytes, dialog 101, exports GetFunctionInfo @1 (ret \$0xc) and DoProcess @2 (ret \$0x4), imports:"
 echo "$imports"

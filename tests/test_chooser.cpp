@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -348,7 +349,9 @@ std::string DisplayedText(const std::string &raw)
 // What the second thread saw of the open menu.
 struct MenuSeen {
     bool waitForHighlight = true;  // false: the highlight is read as the menu opens
+    std::function<void()> beforeRead;  // run on the second thread once the menu is open
     bool opened = false;
+    DWORD askedAt = 0, openedAt = 0;  // tick counts: ChooseTargetMenu called, its menu found open
     bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
     std::vector<ShownItem> items;
@@ -357,6 +360,9 @@ struct MenuSeen {
 void ReadMenu(HWND menuWindow, MenuSeen *seen)
 {
     seen->opened = true;
+    seen->openedAt = GetTickCount();
+    if (seen->beforeRead)
+        seen->beforeRead();
     GetWindowRect(menuWindow, &seen->frame);
     DWORD_PTR handle = 0;
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
@@ -400,6 +406,7 @@ HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const
                 PostMessageA(open, WM_CANCELMODE, 0, 0);
         }
     });
+    seen->askedAt = GetTickCount();
     HWND chosen = ChooseTargetMenu(record, kVorpanCommand);
     returned = true;
     user.join();
@@ -554,6 +561,132 @@ TEST(ChooserMenu, TypesNoKeyIntoAnotherProgramInTheForeground)
     TypeKeys({kMarkerKey});
     ASSERT_TRUE(PumpUntil([] { return switcherMarkers > 0; })) << "the other window is not in the foreground";
     EXPECT_EQ(switcherDowns, 0);
+}
+
+// Other instances that have stopped answering: one whose thread is held elsewhere, and one that takes
+// the request but answers only after its sender has given up. Asked in turn, each would cost the menu
+// a time-out of its own.
+struct LatePlan {
+    ThreadWindow *window;
+    HWND requester;
+    std::atomic<bool> reported;
+} latePlan;
+
+LRESULT CALLBACK LateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+        latePlan.window->WaitForRelease();
+        SendTextReport(latePlan.requester, hwnd, kPathReportCurrent, "C:\\遅すぎた答え");
+        SendTextReport(latePlan.requester, hwnd, kPathReportTree, "C:\\遅すぎた答え\\");
+        latePlan.reported = true;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(ChooserMenu, AsksEveryInstanceAtOnceSoStalledOnesCostOneTimeOut)
+{
+    TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
+    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
+    ASSERT_TRUE(setUp.Ready());
+    ThreadWindow held("VorpanTestHeldTarget", OwnMainProc);
+    ThreadWindow late("VorpanTestLateTarget", LateProc);
+    ASSERT_TRUE(held.hwnd != nullptr && late.hwnd != nullptr);
+    latePlan.window = &late;
+    latePlan.requester = setUp.own.hwndMain;
+    latePlan.reported = false;
+    // Stalled just before the command: not yet counted as hung, so each ask runs to its time-out.
+    ASSERT_TRUE(held.Hang());
+
+    MenuSeen seen;
+    // Once the menu is up the late one answers: after its time-out, that changes nothing.
+    seen.beforeRead = [&] {
+        late.Release();
+        EXPECT_TRUE(PumpUntil([] { return latePlan.reported.load(); })) << "the late answer never went out";
+    };
+    HWND chosen =
+        RunChooser(setUp.own, {setUp.b->hwnd, held.hwnd, setUp.c->hwnd, late.hwnd}, {VK_DOWN, VK_DOWN, VK_RETURN}, &seen);
+    held.Release();
+    const std::vector<ShownItem> expected = {
+        {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
+        {expected::kFirstItemId + 1, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+        {expected::kFirstItemId + 2, bed.Path("資料"), 0},
+        {expected::kFirstItemId + 3, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+        {expected::kFirstItemId + 4, bed.Path("作業"), 0},
+    };
+    ExpectItems(seen, expected);
+    EXPECT_LT(seen.openedAt - seen.askedAt, 2 * expected::kPeerSendBoundMs)
+        << "the menu waited for one stalled instance after the other";
+    EXPECT_EQ(chosen, setUp.c->hwnd) << "the third item";
+}
+
+// Instances that number their plug-ins otherwise, as one started before a plug-in was added: the menu
+// of each gives our plug-in's command there. Whoever asks must send that one, and nothing to an
+// instance whose menu has no item of ours: any number would run another plug-in on the user's files.
+struct NumberedTarget {
+    HWND requester;
+    std::vector<UINT> commands;  // every command the window received
+};
+NumberedTarget numbered[2];
+
+LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    NumberedTarget &target = numbered[GetWindowLongPtrA(hwnd, GWLP_USERDATA)];
+    if (message == WM_COMMAND) {
+        target.commands.push_back(LOWORD(wParam));
+        char label[64] = "";
+        GetMenuStringA(GetMenu(hwnd), LOWORD(wParam), label, sizeof label, MF_BYCOMMAND);
+        if (std::string(label) == "２画面ファイラー風ファイルコピー(&C)")
+            SendTextReport(target.requester, hwnd, kPathReportCurrent, "C:\\番号違い");
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A main window on a thread of its own whose plug-in menu lists items from 33100.
+HWND MakeNumberedTarget(int index, const std::vector<const char *> &plugins)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = NumberedProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "VorpanTestNumbered";
+    RegisterClassA(&windowClass);
+    HMENU menu = CreatePopupMenu();
+    UINT id = 33100;
+    for (const char *plugin : plugins)
+        AppendMenuA(menu, MF_STRING, id++, plugin);
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), "プラグイン(&P)");
+    HWND hwnd = CreateWindowExA(0, "VorpanTestNumbered", "numbered", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                bar, GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, index);
+    return hwnd;
+}
+
+TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
+{
+    OwnInstance own("C:\\作業", {40, 30, 640, 430});
+    ASSERT_TRUE(own.ok());
+    numbered[0] = {own.hwndMain, {}};
+    numbered[1] = {own.hwndMain, {}};
+    ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", "２画面ファイラー風ファイルコピー(&C)"}); });
+    ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
+    ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr);
+    ASSERT_TRUE(Activate(own.hwndMain));
+
+    PathAnswer answer;
+    RequestPaths(own.hwndMain, renumbered.hwnd, kVorpanCommand, &answer);
+    EXPECT_STREQ(answer.currentPath, "C:\\番号違い") << "the two-pane copy's target";
+    RequestPaths(own.hwndMain, without.hwnd, kVorpanCommand, &answer);
+    EXPECT_STREQ(answer.currentPath, "") << "without our plug-in the copy falls back";
+
+    MenuSeen seen;
+    EXPECT_EQ(RunChooser(own, {renumbered.hwnd, without.hwnd}, {VK_ESCAPE}, &seen), kNoTarget);
+    ExpectItems(seen, {{expected::kFirstItemId + 0, "C:\\番号違い", 0},
+                       {expected::kFirstItemId + 1, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+                       {expected::kFirstItemId + 2, "C:\\作業", 0}});
+    EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
+    EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Checks the library's two exports as the host sees them: loaded from disk, called through pointers,
-// with guard bytes around every buffer it writes.
+// with guard bytes around every buffer it writes; and that the host cannot unload it from under a
+// window that may still hold a procedure of it.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -147,7 +149,7 @@ TEST_F(DllBoundary, VersionIsA16BitStoreOf200)
     CallGetFunctionInfo();
     WORD version = 0;
     std::memcpy(&version, version_, sizeof version);
-    EXPECT_EQ(200, version);
+    EXPECT_EQ(expected::kPluginVersion, version);
     for (size_t i = sizeof(WORD); i < sizeof version_; ++i)
         EXPECT_EQ(kGuard, version_[i]) << "byte " << i << " after the version word changed";
 }
@@ -184,6 +186,60 @@ TEST_F(DllBoundary, DoProcessRemovesItsArgumentAndReturnsOne)
     int result = 0;
     EXPECT_EQ(4, BytesRemovedByCallee(reinterpret_cast<void *>(doProcessExport_), &record, nullptr, nullptr, &result));
     EXPECT_EQ(1, result);
+    DestroyWindow(other);
+    DestroyWindow(main);
+}
+
+// A host instance's main window for a requester run in this process: a menu bar with our item, itself
+// as its file list with one file selected, and commands that do nothing (no other plug-in answers, and
+// the copy shows no dialog).
+LRESULT CALLBACK QuietHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == LVM_GETSELECTEDCOUNT)
+        return 1;
+    if (message == WM_COMMAND)
+        return 0;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HWND MakeQuietHost(const char *title)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = QuietHostProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "VorpanQuietHost";
+    RegisterClassA(&windowClass);
+    HMENU plugins = CreatePopupMenu();
+    AppendMenuA(plugins, MF_STRING, 33100, "２画面ファイラー風ファイルコピー(&C)");
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), "プラグイン(&P)");
+    return CreateWindowExA(0, "VorpanQuietHost", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                           bar, GetModuleHandleA(nullptr), nullptr);
+}
+
+// A window may keep a procedure of ours below another module's subclass for as long as it lives, so the
+// host must not be able to unload the library once a hook was put on.
+TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
+{
+    PluginFolder plugins;  // the settings file the run writes goes beside this copy
+    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    HMODULE module = LoadLibraryA((plugins.path + "\\VORPAN.DLL").c_str());
+    ASSERT_NE(module, nullptr);
+    typedef int(WINAPI * DoProcessProc)(Record * record);
+    DoProcessProc doProcess = reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
+    ASSERT_NE(doProcess, nullptr);
+    HWND main = MakeQuietHost("requester");
+    HWND other = MakeQuietHost("other");
+    ASSERT_TRUE(main != nullptr && other != nullptr);
+    ASSERT_TRUE(Activate(main));
+
+    HWND instances[] = {other, main};
+    char currentPath[] = "C:\\";
+    Record record = {main, 0, main, instances, 2, currentPath};
+    EXPECT_EQ(doProcess(&record), 1);
+    EXPECT_TRUE(FileExists(plugins.IniPath())) << "the call did not run as the requester";
+    FreeLibrary(module);
+    EXPECT_NE(GetModuleHandleA("VORPAN.DLL"), nullptr) << "the library was unloaded";
     DestroyWindow(other);
     DestroyWindow(main);
 }

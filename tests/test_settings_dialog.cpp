@@ -398,6 +398,40 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     }
 }
 
+TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
+{
+    HostWithNothingSelected setUp;
+    ASSERT_TRUE(setUp.bed.Ready());
+    const std::string ini = setUp.bed.plugins.IniPath();
+    WriteStateText(setUp.bed.plugins, "0");
+    // Held open without sharing, as another program may hold it: neither read nor written by the
+    // plug-in. A read-only attribute would not do here: Wine lets root write such a file.
+    struct HeldOpen {
+        HANDLE file;
+        ~HeldOpen()
+        {
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
+        }
+    } held{CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+    ASSERT_NE(held.file, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
+
+    HWND dialog = OpenSettings(setUp.host);
+    ASSERT_NE(dialog, nullptr) << "no settings dialog";
+    // A change: a profile write of the value the file already holds need not touch the file.
+    Click(dialog, expected::kNotifyBox);
+    PressButton(dialog, IDOK);
+    HWND box = WaitForPluginMessage(setUp.host);
+    ASSERT_NE(box, nullptr) << "no message that the settings were not saved";
+    EXPECT_EQ(MessageText(box), std::string(expected::kSaveFailedText) + "\n" + ini);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "owner";
+    PressButton(box, IDOK);
+    ExpectRunEndedWithoutCopy(setUp.host, dialog);
+    CloseHandle(held.file);
+    held.file = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(ReadState(setUp.bed.plugins), "0");
+}
+
 TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
 {
     HostWithNothingSelected setUp;

@@ -1,5 +1,6 @@
 // The plug-in's hooks among other modules' subclasses of the same windows, as on a real desktop: a module
-// that subclasses the main window while a hook of ours is on it, and leaves before or after ours.
+// that subclasses the main window while a hook of ours is on it and leaves before or after ours, one
+// that stays and answers messages it does not know, and one that leaves by cutting ours out.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,10 +23,11 @@ constexpr int kComboId = 100, kTreeId = 101;
 struct Foreign {
     HWND hwnd = nullptr;
     WNDPROC saved = nullptr;
+    bool swallowsRegistered = false;  // a careless one: answers 0 to registered messages it does not know
     int copyData = 0;
     int copies = 0;
 };
-Foreign foreign[3];
+Foreign foreign[5];
 
 template <int N>
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -34,14 +36,17 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         ++foreign[N].copyData;
     if (message == WM_COMMAND && LOWORD(wParam) == expected::kHostCopyCommand)
         ++foreign[N].copies;
+    if (foreign[N].swallowsRegistered && message >= 0xC000 && message <= 0xFFFF)
+        return 0;
     return CallWindowProcA(foreign[N].saved, hwnd, message, wParam, lParam);
 }
 
 template <int N>
-void Subclass(HWND hwnd)
+void Subclass(HWND hwnd, bool swallowsRegistered = false)
 {
     foreign[N] = Foreign();
     foreign[N].hwnd = hwnd;
+    foreign[N].swallowsRegistered = swallowsRegistered;
     foreign[N].saved = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForeignProc<N>)));
 }
@@ -66,6 +71,8 @@ struct OwnHost {
     int copies = 0;
     std::function<void()> onCopy;
     DialogSeen dialog;
+    std::string preselected;  // the tree item the dialog selects itself when it is made, if any
+    std::string notified;     // the item the last selection change after that told the dialog of
 } host;
 
 void FillDialog(HWND dialog)
@@ -81,8 +88,25 @@ void FillDialog(HWND dialog)
     item.hParent = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     for (const char *name : {"作業", "相手"}) {
         item.item.pszText = const_cast<char *>(name);
-        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        HTREEITEM inserted =
+            reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (host.preselected == name)
+            TreeView_Select(tree, inserted, TVGN_CARET);
     }
+    host.notified.clear();
+}
+
+std::string ItemText(HWND tree, HTREEITEM handle)
+{
+    char text[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = handle;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    if (handle != nullptr)
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return text;
 }
 
 DialogSeen ReadDialog(HWND dialog)
@@ -92,24 +116,22 @@ DialogSeen ReadDialog(HWND dialog)
     HWND combo = GetDlgItem(dialog, kComboId);
     seen.destination = WindowText(GetTopWindow(combo));
     HWND tree = GetDlgItem(dialog, kTreeId);
-    char text[MAX_PATH] = "";
-    TVITEMA item = {};
-    item.mask = TVIF_TEXT;
-    item.hItem = TreeView_GetSelection(tree);
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    if (item.hItem != nullptr)
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    seen.selected = text;
+    seen.selected = ItemText(tree, TreeView_GetSelection(tree));
     return seen;
 }
 
-INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         FillDialog(dialog);
         return TRUE;
+    case WM_NOTIFY: {
+        const NMTREEVIEWA *change = reinterpret_cast<const NMTREEVIEWA *>(lParam);
+        if (change->hdr.code == TVN_SELCHANGEDA || change->hdr.code == TVN_SELCHANGEDW)
+            host.notified = ItemText(change->hdr.hwndFrom, change->itemNew.hItem);
+        return FALSE;
+    }
     case WM_SHOWWINDOW:
         if (wParam)
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // the user confirms what was shown
@@ -215,7 +237,8 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     host.onCopy = nullptr;
     EXPECT_EQ(foreign[1].copies, 1) << "the module did not see the normal copy";
 
-    // A second two-pane copy, with a module that comes and goes within the request.
+    // A second two-pane copy, with a module that comes and goes within the request, into the folder the
+    // host's dialog has already selected: the host still hears of the selection.
     PathAnswer second;
     ASSERT_TRUE(BeginPathRequest(&request, main, target, &second));
     Subclass<2>(main);
@@ -223,14 +246,84 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     Report(main, target, 1, "C:\\相手\\");
     Unsubclass<2>();
     EndPathRequest(&request);
+    host.preselected = "相手";
     CopyIntoTarget(main, second);
+    host.preselected.clear();
     EXPECT_EQ(Describe(host.dialog), Describe(filledOther));
+    EXPECT_EQ(host.notified, "相手") << "the host was not told of the selection";
     EXPECT_EQ(foreign[2].copyData, 2);
 
     EXPECT_EQ(host.copyData, 6) << "every report reached the host's own procedure";
     EXPECT_EQ(host.copies, 3);
     EXPECT_EQ(GetWindowProc(main), hostProc) << "the others have gone, and so have our hooks";
     DestroyWindow(main);
+    DestroyWindow(target);
+}
+
+// A careless module that stays on top of our report hook and answers registered messages itself, and
+// a module that leaves by putting back what it saved, which cuts our hook out of the chain with it.
+// Neither may make a hook of ours call itself, nor keep later copies from being filled in.
+TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
+    ASSERT_NE(target, nullptr);
+    const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};
+    // A two-pane copy into 相手: the request with its reports, then the host's copy.
+    auto copyToOther = [&](HWND main) {
+        PathRequest request;
+        PathAnswer answer;
+        ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
+        Report(main, target, 0, "C:\\相手");
+        Report(main, target, 1, "C:\\相手\\");
+        EndPathRequest(&request);
+        CopyIntoTarget(main, answer);
+        EXPECT_EQ(Describe(host.dialog), Describe(filledOther));
+    };
+
+    {
+        SCOPED_TRACE("a module that swallows registered messages stays over our report hook");
+        host = OwnHost();
+        HWND main = MakeWindow("VorpanChainMain", HostProc);
+        ASSERT_TRUE(main != nullptr && Activate(main));
+        PathRequest request;
+        PathAnswer answer;
+        ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
+        Subclass<3>(main, true);
+        Report(main, target, 0, "C:\\作業");
+        EndPathRequest(&request);
+        copyToOther(main);
+        copyToOther(main);
+        EXPECT_EQ(host.copyData, 5) << "every report reached the host's own procedure";
+        EXPECT_EQ(host.copies, 2);
+        EXPECT_EQ(foreign[3].copyData, 5) << "the module was cut out of the chain";
+        EXPECT_EQ(foreign[3].copies, 2);
+        DestroyWindow(main);
+    }
+    {
+        SCOPED_TRACE("a module subclassed before the request puts back what it saved during it");
+        host = OwnHost();
+        HWND main = MakeWindow("VorpanChainMain", HostProc);
+        ASSERT_TRUE(main != nullptr && Activate(main));
+        const WNDPROC hostProc = GetWindowProc(main);
+        Subclass<4>(main);
+        PathRequest request;
+        PathAnswer answer;
+        ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
+        Report(main, target, 0, "C:\\作業");
+        Unsubclass<4>();
+        Report(main, target, 1, "C:\\作業\\");
+        EndPathRequest(&request);
+        EXPECT_STREQ(answer.currentPath, "C:\\作業");
+        EXPECT_FALSE(answer.treeArrived) << "a report after our hook was cut out was taken";
+        copyToOther(main);
+        EXPECT_EQ(host.copyData, 4);
+        EXPECT_EQ(host.copies, 1);
+        EXPECT_EQ(foreign[4].copyData, 1);
+        EXPECT_EQ(GetWindowProc(main), hostProc) << "nobody stayed, and neither did our hooks";
+        DestroyWindow(main);
+    }
     DestroyWindow(target);
 }
 

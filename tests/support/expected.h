@@ -13,6 +13,9 @@
 
 namespace expected {
 
+// The version word GetFunctionInfo gives the host: 2.00.
+constexpr WORD kPluginVersion = 200;
+
 // The State flag word in VORPAN.INI, as the settings dialog stores it.
 constexpr int kNotifyFallback = state_flag::kNotifyFallback;
 constexpr int kChooseTarget = state_flag::kChooseTarget;
@@ -22,6 +25,8 @@ constexpr char kSingleInstanceText[] = "複数起動していないので通常�
 inline constexpr auto &kVirtualTargetText = kVirtualTargetNotice;
 constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
 constexpr char kCommandNotFoundText[] = "エラー";
+// The first line of the box that tells the settings could not be saved; the second is the file's path.
+constexpr char kSaveFailedText[] = "設定を保存できませんでした。";
 
 // The settings dialog: its title, its resource and its buttons.
 constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
