@@ -12,6 +12,7 @@ set xtics ("2" 2, "4" 4, "8" 8, "16" 16)
 set yrange [0:*]
 set key bottom right
 set grid
+stats data using 4 nooutput name "limit"
 plot data using 1:2 with linespoints lw 2 pt 7 title "median of the rounds", \
      "" using 1:3 with linespoints pt 5 title "p90 of the rounds", \
-     "" using 1:4 with lines lw 2 dashtype 2 title "target: at most this"
+     "" using 1:4 with lines lw 2 dashtype 2 title sprintf("target: at most %.2f", limit_max)
