@@ -161,7 +161,8 @@ std::string TargetsReport(const Verdict (&verdicts)[kTargetCount])
         std::string held = v.held ? "yes" : "**no**";
         if (v.repeated)
             held += std::string(v.held ? ", on the repeat" : ", missed twice") + " (first " +
-                    Format(v.first, t.decimals) + t.unit + " against " + Format(v.firstLimit, t.decimals) + t.unit + ")";
+                    Format(v.first, t.decimals) + t.unit + " against " + Format(v.firstLimit, t.decimals) + t.unit +
+                    ")";
         md += std::string("| ") + t.name + " | " + Format(measured, t.decimals) + t.unit + " | " +
               Format(limit, t.decimals) + t.unit + " | " + held + " |\n";
     }
