@@ -27,6 +27,7 @@ struct Floor {
     Stats bare;        // bench → echo process and back, both reports in
     Stats request;     // the plug-in's RequestPaths from the bench to a host
     Stats serverCall;  // one call to the platform's server
+    Stats thread;      // one thread started and its end seen
 };
 bool MeasureFloor(const PluginFolder &plugins, Floor *floor);
 

@@ -41,6 +41,9 @@ std::string FloorReport(const Results &r)
     md += RatioRow("Request / bare", f.request, f.bare, "of the medians; of the p90s");
     md += StatsRow("One call to Wine's server (ResetEvent)", f.serverCall,
                    "interleaved with the rows above: what one platform call between processes costs at the least", 3);
+    md += StatsRow("One thread started and its end seen (CreateThread, WaitForSingleObject)", f.thread,
+                   "interleaved with the rows above: what the chooser pays per instance it asks at once, beside the "
+                   "request", 3);
     return md + "\n";
 }
 

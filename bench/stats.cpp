@@ -46,6 +46,24 @@ double ServerCallMs()
     return NowMs() - start;
 }
 
+namespace {
+DWORD WINAPI DoNothing(void *)
+{
+    return 0;
+}
+}  // namespace
+
+double ThreadStartEndMs()
+{
+    double start = NowMs();
+    HANDLE thread = CreateThread(nullptr, 64 * 1024, DoNothing, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    return NowMs() - start;
+}
+
 std::string Format(double value, int decimals)
 {
     char text[32];

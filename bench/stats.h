@@ -25,6 +25,9 @@ double NowMs();
 // One request to the platform's server and nothing else (ResetEvent: under Wine one request to the
 // wineserver), the least a platform call between processes costs, taken beside the round trips.
 double ServerCallMs();
+// One thread started and its end seen, the thread doing nothing: what each instance the chooser asks
+// at once costs it beside the request itself, taken beside the round trips.
+double ThreadStartEndMs();
 
 std::string Format(double value, int decimals = 1);
 std::string Ratio(double a, double b);  // "1.23 ×"
