@@ -9,8 +9,8 @@ namespace {
 
 const char kVirtualFolderText[] = "仮想フォルダ";
 const UINT kFirstItemId = 100;
-const int kItemTextSize = 2 * kPathSize;
-static_assert(kMaxInstances - 1 <= kMaxAskedAtOnce, "every other instance a call keeps is asked at once");  // room for a path whose every byte is a doubled "&"
+const int kItemTextSize = 2 * kPathSize;  // room for a path whose every byte is a doubled "&"
+static_assert(kMaxInstances - 1 <= kMaxAskedAtOnce, "every other instance a call keeps is asked at once");
 
 // The menu takes "&" as a mnemonic marker: "C:\R&D" would show as "C:\RD". Doubling each one shows the
 // path as it is. A double-byte character is copied whole, so its trail byte is never taken for "&".
