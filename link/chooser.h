@@ -8,6 +8,6 @@
 // The value ChooseTargetMenu gives when the menu was dismissed or could not be made.
 #define kNoTarget reinterpret_cast<HWND>(-1)
 
-// Asks every other instance of record for its path, shows them with this instance's own path last,
-// and returns the chosen instance's main window, or kNoTarget.
+// Asks every other instance of record for its path, all at once, shows them with this instance's own
+// path last, and returns the chosen instance's main window, or kNoTarget.
 HWND ChooseTargetMenu(const HostRecord &record, int commandId);
