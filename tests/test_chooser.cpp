@@ -604,8 +604,8 @@ TEST(ChooserMenu, AsksEveryInstanceAtOnceSoStalledOnesCostOneTimeOut)
         late.Release();
         EXPECT_TRUE(PumpUntil([] { return latePlan.reported.load(); })) << "the late answer never went out";
     };
-    HWND chosen =
-        RunChooser(setUp.own, {setUp.b->hwnd, held.hwnd, setUp.c->hwnd, late.hwnd}, {VK_DOWN, VK_DOWN, VK_RETURN}, &seen);
+    const std::vector<HWND> others = {setUp.b->hwnd, held.hwnd, setUp.c->hwnd, late.hwnd};
+    HWND chosen = RunChooser(setUp.own, others, {VK_DOWN, VK_DOWN, VK_RETURN}, &seen);
     held.Release();
     const std::vector<ShownItem> expected = {
         {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
@@ -669,7 +669,8 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     ASSERT_TRUE(own.ok());
     numbered[0] = {own.hwndMain, {}};
     numbered[1] = {own.hwndMain, {}};
-    ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", "２画面ファイラー風ファイルコピー(&C)"}); });
+    ThreadWindow renumbered(
+        [] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", "２画面ファイラー風ファイルコピー(&C)"}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
     ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));

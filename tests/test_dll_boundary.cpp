@@ -226,7 +226,8 @@ TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
     HMODULE module = LoadLibraryA((plugins.path + "\\VORPAN.DLL").c_str());
     ASSERT_NE(module, nullptr);
     typedef int(WINAPI * DoProcessProc)(Record * record);
-    DoProcessProc doProcess = reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
+    DoProcessProc doProcess =
+        reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
     ASSERT_NE(doProcess, nullptr);
     HWND main = MakeQuietHost("requester");
     HWND other = MakeQuietHost("other");
