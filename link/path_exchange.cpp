@@ -124,8 +124,8 @@ const SIZE_T kAskStackSize = 64 * 1024;
 
 // Waits until every thread in threads has ended, meanwhile taking only the messages that other threads
 // and processes send this one: the reports come in as such. No posted message of the host's is taken
-// out of its queue. A thread's target is closed to reports once the thread has ended.
-void WaitForAsks(HANDLE *threads, int *targetOf, int running, AskedTarget *asked)
+// out of its queue. A thread's target is closed to reports once the thread has ended (StillAsked).
+void WaitForAsks(HANDLE *threads, int running)
 {
     while (running > 0) {
         MSG message;
@@ -139,21 +139,23 @@ void WaitForAsks(HANDLE *threads, int *targetOf, int running, AskedTarget *asked
         }
         if (woke >= WAIT_OBJECT_0 + static_cast<DWORD>(running))
             continue;  // sent messages to take, or a time-out
-        int ended = static_cast<int>(woke - WAIT_OBJECT_0);
-        asked[targetOf[ended]].open = false;
         --running;
-        threads[ended] = threads[running];
-        targetOf[ended] = targetOf[running];
+        threads[woke - WAIT_OBJECT_0] = threads[running];
     }
+}
+
+void EmptyAnswer(PathAnswer *answer)
+{
+    answer->currentPath[0] = '\0';
+    answer->treePath[0] = '\0';
+    answer->treeArrived = false;
 }
 
 }  // namespace
 
 bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer)
 {
-    answer->currentPath[0] = '\0';
-    answer->treePath[0] = '\0';
-    answer->treeArrived = false;
+    EmptyAnswer(answer);
     request->asked = {target, nullptr, true, answer->currentPath, answer->treePath, &answer->treeArrived};
     return BeginRound(&request->round, hwndMain, &request->asked, 1);
 }
@@ -167,8 +169,12 @@ void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 {
     // Whatever number the target's menu gives another plug-in is that plug-in's command there.
     int targetCommand = TargetCommandId(target, commandId);
+    if (targetCommand == 0) {
+        EmptyAnswer(answer);
+        return;
+    }
     PathRequest request;
-    if (BeginPathRequest(&request, hwndMain, target, answer) && targetCommand != 0)
+    if (BeginPathRequest(&request, hwndMain, target, answer))
         SendRequest(target, targetCommand);
     EndPathRequest(&request);
 }
@@ -181,7 +187,6 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
     AskedTarget asked[kMaxAskedAtOnce];
     Ask asks[kMaxAskedAtOnce];
     HANDLE threads[kMaxAskedAtOnce];
-    int targetOf[kMaxAskedAtOnce];
     for (int i = 0; i < count; ++i) {
         currentPaths[i][0] = '\0';
         asked[i] = {targets[i], nullptr, false, currentPaths[i], nullptr, nullptr};
@@ -198,9 +203,7 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
         asked[i].thread = CreateThread(nullptr, kAskStackSize, AskOnThread, &asks[i],
                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
         if (asked[i].thread != nullptr) {
-            threads[running] = asked[i].thread;
-            targetOf[running] = i;
-            ++running;
+            threads[running++] = asked[i].thread;
         }
     }
     // Those no thread could be made for are asked from here, one after another, while the threads ask
@@ -211,7 +214,7 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
             asked[i].open = false;
         }
     }
-    WaitForAsks(threads, targetOf, running, asked);
+    WaitForAsks(threads, running);
     EndRound(&round);
     for (int i = 0; i < count; ++i) {
         if (asked[i].thread != nullptr)

@@ -12,7 +12,8 @@ namespace {
 // the text is empty (no folder is named so), or when it is longer than 259 bytes: a cut text would name
 // another folder. The text is read where the call leaves pszText: a control may point it at its own copy
 // (an item whose text its parent supplies on demand) instead of filling our buffer. One byte more is
-// read than kept, so that a longer text shows as such.
+// read than kept, so that a longer text shows as such; the search for its end stops there, as Wine
+// leaves a text cut at the buffer's end without its NUL.
 bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kTreeItemTextSize])
 {
     char read[kTreeItemTextSize + 1];
@@ -24,8 +25,6 @@ bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kTreeItemTextSize]
     request.cchTextMax = sizeof read;
     if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request)))
         return false;
-    // Wine leaves a text cut at the buffer's end without its NUL.
-    read[kTreeItemTextSize] = '\0';
     const char *found = request.pszText;
     if (found == nullptr || found == LPSTR_TEXTCALLBACKA)
         return false;
