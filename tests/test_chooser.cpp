@@ -646,19 +646,7 @@ LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 // A main window on a thread of its own whose plug-in menu lists items from 33100.
 HWND MakeNumberedTarget(int index, const std::vector<const char *> &plugins)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = NumberedProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "VorpanTestNumbered";
-    RegisterClassA(&windowClass);
-    HMENU menu = CreatePopupMenu();
-    UINT id = 33100;
-    for (const char *plugin : plugins)
-        AppendMenuA(menu, MF_STRING, id++, plugin);
-    HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), "プラグイン(&P)");
-    HWND hwnd = CreateWindowExA(0, "VorpanTestNumbered", "numbered", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                bar, GetModuleHandleA(nullptr), nullptr);
+    HWND hwnd = MakePluginMenuWindow("VorpanTestNumbered", NumberedProc, plugins);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, index);
     return hwnd;
 }

@@ -202,21 +202,6 @@ LRESULT CALLBACK QuietHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-HWND MakeQuietHost(const char *title)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = QuietHostProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "VorpanQuietHost";
-    RegisterClassA(&windowClass);
-    HMENU plugins = CreatePopupMenu();
-    AppendMenuA(plugins, MF_STRING, 33100, "２画面ファイラー風ファイルコピー(&C)");
-    HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), "プラグイン(&P)");
-    return CreateWindowExA(0, "VorpanQuietHost", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                           bar, GetModuleHandleA(nullptr), nullptr);
-}
-
 // A window may keep a procedure of ours below another module's subclass for as long as it lives, so the
 // host must not be able to unload the library once a hook was put on.
 TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
@@ -229,8 +214,9 @@ TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
     DoProcessProc doProcess =
         reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
     ASSERT_NE(doProcess, nullptr);
-    HWND main = MakeQuietHost("requester");
-    HWND other = MakeQuietHost("other");
+    const std::vector<const char *> items = {"２画面ファイラー風ファイルコピー(&C)"};
+    HWND main = MakePluginMenuWindow("VorpanQuietHost", QuietHostProc, items, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    HWND other = MakePluginMenuWindow("VorpanQuietHost", QuietHostProc, items, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     ASSERT_TRUE(main != nullptr && other != nullptr);
     ASSERT_TRUE(Activate(main));
 
