@@ -5,7 +5,8 @@
 
 namespace {
 
-const int kClassNameSize = 32;  // a window class name, with its NUL
+const int kClassNameSize = 32;  // a window class name looked for, with its NUL
+const int kAnyClassNameSize = 257;  // the longest class name Windows registers (256), with its NUL
 
 struct ClassSearch {
     const char *const *classNames;
@@ -168,6 +169,18 @@ HWND FindChildByClass(HWND parent, const char *className)
     HWND found;
     FindChildrenByClass(parent, &className, &found, 1);
     return found;
+}
+
+bool IsHostInstance(HWND window, HWND hwndMain)
+{
+    char name[kAnyClassNameSize];
+    char own[kAnyClassNameSize];
+    if (GetClassNameA(window, name, kAnyClassNameSize) <= 0 ||
+        GetClassNameA(hwndMain, own, kAnyClassNameSize) <= 0)
+        return false;
+    name[kAnyClassNameSize - 1] = '\0';
+    own[kAnyClassNameSize - 1] = '\0';
+    return lstrcmpA(name, own) == 0;
 }
 
 void ShowErrorBox(HWND owner)

@@ -53,7 +53,7 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
         others = kMaxAskedAtOnce;
     int commandIds[kMaxAskedAtOnce];
     for (int i = 0; i < others; ++i)
-        commandIds[i] = TargetCommandId(record.instanceWindows[i], commandId);
+        commandIds[i] = TargetCommandId(record.hwndMain, record.instanceWindows[i], commandId);
     char currentPaths[kMaxAskedAtOnce][kPathSize];
     RequestFoldersAtOnce(record.hwndMain, record.instanceWindows, commandIds, others, currentPaths);
     for (int i = 0; i < others; ++i) {

@@ -3,6 +3,7 @@
 #include "link/command_lookup.h"
 
 #include "common/host_record.h"
+#include "common/window.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ void ReadMenuText(HMENU menu, int position, char (&text)[kMenuTextSize])
     text[kMenuTextSize - 1] = '\0';
 }
 
-// A menu whose items cannot be counted: none at all, or one of another process under Wine.
+// A menu bar whose items cannot be counted: one of another process under Wine.
 const int kMenuUnreadable = -1;
 
 // The submenu of bar whose text is "プラグイン(&P)"; null when there is none.
@@ -39,11 +40,13 @@ HMENU FindPluginSubmenu(HMENU bar, int count)
     return nullptr;
 }
 
-// Our identifier in the plug-in submenu of hwnd's menu bar, 0 when it lists no item of ours, or
-// kMenuUnreadable.
+// Our identifier in the plug-in submenu of hwnd's menu bar, 0 when it has no menu bar or lists no item of
+// ours, or kMenuUnreadable.
 int LookUpCommandId(HWND hwnd)
 {
     HMENU bar = GetMenu(hwnd);
+    if (bar == nullptr)
+        return 0;
     int count = GetMenuItemCount(bar);
     if (count < 0)
         return kMenuUnreadable;
@@ -78,8 +81,10 @@ int FindPluginCommandId(HWND hwndMain)
     return id != kMenuUnreadable ? id : 0;
 }
 
-int TargetCommandId(HWND target, int ownId)
+int TargetCommandId(HWND hwndMain, HWND target, int ownId)
 {
+    if (!IsHostInstance(target, hwndMain))
+        return 0;
     int id = LookUpCommandId(target);
     return id != kMenuUnreadable ? id : ownId;
 }

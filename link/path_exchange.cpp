@@ -167,8 +167,9 @@ void EndPathRequest(PathRequest *request)
 
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 {
-    // Whatever number the target's menu gives another plug-in is that plug-in's command there.
-    int targetCommand = TargetCommandId(target, commandId);
+    // Whatever number the target's menu gives another plug-in is that plug-in's command there, and a
+    // window that is no instance runs whatever the number means to its program.
+    int targetCommand = TargetCommandId(hwndMain, target, commandId);
     if (targetCommand == 0) {
         EmptyAnswer(answer);
         return;
@@ -225,6 +226,9 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
 void AnswerPathRequest(const HostRecord &record)
 {
     HWND recipient = record.instanceWindows[0];
+    // A program that takes WM_COPYDATA for its own use may act on a path it was never meant to get.
+    if (!IsHostInstance(recipient, record.hwndMain))
+        return;
     // A recipient that did not take the first report will not take the second either; waiting for it
     // again would only hold this host's thread for another time-out.
     if (!SendPathReport(recipient, record.hwndMain, kPathReportCurrent, record.currentPath))

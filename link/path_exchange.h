@@ -52,7 +52,8 @@ struct PathRequest {
 // arrive while the send to target waits, delivered into hwndMain: the request ends when the send
 // returns, with whatever arrived. A target that does not answer within kAnswerTimeoutMs, or a hung one,
 // gives an empty answer. commandId is our command in this instance; the target is sent the one its own
-// menu gives our plug-in (TargetCommandId), and nothing when its menu has no such item.
+// menu gives our plug-in (TargetCommandId), and nothing when it is no instance of our host or its menu
+// has no such item.
 void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer);
 
 // The two halves of RequestPaths around its send, for a caller that delivers reports itself: the
@@ -73,5 +74,6 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
                           char (*currentPaths)[kPathSize]);
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
-// bounded in time; no tree-path report follows a current-path report the recipient did not take.
+// bounded in time, and nothing when that window is no instance of our host; no tree-path report follows
+// a current-path report the recipient did not take.
 void AnswerPathRequest(const HostRecord &record);
