@@ -36,6 +36,14 @@ LRESULT HostInstance::Query(WPARAM query) const
     return HostQuery(hwnd, query);
 }
 
+bool HostInstance::Stage(WPARAM stage, LPARAM value) const
+{
+    DWORD_PTR done = 0;
+    return SendMessageTimeoutA(hwnd, WM_HOST_STAGE, stage, value, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                               &done) &&
+           done == 1;
+}
+
 HWND HostInstance::Tree() const
 {
     return FindChildByClassName(hwnd, WC_TREEVIEWA);

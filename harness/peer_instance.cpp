@@ -33,21 +33,46 @@ LRESULT CALLBACK PeerInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
+HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
+                    const char *title, DWORD style, RECT frame)
+{
+    // Registered once per program, whoever asks first: each window gets its own procedure afterwards.
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return nullptr;
+    HMENU bar = nullptr;
+    if (!plugins.empty()) {
+        HMENU menu = CreatePopupMenu();
+        UINT id = kHostCmdFirstPlugin;
+        for (const char *plugin : plugins)
+            AppendMenuA(menu, MF_STRING, id++, plugin);
+        bar = CreateMenu();
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), "プラグイン(&P)");
+    }
+    HWND hwnd = CreateWindowExA(0, className, title, style, frame.left, frame.top, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, bar, GetModuleHandleA(nullptr), nullptr);
+    if (hwnd == nullptr) {
+        if (bar != nullptr)
+            DestroyMenu(bar);
+        return nullptr;
+    }
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    return hwnd;
+}
+
+HWND MakeInstanceWindow(WNDPROC proc, const char *title, DWORD style, RECT frame)
+{
+    return MakeMenuWindow(HOST_WINDOW_CLASS, proc, {kPluginMenuLabel}, title, style, frame);
+}
+
 PeerInstanceWindow::PeerInstanceWindow(const char *title)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = PeerInstanceProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = HOST_WINDOW_CLASS;
-    // Registered once per program; later peers reuse the class.
-    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        error = "RegisterClassA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
-        return;
-    }
-    hwnd = CreateWindowExA(0, HOST_WINDOW_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200,
-                           120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    hwnd = MakeInstanceWindow(PeerInstanceProc, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, {600, 400, 800, 520});
     if (hwnd == nullptr) {
-        error = "CreateWindowExA " HOST_WINDOW_CLASS " failed, error " + std::to_string(GetLastError());
+        error = "no instance window of class " HOST_WINDOW_CLASS ", error " + std::to_string(GetLastError());
         return;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -1,6 +1,7 @@
 // A window on a thread of its own that can be held; see thread_window.h.
 #include "harness/thread_window.h"
 
+#include "harness/peer_instance.h"
 #include "harness/wait.h"
 
 namespace {
@@ -20,16 +21,8 @@ ThreadWindow::ThreadWindow(const std::function<HWND()> &make) : make_(make)
         WaitForSingleObject(ready_, kWaitTimeoutMs);
 }
 
-ThreadWindow::ThreadWindow(const char *className, WNDPROC proc)
-    : ThreadWindow([className, proc] {
-          WNDCLASSA windowClass = {};
-          windowClass.lpfnWndProc = proc;
-          windowClass.hInstance = GetModuleHandleA(nullptr);
-          windowClass.lpszClassName = className;
-          RegisterClassA(&windowClass);
-          return CreateWindowExA(0, className, "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-      })
+ThreadWindow::ThreadWindow(WNDPROC proc)
+    : ThreadWindow([proc] { return MakeInstanceWindow(proc, "", WS_OVERLAPPED); })
 {
 }
 

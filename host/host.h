@@ -47,6 +47,12 @@ struct HostState {
     LRESULT copiedFiles;           // -1 when the last dialog was cancelled or none ran
     LRESULT copyCommands;
     HWND dialogOpen;               // the confirmation dialog while it runs
+    LRESULT roleAtLastCall;        // kSeenActive | kSeenForeground at the last DoProcess call
+
+    // Set up by WM_HOST_STAGE.
+    bool foregroundWhenAsked;      // a plug-in command sent by another thread takes the foreground first
+    HWND listAlso;                 // listed among the other instances at every plug-in call; or null
+    int listAlsoAt;                // its position there
 };
 
 extern HostState host;

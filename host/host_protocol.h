@@ -39,6 +39,27 @@ enum : WPARAM {
     kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
     kQueryPluginReturns = 8,       // DoProcess calls that have returned (a run ended when it reaches calls)
     kQueryTiming = 9,              // address of the host's HostTiming, to be read with ReadProcessMemory
+    kQueryRoleAtLastCall = 10,     // at the last DoProcess call: kSeenActive | kSeenForeground, which the
+                                   // main window was then; 0 before the first
+};
+enum : LRESULT {
+    kSeenActive = 1,      // the main window was its thread's active window
+    kSeenForeground = 2,  // the main window was the foreground window
+};
+
+// What a user's desktop does to an instance that this host does not do by itself.
+// SendMessage(hwndMain, WM_HOST_STAGE, stage, lParam) answers 1 once it is so.
+#define WM_HOST_STAGE (WM_APP + 2)
+enum : WPARAM {
+    kStageActiveBehind = 1,         // the main window becomes its thread's active window (SetActiveWindow)
+                                    // without the foreground, as an instance started in the background
+    kStageForegroundWhenAsked = 2,  // lParam 1: a plug-in command another thread sends first makes the main
+                                    // window the foreground window, as the user's click just then would;
+                                    // lParam 0 ends it
+    kStageListAlso = 3,             // lParam: a window listed among the other instances at every plug-in
+                                    // call from now on, as a list not yet refreshed may (lParam 0 ends it),
+                                    // at the position given by kStageListAt
+    kStageListAt = 4,               // lParam: that position among the other instances, 0 first
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter

@@ -248,6 +248,10 @@ LRESULT OnNotify(NMHDR *header)
 void OnCommand(UINT id)
 {
     if (IsPluginCommand(id)) {
+        if (host.foregroundWhenAsked && InSendMessage()) {
+            SetWindowPos(host.hwndMain, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            SetForegroundWindow(host.hwndMain);
+        }
         CallPlugin(id);
         return;
     }
@@ -290,6 +294,27 @@ LRESULT OnQuery(WPARAM query)
         return reinterpret_cast<LRESULT>(host.dialogOpen);
     case kQueryTiming:
         return reinterpret_cast<LRESULT>(TimingRecord());
+    case kQueryRoleAtLastCall:
+        return host.roleAtLastCall;
+    }
+    return 0;
+}
+
+LRESULT OnStage(WPARAM stage, LPARAM lParam)
+{
+    switch (stage) {
+    case kStageActiveBehind:
+        SetActiveWindow(host.hwndMain);
+        return GetActiveWindow() == host.hwndMain;
+    case kStageForegroundWhenAsked:
+        host.foregroundWhenAsked = lParam != 0;
+        return 1;
+    case kStageListAlso:
+        host.listAlso = reinterpret_cast<HWND>(lParam);
+        return 1;
+    case kStageListAt:
+        host.listAlsoAt = static_cast<int>(lParam);
+        return 1;
     }
     return 0;
 }
@@ -326,6 +351,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_HOST_QUERY:
         return OnQuery(wParam);
+    case WM_HOST_STAGE:
+        return OnStage(wParam, lParam);
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

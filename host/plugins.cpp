@@ -173,12 +173,20 @@ void CallPlugin(UINT id)
     InstanceList list = {};
     list.self = host.hwndMain;
     CollectInstances(&list);
+    if (host.listAlso != nullptr && list.count < kMaxInstances - 1) {
+        int at = std::min(std::max(host.listAlsoAt, 0), list.count);
+        std::copy_backward(list.windows + at, list.windows + list.count, list.windows + list.count + 1);
+        list.windows[at] = host.listAlso;
+        ++list.count;
+    }
     list.windows[list.count++] = host.hwndMain;
 
     char path[kPathSize];
     CopyText(path, sizeof path, host.currentPath);
     HostRecord record = {host.hwndMain, 0, host.hwndList, list.windows, list.count, path};
     ++host.pluginCalls;
+    host.roleAtLastCall = (GetActiveWindow() == host.hwndMain ? LRESULT(kSeenActive) : 0) |
+                          (GetForegroundWindow() == host.hwndMain ? LRESULT(kSeenForeground) : 0);
     Stamp(Step::kPluginCalled);
     host.lastPluginResult = plugin.doProcess(&record);
     Stamp(Step::kPluginReturned);

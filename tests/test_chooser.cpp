@@ -277,26 +277,17 @@ LRESULT CALLBACK OwnMainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// This program's own main window in the place of the requesting host: of the host's window class, so
-// that the other instances' plug-ins send their reports to it once it is the most recently active.
+// This program's own main window in the place of the requesting host: an instance's main window, so that
+// the other instances' plug-ins send their reports to it once it is the most recently active.
 class OwnInstance {
 public:
     OwnInstance(const std::string &path, const RECT &frame) : currentPath(path)
     {
-        static bool registered = [] {
-            WNDCLASSA windowClass = {};
-            windowClass.lpfnWndProc = OwnMainProc;
-            windowClass.hInstance = GetModuleHandleA(nullptr);
-            windowClass.lpszClassName = HOST_WINDOW_CLASS;
-            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-            InitCommonControlsEx(&controls);
-            return RegisterClassA(&windowClass) != 0;
-        }();
-        if (!registered)
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        hwndMain = MakeInstanceWindow(OwnMainProc, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame);
+        if (hwndMain == nullptr)
             return;
-        hwndMain = CreateWindowExA(0, HOST_WINDOW_CLASS, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                   frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         hwndFileList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
                                        hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
@@ -548,7 +539,7 @@ TEST(ChooserMenu, TypesNoKeyIntoAnotherProgramInTheForeground)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
     ASSERT_TRUE(own.ok());
-    ThreadWindow switcher("VorpanTestSwitcher", SwitcherProc);
+    ThreadWindow switcher(SwitcherProc);
     ASSERT_NE(switcher.hwnd, nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
@@ -589,9 +580,11 @@ TEST(ChooserMenu, AsksEveryInstanceAtOnceSoStalledOnesCostOneTimeOut)
     TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
     OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
     ASSERT_TRUE(setUp.Ready());
-    ThreadWindow held("VorpanTestHeldTarget", OwnMainProc);
-    ThreadWindow late("VorpanTestLateTarget", LateProc);
+    ThreadWindow held(OwnMainProc);
+    ThreadWindow late(LateProc);
     ASSERT_TRUE(held.hwnd != nullptr && late.hwnd != nullptr);
+    // Made after it, they would come before this instance in every host's list of instances.
+    ASSERT_TRUE(Activate(setUp.own.hwndMain));
     latePlan.window = &late;
     latePlan.requester = setUp.own.hwndMain;
     latePlan.reported = false;
@@ -627,7 +620,7 @@ struct NumberedTarget {
     HWND requester;
     std::vector<UINT> commands;  // every command the window received
 };
-NumberedTarget numbered[2];
+NumberedTarget numbered[3];
 
 LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -636,7 +629,7 @@ LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         target.commands.push_back(LOWORD(wParam));
         char label[64] = "";
         GetMenuStringA(GetMenu(hwnd), LOWORD(wParam), label, sizeof label, MF_BYCOMMAND);
-        if (std::string(label) == "２画面ファイラー風ファイルコピー(&C)")
+        if (std::string(label) == kPluginMenuLabel)
             SendTextReport(target.requester, hwnd, kPathReportCurrent, "C:\\番号違い");
         return 0;
     }
@@ -646,7 +639,7 @@ LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 // A main window on a thread of its own whose plug-in menu lists items from 33100.
 HWND MakeNumberedTarget(int index, const std::vector<const char *> &plugins)
 {
-    HWND hwnd = MakePluginMenuWindow("VorpanTestNumbered", NumberedProc, plugins);
+    HWND hwnd = MakeMenuWindow(HOST_WINDOW_CLASS, NumberedProc, plugins, "numbered");
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, index);
     return hwnd;
 }
@@ -657,10 +650,12 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     ASSERT_TRUE(own.ok());
     numbered[0] = {own.hwndMain, {}};
     numbered[1] = {own.hwndMain, {}};
-    ThreadWindow renumbered(
-        [] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", "２画面ファイラー風ファイルコピー(&C)"}); });
+    numbered[2] = {own.hwndMain, {}};
+    ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", kPluginMenuLabel}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
-    ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr);
+    // Every instance has a menu bar: a window without one is none, whatever its class.
+    ThreadWindow noMenuBar([] { return MakeNumberedTarget(2, {}); });
+    ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr && noMenuBar.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
     PathAnswer answer;
@@ -669,13 +664,18 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     RequestPaths(own.hwndMain, without.hwnd, kVorpanCommand, &answer);
     EXPECT_STREQ(answer.currentPath, "") << "without our plug-in the copy falls back";
 
+    RequestPaths(own.hwndMain, noMenuBar.hwnd, kVorpanCommand, &answer);
+    EXPECT_STREQ(answer.currentPath, "");
+
     MenuSeen seen;
-    EXPECT_EQ(RunChooser(own, {renumbered.hwnd, without.hwnd}, {VK_ESCAPE}, &seen), kNoTarget);
+    EXPECT_EQ(RunChooser(own, {renumbered.hwnd, without.hwnd, noMenuBar.hwnd}, {VK_ESCAPE}, &seen), kNoTarget);
     ExpectItems(seen, {{expected::kFirstItemId + 0, "C:\\番号違い", 0},
                        {expected::kFirstItemId + 1, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-                       {expected::kFirstItemId + 2, "C:\\作業", 0}});
+                       {expected::kFirstItemId + 2, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
+                       {expected::kFirstItemId + 3, "C:\\作業", 0}});
     EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
     EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
+    EXPECT_EQ(numbered[2].commands, std::vector<UINT>()) << "a window without a menu bar was sent a command";
 }
 
 }  // namespace

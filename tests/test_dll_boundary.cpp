@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/host_record.h"
 #include "support/test_support.h"
 
 namespace {
@@ -190,6 +191,46 @@ TEST_F(DllBoundary, DoProcessRemovesItsArgumentAndReturnsOne)
     DestroyWindow(main);
 }
 
+// What a call keeps of the record the host passes, as a host may pass it: a list longer than any desktop
+// runs keeps its last entry, this instance, last; a current path longer than a folder's is no folder,
+// never the folder its first bytes name.
+TEST(HostRecordCopy, KeepsThisInstanceLastAndNoPathCut)
+{
+    HWND self = reinterpret_cast<HWND>(0x5E1F);
+    auto other = [](int i) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)); };
+    const std::string path259 = "C:\\" + std::string(expected::kLongestPath - 3, 'p');
+    struct Case {
+        const char *name;
+        int others;        // before this instance in the host's list; -1: no list at all
+        std::string path;  // the host's current path
+        int keptOthers;
+        std::string keptPath;
+    };
+    const Case cases[] = {
+        {"a list of 64", 63, "C:\\作業", 63, "C:\\作業"},
+        {"a list of 70: the first 63 others and this instance", 69, "C:\\作業", 63, "C:\\作業"},
+        {"no list: this instance alone", -1, "C:\\作業", 0, "C:\\作業"},
+        {"a path of 259 bytes", 1, path259, 1, path259},
+        {"a path of 260 bytes: no folder", 1, path259 + "p", 1, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<HWND> windows;
+        for (int i = 0; i < c.others; ++i)
+            windows.push_back(other(i));
+        windows.push_back(self);
+        HostRecord from = {self, 0, nullptr, c.others < 0 ? nullptr : windows.data(),
+                           c.others < 0 ? 0 : static_cast<int>(windows.size()), c.path.c_str()};
+        RecordCopy copy;
+        CopyHostRecord(from, &copy);
+        ASSERT_EQ(copy.record.instanceCount, c.keptOthers + 1);
+        for (int i = 0; i < c.keptOthers; ++i)
+            EXPECT_EQ(copy.record.instanceWindows[i], other(i)) << "entry " << i;
+        EXPECT_EQ(copy.record.instanceWindows[c.keptOthers], self) << "this instance is not the last entry";
+        EXPECT_EQ(std::string(copy.record.currentPath), c.keptPath);
+    }
+}
+
 // A host instance's main window for a requester run in this process: a menu bar with our item, itself
 // as its file list with one file selected, and commands that do nothing (no other plug-in answers, and
 // the copy shows no dialog).
@@ -214,9 +255,10 @@ TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
     DoProcessProc doProcess =
         reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
     ASSERT_NE(doProcess, nullptr);
-    const std::vector<const char *> items = {"２画面ファイラー風ファイルコピー(&C)"};
-    HWND main = MakePluginMenuWindow("VorpanQuietHost", QuietHostProc, items, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    HWND other = MakePluginMenuWindow("VorpanQuietHost", QuietHostProc, items, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    const std::vector<const char *> items = {kPluginMenuLabel};
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    HWND main = MakeMenuWindow("VorpanQuietHost", QuietHostProc, items, "quiet host", style);
+    HWND other = MakeMenuWindow("VorpanQuietHost", QuietHostProc, items, "quiet host", style);
     ASSERT_TRUE(main != nullptr && other != nullptr);
     ASSERT_TRUE(Activate(main));
 

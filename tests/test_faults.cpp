@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,195 @@ TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
     EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
     EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
     EXPECT_TRUE(RunEndedClean(source));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Who acts and who is asked
+
+// A dialog, message box or popup menu of pid on the screen right now.
+bool ShowsAnything(DWORD pid)
+{
+    return WaitForWindowOfProcess(pid, nullptr, "#32770", 0) != nullptr ||
+           WaitForWindowOfProcess(pid, nullptr, "#32768", 0) != nullptr;
+}
+
+// An instance asked for its paths answers, whatever its thread holds: its main window active behind the
+// requester's foreground window (started in the background, or its own dialog closed there), or the
+// foreground itself, taken by the user's click just as the request reaches it. It shows nothing and
+// starts no copy of its own, and the requester's run goes on with its answer. So does an instance whose
+// command another program posts while its main window is active behind the foreground.
+TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
+{
+    enum Ask { kTwoPaneCopy, kChooser, kPosted };
+    struct Case {
+        const char *name;
+        Ask ask;
+        WPARAM stage;  // what the asked instance B's host does
+        LRESULT role;  // what B's main window was when its plug-in was called
+        int calls;     // B's plug-in calls: the chooser asks the chosen instance again
+    };
+    const Case cases[] = {
+        {"two-pane copy, the asked instance active behind the foreground", kTwoPaneCopy, kStageActiveBehind,
+         kSeenActive, 1},
+        {"chooser, an asked instance active behind the foreground", kChooser, kStageActiveBehind, kSeenActive, 2},
+        {"two-pane copy, the asked instance clicked just as it is asked", kTwoPaneCopy, kStageForegroundWhenAsked,
+         kSeenActive | kSeenForeground, 1},
+        {"the command posted to an instance active behind the foreground", kPosted, kStageActiveBehind,
+         kSeenActive, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBed bed({"作業\\a.txt", "相手\\b.txt", "第三\\"});
+        WriteState(bed.plugins, c.ask == kChooser ? expected::kChooseTarget : 0);
+        HostInstance &third = bed.Start({"/path=" + bed.Path("第三")});
+        HostInstance &asked = bed.Start({"/path=" + bed.Path("相手"), "/selectall"});
+        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
+        ASSERT_TRUE(Activate(third.hwnd) && Activate(asked.hwnd) && Activate(source.hwnd));
+        ASSERT_TRUE(asked.Stage(c.stage, 1));
+        if (c.stage == kStageActiveBehind) {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(asked.hwnd, nullptr), &info));
+            ASSERT_EQ(info.hwndActive, asked.hwnd) << "B's thread does not hold its main window active";
+            ASSERT_EQ(GetForegroundWindow(), source.hwnd);
+        }
+
+        if (c.ask == kPosted) {
+            ASSERT_TRUE(PostMessageA(asked.hwnd, WM_COMMAND, kVorpanCommand, 0));
+            ASSERT_TRUE(WaitForRunEnd(asked));
+        } else {
+            ASSERT_TRUE(c.ask == kChooser ? ChooseFromMenu(source, {VK_RETURN}) : ChooseCommand(source));
+            HWND dialog = WaitForConfirmDialog(source, nullptr);
+            ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
+            // Its takeover needs the requester in the foreground: a click elsewhere leaves it as the host made it.
+            if (c.stage != kStageForegroundWhenAsked) {
+                EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), bed.Path("相手")));
+            }
+            EXPECT_FALSE(ShowsAnything(asked.pid)) << "B shows a window of its run";
+            PressButton(dialog, IDCANCEL);
+            ASSERT_TRUE(WaitForRunEnd(source));
+            EXPECT_TRUE(RunEndedClean(source));
+        }
+        EXPECT_EQ(asked.Query(kQueryRoleAtLastCall), c.role) << "B was not as the case needs";
+        EXPECT_EQ(asked.Query(kQueryPluginCalls), c.calls);
+        EXPECT_EQ(asked.Query(kQueryPluginReturns), c.calls);
+        EXPECT_EQ(asked.Query(kQueryCopyCommands), 0) << "B started a copy";
+        EXPECT_FALSE(ShowsAnything(asked.pid));
+        EXPECT_EQ(third.Query(kQueryCopyCommands), 0);
+    }
+}
+
+// A window of another program whose handle the host lists among its instances: every message it gets.
+struct ForeignWindow {
+    std::mutex lock;
+    std::vector<UINT> messages;
+
+    size_t Count(UINT message)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return std::count(messages.begin(), messages.end(), message);
+    }
+} foreignWindow;
+
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    {
+        std::lock_guard<std::mutex> hold(foreignWindow.lock);
+        foreignWindow.messages.push_back(message);
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The host's list of instances can name a window that is no instance any more: one of another program,
+// with or without a menu bar of its own. It is never asked and never reported to: a command of ours would
+// run whatever the number means there. The run goes on as for an instance that did not answer.
+TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
+{
+    TestBed bed({"作業\\a.txt", "相手\\", "第三\\"});
+    HostInstance &third = bed.Start({"/path=" + bed.Path("第三")});
+    HostInstance &other = bed.Start({"/path=" + bed.Path("相手")});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+
+    struct Case {
+        const char *name;
+        std::vector<const char *> menu;  // its plug-in menu's items; none: no menu bar
+    };
+    const Case cases[] = {
+        {"a window without a menu bar", {}},
+        {"a window whose menu bar lists our label", {"元に戻す(&U)", kPluginMenuLabel}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::lock_guard<std::mutex> hold(foreignWindow.lock);
+            foreignWindow.messages.clear();
+        }
+        const std::vector<const char *> menu = c.menu;
+        ThreadWindow foreign([&menu] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, menu, "foreign"); });
+        ASSERT_NE(foreign.hwnd, nullptr);
+        ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
+        ASSERT_TRUE(source.Stage(kStageListAlso, reinterpret_cast<LPARAM>(foreign.hwnd)));
+
+        {
+            SCOPED_TRACE("listed as the previously active instance: the normal copy, after the notice if set");
+            ASSERT_TRUE(source.Stage(kStageListAt, 0));
+            for (int state : {expected::kNotifyFallback, 0}) {
+                WriteState(bed.plugins, state);
+                LRESULT calls = source.Query(kQueryPluginCalls);
+                ASSERT_TRUE(ChooseCommand(source));
+                if (state != 0) {
+                    HWND box = WaitForPluginMessage(source);
+                    ASSERT_NE(box, nullptr) << "no notice";
+                    EXPECT_EQ(MessageText(box), expected::kVirtualTargetText);
+                    PressButton(box, IDOK);
+                }
+                HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
+                ASSERT_NE(dialog, nullptr) << "no normal copy";
+                PressButton(dialog, IDCANCEL);
+                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+            }
+        }
+        {
+            SCOPED_TRACE("as the instance a responder reports to: no report");
+            LRESULT calls = source.Query(kQueryPluginCalls);
+            ASSERT_TRUE(SendCommand(source.hwnd, kVorpanCommand));
+            EXPECT_EQ(source.Query(kQueryPluginReturns), calls + 1) << "the plug-in was not asked";
+        }
+        {
+            SCOPED_TRACE("listed in the chooser between two instances: greyed, the others in order");
+            WriteState(bed.plugins, expected::kChooseTarget);
+            ASSERT_TRUE(source.Stage(kStageListAt, 1));
+            struct Choice {
+                std::vector<BYTE> keys;
+                std::string folder;  // empty: nothing chosen
+            };
+            const Choice choices[] = {
+                {{VK_RETURN}, bed.Path("相手")},
+                {{VK_DOWN, VK_RETURN}, ""},
+                {{VK_DOWN, VK_DOWN, VK_RETURN}, bed.Path("第三")},
+            };
+            for (const Choice &choice : choices) {
+                LRESULT calls = source.Query(kQueryPluginCalls);
+                ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
+                ASSERT_TRUE(ChooseFromMenu(source, choice.keys));
+                if (!choice.folder.empty()) {
+                    HWND dialog = WaitForConfirmDialog(source);
+                    ASSERT_NE(dialog, nullptr) << "no filled-in dialog for " << choice.folder;
+                    EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), choice.folder));
+                    PressButton(dialog, IDCANCEL);
+                }
+                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+                EXPECT_FALSE(ShowsAnything(source.pid));
+            }
+        }
+        ASSERT_TRUE(source.Stage(kStageListAlso, 0));
+
+        EXPECT_EQ(foreignWindow.Count(WM_COMMAND), 0u) << "a command of ours reached another program";
+        EXPECT_EQ(foreignWindow.Count(WM_COPYDATA), 0u) << "a path report reached another program";
+        EXPECT_TRUE(RunEndedClean(source));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -171,7 +171,7 @@ TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
     const std::string foreignFolder = bed.Path("別の窓");
     HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
     ASSERT_TRUE(bed.Ready());
-    ThreadWindow relay("VorpanTestRelayTarget", RelayProc);
+    ThreadWindow relay(RelayProc);
     ASSERT_NE(relay.hwnd, nullptr);
     relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
     ASSERT_TRUE(peer.Activate());
@@ -200,7 +200,7 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 {
     HWND vanished = nullptr;
     {
-        ThreadWindow window("VorpanTestVanishedTarget", PlainProc);
+        ThreadWindow window(PlainProc);
         vanished = window.hwnd;
         ASSERT_NE(vanished, nullptr);
     }
@@ -217,7 +217,7 @@ TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
 
 TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
 {
-    ThreadWindow blocked("VorpanTestBlockedTarget", PlainProc);
+    ThreadWindow blocked(PlainProc);
     ASSERT_NE(blocked.hwnd, nullptr);
     ASSERT_TRUE(blocked.Hang());
     ASSERT_TRUE(peer.Activate());

@@ -218,7 +218,7 @@ TEST_F(TreeTest, FollowsAPathLevelByLevelIgnoringCase)
 TEST_F(TreeTest, SearchCases)
 {
     std::string longText(300, 'L'), fullText(259, 'M');
-    Build({"C:"}, {{"C:", {"同名", "同名", "ソフト", "十能表", fullText, longText}},
+    Build({"C:"}, {{"C:", {"同名", "同名", "ソフト", "十能表", fullText, longText, ""}},
                    {"ソフト", {"表示"}}, {"十能表", {"ソ"}}});
     HTREEITEM root = TreeView_GetRoot(lazy.tree);
 
@@ -249,8 +249,14 @@ TEST_F(TreeTest, SearchCases)
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + longText + "\\").c_str()), nullptr);
     TreeView_SelectItem(lazy.tree, full);
     EXPECT_EQ(Built(), "C:\\" + fullText + "\\");
-    TreeView_SelectItem(lazy.tree, TreeView_GetNextSibling(lazy.tree, full));
+    HTREEITEM tooLong = TreeView_GetNextSibling(lazy.tree, full);
+    TreeView_SelectItem(lazy.tree, tooLong);
     EXPECT_EQ(Built(), "") << "a selected folder whose text cannot be read whole";
+
+    SCOPED_TRACE("an empty text names no folder: no level of a tree path, never matched");
+    TreeView_SelectItem(lazy.tree, TreeView_GetNextSibling(lazy.tree, tooLong));
+    EXPECT_EQ(Built(), "");
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\\\"), nullptr);
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\無い\\"), nullptr);
 }
 

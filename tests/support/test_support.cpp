@@ -35,21 +35,3 @@ HostInstance &TestBed::Start(std::vector<std::string> options)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << missing;
 }
-
-HWND MakePluginMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
-                          DWORD style)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = proc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);
-    HMENU menu = CreatePopupMenu();
-    UINT id = 33100;
-    for (const char *plugin : plugins)
-        AppendMenuA(menu, MF_STRING, id++, plugin);
-    HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), "プラグイン(&P)");
-    return CreateWindowExA(0, className, className, style, 0, 0, 300, 200, nullptr, bar, GetModuleHandleA(nullptr),
-                           nullptr);
-}

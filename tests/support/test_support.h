@@ -53,8 +53,3 @@ public:
     PluginFolder plugins;
     std::vector<std::unique_ptr<HostInstance>> hosts;
 };
-
-// A main window of this thread, of its own class with procedure proc, whose menu bar holds only
-// "プラグイン(&P)" with the items plugins, numbered from 33100 as a host numbers them.
-HWND MakePluginMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
-                          DWORD style = WS_OVERLAPPEDWINDOW);

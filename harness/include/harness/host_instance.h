@@ -19,6 +19,7 @@ public:
 
     bool ok() const { return hwnd != nullptr && error.empty(); }
     LRESULT Query(WPARAM query) const;  // WM_HOST_QUERY; kQueryFailed on time-out
+    bool Stage(WPARAM stage, LPARAM value = 0) const;  // WM_HOST_STAGE; true once the host is so
     HWND Tree() const;      // the main window's folder tree, or null
     HWND FileList() const;  // the main window's file list, or null
 };

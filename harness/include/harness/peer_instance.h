@@ -1,5 +1,6 @@
-// A window of this process that counts as one more instance to every stand-in host and to the plug-in,
-// recording the path reports it receives; and path reports sent as any process could forge them.
+// Windows of this process that count as instances to every stand-in host and to the plug-in (one of
+// them recording the path reports it receives), windows of other programs beside them, and path reports
+// sent as any process could forge them.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,19 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "harness/plugin_facts.h"
+
+// A top-level window of this thread of class className (registered on first use), with procedure proc
+// (put on once the window exists) and a menu bar whose "プラグイン(&P)" lists plugins numbered from 33100,
+// as a host numbers them; without plugins, no menu bar at all.
+HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
+                    const char *title, DWORD style = WS_OVERLAPPEDWINDOW, RECT frame = {0, 0, 300, 200});
+// What an instance's main window has: the host's main-window class and a menu bar listing our plug-in.
+// The plug-in asks only such windows and reports only to them; every stand-in host counts it among its
+// instances.
+HWND MakeInstanceWindow(WNDPROC proc, const char *title = "instance", DWORD style = WS_OVERLAPPEDWINDOW,
+                        RECT frame = {0, 0, 300, 200});
 
 // One WM_COPYDATA message as a window received it: wParam, dwData, cbData and the cbData bytes.
 struct ReceivedCopyData {
@@ -16,8 +30,8 @@ struct ReceivedCopyData {
     std::string bytes;
 };
 
-// A top-level window of the host's main-window class in the creating thread. Every host counts it among
-// its instances; once activated it is the most recently active one, to which a responding plug-in
+// An instance's main window (MakeInstanceWindow) in the creating thread. Every host counts it among its
+// instances; once activated it is the most recently active one, to which a responding plug-in
 // sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE. When a
 // plug-in asks it for its paths (the plug-in's command), it runs onRequest inside that plug-in's send,
 // as the plug-in of a real instance would answer there. Destroyed with the object.

@@ -16,8 +16,8 @@ public:
     // make runs on the new thread and returns the window it made there (null when it could not); the
     // thread then runs that window's messages. Anything else make creates must outlive this object.
     explicit ThreadWindow(const std::function<HWND()> &make);
-    // A plain window of a class of its own, registered on first use, with procedure proc.
-    ThreadWindow(const char *className, WNDPROC proc);
+    // An instance's main window (MakeInstanceWindow) with procedure proc, hidden.
+    explicit ThreadWindow(WNDPROC proc);
     ~ThreadWindow();
     ThreadWindow(const ThreadWindow &) = delete;
     ThreadWindow &operator=(const ThreadWindow &) = delete;
