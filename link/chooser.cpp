@@ -10,7 +10,7 @@ namespace {
 const char kVirtualFolderText[] = "仮想フォルダ";
 const UINT kFirstItemId = 100;
 const int kItemTextSize = 2 * kPathSize;  // room for a path whose every byte is a doubled "&"
-static_assert(kMaxInstances - 1 <= kMaxAskedAtOnce, "every other instance a call keeps is asked at once");
+static_assert(kMaxInstances - 1 <= kMaxAskedAtOnce, "every other instance a call keeps is asked in one round");
 
 // The menu takes "&" as a mnemonic marker: "C:\R&D" would show as "C:\RD". Doubling each one shows the
 // path as it is. A double-byte character is copied whole, so its trail byte is never taken for "&".
@@ -46,8 +46,8 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
         return kNoTarget;
     }
 
-    // Every other instance at once, each sent the command its own menu gives us: an instance that
-    // stalls costs the menu one time-out, not one each.
+    // Every other instance in one round, each sent the command its own menu gives us: instances that
+    // stall cost the menu one time-out in all, not one each.
     int others = record.instanceCount - 1;
     if (others > kMaxAskedAtOnce)
         others = kMaxAskedAtOnce;
@@ -55,7 +55,7 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
     for (int i = 0; i < others; ++i)
         commandIds[i] = TargetCommandId(record.hwndMain, record.instanceWindows[i], commandId);
     char currentPaths[kMaxAskedAtOnce][kPathSize];
-    RequestFoldersAtOnce(record.hwndMain, record.instanceWindows, commandIds, others, currentPaths);
+    RequestFolders(record.hwndMain, record.instanceWindows, commandIds, others, currentPaths);
     for (int i = 0; i < others; ++i) {
         if (currentPaths[i][0] != '\0')
             AppendPathItem(menu, kFirstItemId + i, currentPaths[i]);
@@ -64,17 +64,22 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
     }
     AppendPathItem(menu, kFirstItemId + record.instanceCount - 1, record.currentPath);
 
+    // The user went to another program while the other instances were asked: the run ends as when the
+    // menu is dismissed. A popup menu whose owner is not in the foreground does not close when the user
+    // clicks outside it, and a choice made in it would start a copy; and the Down arrow typed below
+    // would go to that program, as typed keys go to the foreground window.
+    if (GetWindowThreadProcessId(GetForegroundWindow(), nullptr) != GetCurrentThreadId()) {
+        DestroyMenu(menu);
+        return kNoTarget;
+    }
     RECT frame;
     GetWindowRect(record.hwndMain, &frame);
     int x = (frame.left + frame.right) / 2;
     int y = (frame.top + frame.bottom) / 2;
     // Queued before the menu opens, the key press is read by the menu's own loop: the menu opens with
-    // its first item highlighted, ready for the keyboard. Typed keys go to the foreground window: if the
-    // user went to another program while the other instances were asked, the key would be its.
-    if (GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == GetCurrentThreadId()) {
-        keybd_event(VK_DOWN, 0, 0, 0);
-        keybd_event(VK_DOWN, 0, KEYEVENTF_KEYUP, 0);
-    }
+    // its first item highlighted, ready for the keyboard.
+    keybd_event(VK_DOWN, 0, 0, 0);
+    keybd_event(VK_DOWN, 0, KEYEVENTF_KEYUP, 0);
     UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VCENTERALIGN | TPM_CENTERALIGN, x, y, 0,
                                  record.hwndFileList, nullptr);
     DestroyMenu(menu);

@@ -14,14 +14,14 @@ namespace {
 const PathRound *activeRound;
 
 // The request's send to the target: a hung, busy-forever or vanished target must not freeze this
-// instance, so the send gives up after kAnswerTimeoutMs, and at once to a target already counted as hung.
+// instance, so the send gives up after boundMs, and at once to a target already counted as hung.
 // SMTO_NORMAL, never SMTO_BLOCK: the target's reports have to reach us as messages sent back into this
 // wait.
-bool SendRequest(HWND target, int commandId)
+bool SendRequest(HWND target, int commandId, DWORD boundMs)
 {
     DWORD_PTR ignored;
     return SendMessageTimeoutA(target, WM_COMMAND, static_cast<WPARAM>(commandId & 0xFFFF), 0,
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &ignored) != 0;
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, boundMs, &ignored) != 0;
 }
 
 // A report to the requester, bounded in time so that a requester that hangs cannot freeze us; false when
@@ -111,12 +111,13 @@ void EndRound(PathRound *round)
 struct Ask {
     HWND target;
     int commandId;
+    DWORD boundMs;
 };
 
 DWORD WINAPI AskOnThread(void *parameter)
 {
     const Ask *ask = static_cast<const Ask *>(parameter);
-    return SendRequest(ask->target, ask->commandId) ? 1 : 0;
+    return SendRequest(ask->target, ask->commandId, ask->boundMs) ? 1 : 0;
 }
 
 // A thread that makes one send needs little of the default stack.
@@ -141,6 +142,78 @@ void WaitForAsks(HANDLE *threads, int running)
             continue;  // sent messages to take, or a time-out
         --running;
         threads[woke - WAIT_OBJECT_0] = threads[running];
+    }
+}
+
+// What is left of a round that began at start: every send of the round ends by kAnswerTimeoutMs after
+// its first.
+DWORD RoundTimeLeft(DWORD start)
+{
+    DWORD spent = GetTickCount() - start;
+    return spent < kAnswerTimeoutMs ? kAnswerTimeoutMs - spent : 0;
+}
+
+// Asks the targets one after another from this thread, each send bounded by kPromptBoundMs, and gives
+// the index of the first whose send ran out that bound, or count. A send that ends sooner without an
+// answer (a target already counted as hung, or gone) is a target that did not answer: the next is asked.
+// A target's reports are taken only while its own send waits.
+int AskInTurn(AskedTarget *asked, const int *commandIds, int count, DWORD start)
+{
+    for (int i = 0; i < count; ++i) {
+        DWORD left = RoundTimeLeft(start);
+        if (commandIds[i] == 0 || left == 0)
+            continue;
+        DWORD bound = left < kPromptBoundMs ? left : DWORD(kPromptBoundMs);
+        asked[i].open = true;
+        DWORD sent = GetTickCount();
+        bool answered = SendRequest(asked[i].target, commandIds[i], bound);
+        DWORD took = GetTickCount() - sent;
+        asked[i].open = false;
+        // The tick count moves in steps of up to 16 ms: a send that gave up at once reads as far less
+        // than its bound, one that ran it out as about all of it.
+        if (!answered && 2 * took >= bound)
+            return i;
+    }
+    return count;
+}
+
+// Asks the targets all at the same time, one thread each, every send ending by the round's deadline;
+// meanwhile this thread takes the reports. Those no thread could be made for are asked from here, one
+// after another, while the threads ask the others.
+// The first of them was asked in turn already, and its send ran out. Asking it again is safe: a sent
+// message not yet received when its send gives up is withdrawn (Windows and Wine's server remove it);
+// one its instance had already begun to handle ends with its reports, which the round takes while a
+// thread of the round asks that instance; and a second answer carries the same paths.
+void AskAtOnce(AskedTarget *asked, const int *commandIds, int count, DWORD start)
+{
+    Ask asks[kMaxAskedAtOnce];
+    HANDLE threads[kMaxAskedAtOnce];
+    int running = 0;
+    DWORD left = RoundTimeLeft(start);
+    for (int i = 0; i < count && left > 0; ++i) {
+        if (commandIds[i] == 0)
+            continue;
+        asks[i] = {asked[i].target, commandIds[i], left};
+        asked[i].open = true;
+        asked[i].thread = CreateThread(nullptr, kAskStackSize, AskOnThread, &asks[i],
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        if (asked[i].thread != nullptr)
+            threads[running++] = asked[i].thread;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (asked[i].open && asked[i].thread == nullptr) {
+            left = RoundTimeLeft(start);
+            if (left > 0)
+                SendRequest(asked[i].target, commandIds[i], left);
+            asked[i].open = false;
+        }
+    }
+    WaitForAsks(threads, running);
+    for (int i = 0; i < count; ++i) {
+        asked[i].open = false;
+        if (asked[i].thread != nullptr)
+            CloseHandle(asked[i].thread);
+        asked[i].thread = nullptr;
     }
 }
 
@@ -176,18 +249,16 @@ void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
     }
     PathRequest request;
     if (BeginPathRequest(&request, hwndMain, target, answer))
-        SendRequest(target, targetCommand);
+        SendRequest(target, targetCommand, kAnswerTimeoutMs);
     EndPathRequest(&request);
 }
 
-void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
-                          char (*currentPaths)[kPathSize])
+void RequestFolders(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
+                    char (*currentPaths)[kPathSize])
 {
     if (count > kMaxAskedAtOnce)
         count = kMaxAskedAtOnce;
     AskedTarget asked[kMaxAskedAtOnce];
-    Ask asks[kMaxAskedAtOnce];
-    HANDLE threads[kMaxAskedAtOnce];
     for (int i = 0; i < count; ++i) {
         currentPaths[i][0] = '\0';
         asked[i] = {targets[i], nullptr, false, currentPaths[i], nullptr, nullptr};
@@ -195,32 +266,11 @@ void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *command
     PathRound round;
     if (!BeginRound(&round, hwndMain, asked, count))
         return;  // no report could be taken: as if none came
-    int running = 0;
-    for (int i = 0; i < count; ++i) {
-        if (commandIds[i] == 0)
-            continue;
-        asks[i] = {targets[i], commandIds[i]};
-        asked[i].open = true;
-        asked[i].thread = CreateThread(nullptr, kAskStackSize, AskOnThread, &asks[i],
-                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        if (asked[i].thread != nullptr) {
-            threads[running++] = asked[i].thread;
-        }
-    }
-    // Those no thread could be made for are asked from here, one after another, while the threads ask
-    // the others; every report comes in during these sends as well.
-    for (int i = 0; i < count; ++i) {
-        if (asked[i].open && asked[i].thread == nullptr) {
-            SendRequest(targets[i], commandIds[i]);
-            asked[i].open = false;
-        }
-    }
-    WaitForAsks(threads, running);
+    const DWORD start = GetTickCount();
+    int slow = AskInTurn(asked, commandIds, count, start);
+    if (slow < count)
+        AskAtOnce(asked + slow, commandIds + slow, count - slow, start);
     EndRound(&round);
-    for (int i = 0; i < count; ++i) {
-        if (asked[i].thread != nullptr)
-            CloseHandle(asked[i].thread);
-    }
 }
 
 void AnswerPathRequest(const HostRecord &record)

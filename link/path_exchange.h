@@ -12,6 +12,10 @@ enum : UINT {
     // Longest wait for another instance to take one message we send it, a request or a report: a hung,
     // busy-forever or vanished instance must not freeze the one waiting.
     kAnswerTimeoutMs = 3000,
+    // Longest wait for each instance the chooser asks in turn before it asks the rest at once. A healthy
+    // instance answers in well under a millisecond, and a user notices a wait of a tenth of a second:
+    // an instance that takes longer is busy, and waiting for the rest in turn would add their bounds up.
+    kPromptBoundMs = 100,
 };
 
 // What a target reported.
@@ -62,16 +66,19 @@ void RequestPaths(HWND hwndMain, HWND target, int commandId, PathAnswer *answer)
 bool BeginPathRequest(PathRequest *request, HWND hwndMain, HWND target, PathAnswer *answer);
 void EndPathRequest(PathRequest *request);
 
-// The most targets asked at once: the calling thread waits on one thread each, and on its own queue.
+// The most targets asked in one round: at once, the calling thread waits on one thread each, and on its
+// own queue.
 enum : int { kMaxAskedAtOnce = MAXIMUM_WAIT_OBJECTS - 1 };
 
-// Asks count targets for their current folders all at the same time, through the window hwndMain, each
-// with its own command identifier (0: not asked), and gives back currentPaths[i] for targets[i], empty
-// when none came. Each ask is bounded as a single request's: stalled targets cost one time-out in all.
-// Meanwhile the calling thread takes only sent messages, the reports among them. count is at most
-// kMaxAskedAtOnce.
-void RequestFoldersAtOnce(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
-                          char (*currentPaths)[kPathSize]);
+// Asks count targets for their current folders through the window hwndMain, each with its own command
+// identifier (0: not asked), and gives back currentPaths[i] for targets[i], empty when none came. They
+// are asked in turn, in order, for as long as each answers within kPromptBoundMs: as cheap as one request
+// each. From the first that does not, it and every one after it are asked at once, each send ending by
+// kAnswerTimeoutMs after the round's first: stalled targets cost one time-out in all. A target's reports
+// count only while it is asked. Meanwhile the calling thread takes only sent messages, the reports among
+// them. count is at most kMaxAskedAtOnce.
+void RequestFolders(HWND hwndMain, const HWND *targets, const int *commandIds, int count,
+                    char (*currentPaths)[kPathSize]);
 
 // The responder: reports record's current path and folder-tree path to instanceWindows[0], each send
 // bounded in time, and nothing when that window is no instance of our host; no tree-path report follows

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -382,8 +383,11 @@ HWND RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows, const
     std::atomic<bool> returned(false);
     std::thread user([&] {
         const DWORD pid = GetCurrentProcessId();
-        // The chooser asks each other instance first, up to kAnswerTimeoutMs each.
-        HWND menuWindow = WaitForMenu(pid, kWaitTimeoutMs + 2 * kAnswerTimeoutMs);
+        // The chooser asks the other instances first, up to kAnswerTimeoutMs in all; it may also end
+        // without a menu.
+        HWND menuWindow = nullptr;
+        PumpUntil([&] { return (menuWindow = WaitForMenu(pid, 0)) != nullptr || returned; },
+                  kWaitTimeoutMs + 2 * kAnswerTimeoutMs);
         if (menuWindow != nullptr) {
             ReadMenu(menuWindow, seen);
             TypeKeys(keys);
@@ -517,8 +521,10 @@ TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
     EXPECT_NEAR(menuY, expectedY, 1);
 }
 
-// The user went to another program while the chooser asked the other instances. Typed keys go to the
-// foreground window: the Down arrow the chooser types for its menu must not land in that program.
+// The user went to another program while the chooser asked the other instances. A menu whose owner is
+// not in the foreground would not close at a click outside it, and a choice made there would start a
+// copy; typed keys go to the foreground window, so the Down arrow the chooser types for its menu would
+// land in that program. No menu opens then, and nothing is chosen.
 constexpr BYTE kMarkerKey = VK_F13;
 std::atomic<int> switcherDowns, switcherMarkers;
 
@@ -535,7 +541,7 @@ LRESULT CALLBACK SwitcherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-TEST(ChooserMenu, TypesNoKeyIntoAnotherProgramInTheForeground)
+TEST(ChooserMenu, OpensNoMenuOnceAnotherProgramTookTheForeground)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
     ASSERT_TRUE(own.ok());
@@ -544,19 +550,19 @@ TEST(ChooserMenu, TypesNoKeyIntoAnotherProgramInTheForeground)
     ASSERT_TRUE(Activate(own.hwndMain));
 
     MenuSeen seen;
-    seen.waitForHighlight = false;
     HWND chosen = RunChooser(own, {switcher.hwnd}, {}, &seen);
-    ASSERT_TRUE(seen.opened);
-    EXPECT_EQ(chosen, kNoTarget);
+    EXPECT_FALSE(seen.opened) << "a menu opened behind another program";
+    EXPECT_EQ(chosen, kNoTarget) << "a copy would start";
     // Typed keys reach a window in the order they were typed: once this one has, so had any before it.
     TypeKeys({kMarkerKey});
     ASSERT_TRUE(PumpUntil([] { return switcherMarkers > 0; })) << "the other window is not in the foreground";
     EXPECT_EQ(switcherDowns, 0);
 }
 
-// Other instances that have stopped answering: one whose thread is held elsewhere, and one that takes
-// the request but answers only after its sender has given up. Asked in turn, each would cost the menu
-// a time-out of its own.
+// Other instances that have stopped answering: one whose thread is held elsewhere, one that takes the
+// request but answers only after its sender has given up, and one that answers and then reports again
+// while the round still waits for another. Asked in turn, each that stalls would cost the menu a time-out
+// of its own; an answer after its instance's ask has ended changes nothing.
 struct LatePlan {
     ThreadWindow *window;
     HWND requester;
@@ -575,42 +581,97 @@ LRESULT CALLBACK LateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-TEST(ChooserMenu, AsksEveryInstanceAtOnceSoStalledOnesCostOneTimeOut)
+constexpr UINT kReportAgain = WM_APP + 20;
+struct ChattyPlan {
+    HWND requester;
+    std::atomic<DWORD> againAt;  // tick count of the second report's delivery; 0 before
+} chattyPlan;
+
+LRESULT CALLBACK ChattyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
+        SendTextReport(chattyPlan.requester, hwnd, kPathReportCurrent, "C:\\最初の答え");
+        PostMessageA(hwnd, kReportAgain, 0, 0);
+        return 0;
+    }
+    if (message == kReportAgain) {
+        if (SendTextReport(chattyPlan.requester, hwnd, kPathReportCurrent, "C:\\二度目の答え"))
+            chattyPlan.againAt = GetTickCount();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
 {
     TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
     OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
     ASSERT_TRUE(setUp.Ready());
-    ThreadWindow held(OwnMainProc);
-    ThreadWindow late(LateProc);
-    ASSERT_TRUE(held.hwnd != nullptr && late.hwnd != nullptr);
-    // Made after it, they would come before this instance in every host's list of instances.
-    ASSERT_TRUE(Activate(setUp.own.hwndMain));
-    latePlan.window = &late;
-    latePlan.requester = setUp.own.hwndMain;
-    latePlan.reported = false;
-    // Stalled just before the command: not yet counted as hung, so each ask runs to its time-out.
-    ASSERT_TRUE(held.Hang());
+    const std::string grey = expected::kVirtualFolderItem;
 
-    MenuSeen seen;
-    // Once the menu is up the late one answers: after its time-out, that changes nothing.
-    seen.beforeRead = [&] {
-        late.Release();
-        EXPECT_TRUE(PumpUntil([] { return latePlan.reported.load(); })) << "the late answer never went out";
+    enum Other { kB, kC, kHeld, kHeld2, kLate, kChatty };
+    struct Row {
+        const char *name;
+        std::vector<Other> others;
+        std::vector<std::string> shown;  // each other's item; the grey one is not enabled
+        std::vector<BYTE> keys;
+        int chosen;  // index among the others; -1: none
     };
-    const std::vector<HWND> others = {setUp.b->hwnd, held.hwnd, setUp.c->hwnd, late.hwnd};
-    HWND chosen = RunChooser(setUp.own, others, {VK_DOWN, VK_DOWN, VK_RETURN}, &seen);
-    held.Release();
-    const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
-        {expected::kFirstItemId + 1, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-        {expected::kFirstItemId + 2, bed.Path("資料"), 0},
-        {expected::kFirstItemId + 3, expected::kVirtualFolderItem, MF_GRAYED | MF_DISABLED},
-        {expected::kFirstItemId + 4, bed.Path("作業"), 0},
+    const std::string folderB = bed.Path("ソフト\\表示"), folderC = bed.Path("資料");
+    const Row rows[] = {
+        {"two stall among those that answer", {kB, kHeld, kC, kLate}, {folderB, grey, folderC, grey},
+         {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
+        {"the first instance asked stalls", {kHeld, kB, kC}, {grey, folderB, folderC}, {VK_DOWN, VK_RETURN}, 1},
+        {"every other instance stalls", {kHeld, kLate, kHeld2}, {grey, grey, grey}, {VK_ESCAPE}, -1},
+        {"one reports again while the round waits for another", {kChatty, kHeld}, {"C:\\最初の答え", grey},
+         {VK_RETURN}, 0},
     };
-    ExpectItems(seen, expected);
-    EXPECT_LT(seen.openedAt - seen.askedAt, 2 * expected::kPeerSendBoundMs)
-        << "the menu waited for one stalled instance after the other";
-    EXPECT_EQ(chosen, setUp.c->hwnd) << "the third item";
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ThreadWindow held(OwnMainProc), held2(OwnMainProc), late(LateProc), chatty(ChattyProc);
+        ASSERT_TRUE(held.hwnd && held2.hwnd && late.hwnd && chatty.hwnd);
+        // Made after it, they would come before this instance in every host's list of instances.
+        ASSERT_TRUE(Activate(setUp.own.hwndMain));
+        latePlan.window = &late;
+        latePlan.requester = setUp.own.hwndMain;
+        latePlan.reported = false;
+        chattyPlan.requester = setUp.own.hwndMain;
+        chattyPlan.againAt = 0;
+        // Stalled just before the command: not yet counted as hung, so each ask runs to its time-out.
+        ASSERT_TRUE(held.Hang() && held2.Hang());
+
+        const HWND windows[] = {setUp.b->hwnd, setUp.c->hwnd, held.hwnd, held2.hwnd, late.hwnd, chatty.hwnd};
+        std::vector<HWND> others;
+        std::vector<ShownItem> expectedItems;
+        for (size_t i = 0; i < row.others.size(); ++i) {
+            others.push_back(windows[row.others[i]]);
+            bool enabled = row.shown[i] != grey;
+            expectedItems.push_back({expected::kFirstItemId + UINT(i), row.shown[i],
+                                     enabled ? 0u : UINT(MF_GRAYED | MF_DISABLED)});
+        }
+        expectedItems.push_back({expected::kFirstItemId + UINT(others.size()), bed.Path("作業"), 0});
+
+        MenuSeen seen;
+        // Once the menu is up the late one answers: after its time-out, that changes nothing.
+        seen.beforeRead = [&] {
+            late.Release();
+            if (std::count(row.others.begin(), row.others.end(), kLate) > 0) {
+                EXPECT_TRUE(PumpUntil([] { return latePlan.reported.load(); })) << "the late answer never went out";
+            }
+        };
+        HWND chosen = RunChooser(setUp.own, others, row.keys, &seen);
+        held.Release();
+        held2.Release();
+        ExpectItems(seen, expectedItems);
+        EXPECT_LT(seen.openedAt - seen.askedAt, 2 * expected::kPeerSendBoundMs)
+            << "the menu waited for one stalled instance after the other";
+        EXPECT_EQ(chosen, row.chosen < 0 ? kNoTarget : others[row.chosen]);
+        if (std::count(row.others.begin(), row.others.end(), kChatty) > 0) {
+            ASSERT_NE(chattyPlan.againAt.load(), 0u) << "the second report was not taken";
+            EXPECT_LT(chattyPlan.againAt - seen.askedAt, seen.openedAt - seen.askedAt)
+                << "the second report came only after the round";
+        }
+    }
 }
 
 // Instances that number their plug-ins otherwise, as one started before a plug-in was added: the menu
