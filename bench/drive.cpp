@@ -131,8 +131,9 @@ bool TimeChooser(const HostInstance &source, const std::vector<const HostInstanc
     if (!WaitForRunEnd(source, kMeasureTimeoutMs))
         return Fail("the run did not end after Escape; menu " +
                     std::string(IsWindowVisible(menu) ? "still open" : "closed"));
-    if (!ReadTiming(source, timing) || timing->requests != others)
+    // The instance whose send ran out the chooser's prompt bound is asked a second time, with those after it.
+    if (!ReadTiming(source, timing) || timing->requests < others || timing->requests > others + 1)
         return Fail("the source host timed " + std::to_string(timing->requests) + " requests, not " +
-                    std::to_string(others));
+                    std::to_string(others) + " or " + std::to_string(others + 1));
     return true;
 }

@@ -18,7 +18,9 @@ bool RunMeasure(Measure measure, const PluginFolder &plugins, Results *results)
     case kChooserMeasure:
         return MeasureChooser(plugins, results->chooser);
     case kStalledMeasure:
-        return MeasureStalledChooser(plugins, &results->stalled);
+        return MeasureStalledChooser(plugins, kStalledAt, &results->stalled);
+    case kFirstStalledMeasure:
+        return MeasureStalledChooser(plugins, kFirstStalledAt, &results->firstStalled);
     case kHungMeasure:
         return MeasureHungTarget(plugins, &results->hung);
     case kNoTreeMeasure:

@@ -182,17 +182,29 @@ bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps])
 
 // The instances stop answering only once the hosts have settled, just before the command, and answer
 // again once the menu is shown: a thread that has not read its queue for 5 s counts as hung, and a request
-// to a hung instance fails at once instead of waiting out the plug-in's time-out.
-bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser)
+// to a hung instance fails at once instead of waiting out the plug-in's time-out. The source lists its
+// other instances most recently active first: activated from the last to the first, the stalling ones lie
+// where stalledAt puts them.
+bool MeasureStalledChooser(const PluginFolder &plugins, const int *stalledAt, int stalled, StalledChooser *chooser)
 {
-    ChooserHosts hosts(plugins, kStalledOthers - kStalled);
+    ChooserHosts hosts(plugins, kStalledOthers - stalled);
     if (!hosts.ok())
         return Fail(hosts.error);
     std::vector<std::unique_ptr<StallingInstance>> stalling;
-    for (int i = 0; i < kStalled; ++i) {
-        stalling.emplace_back(new StallingInstance("stalling instance " + std::to_string(i + 1)));
-        if (stalling.back()->thread.hwnd == nullptr)
-            return Fail("no window for a stalling instance");
+    std::vector<HWND> order;
+    for (size_t host = 0; int(order.size()) < kStalledOthers;) {
+        if (std::count(stalledAt, stalledAt + stalled, int(order.size())) > 0) {
+            stalling.emplace_back(new StallingInstance("stalling instance " + std::to_string(stalling.size() + 1)));
+            if (stalling.back()->thread.hwnd == nullptr)
+                return Fail("no window for a stalling instance");
+            order.push_back(stalling.back()->thread.hwnd);
+        } else {
+            order.push_back(hosts.others[host++]->hwnd);
+        }
+    }
+    for (auto window = order.rbegin(); window != order.rend(); ++window) {
+        if (!Activate(*window))
+            return Fail("the other instances could not be put in order");
     }
     auto stall = [&] {
         for (const auto &instance : stalling) {
@@ -217,7 +229,10 @@ bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser)
         return false;
     chooser->toMenu = Summarize(toMenu);
     chooser->requests = Summarize(requests);
-    Progress("chooser with " + std::to_string(kStalledOthers) + " other instances, " + std::to_string(kStalled) +
+    std::string at;
+    for (int i = 0; i < stalled; ++i)
+        at += (i == 0 ? "" : ", ") + std::to_string(stalledAt[i] + 1);
+    Progress("chooser with " + std::to_string(kStalledOthers) + " other instances, asked " + at +
              " stopped just before the command: median " + Format(chooser->toMenu.median) + " ms");
     return true;
 }

@@ -68,14 +68,21 @@ bool MeasureChooser(const PluginFolder &plugins, ChooserStep (&steps)[kSteps]);
 
 // The chooser with instances that stopped answering just before the command: their threads held in a wait
 // that takes no messages, too briefly for the platform to count them as hung, so that a request to one
-// runs to the plug-in's time-out.
-constexpr int kStalledOthers = 8;  // the chooser's other instances, of which ...
-constexpr int kStalled = 2;        // ... these stopped answering
+// runs to its bound. The chooser asks in turn while each answers promptly: where the stalled instances lie
+// in the list decides when it goes over to asking at once.
+constexpr int kStalledOthers = 8;        // the chooser's other instances, of which ...
+const int kStalledAt[] = {2, 5};         // ... the third and the sixth asked stopped answering
+const int kFirstStalledAt[] = {0};       // ... or the first asked alone
 struct StalledChooser {
     Stats toMenu;    // command → menu visible
     Stats requests;  // its requests, first send to last answer (source host)
 };
-bool MeasureStalledChooser(const PluginFolder &plugins, StalledChooser *chooser);
+template <size_t N>
+bool MeasureStalledChooser(const PluginFolder &plugins, const int (&stalledAt)[N], StalledChooser *chooser)
+{
+    return MeasureStalledChooser(plugins, stalledAt, int(N), chooser);
+}
+bool MeasureStalledChooser(const PluginFolder &plugins, const int *stalledAt, int stalled, StalledChooser *chooser);
 
 // A target whose thread does not run: the requester must fall back to the normal copy, with its notice.
 struct Hung {
@@ -112,6 +119,7 @@ enum Measure {
     kCopyMeasure,
     kChooserMeasure,
     kStalledMeasure,
+    kFirstStalledMeasure,
     kHungMeasure,
     kNoTreeMeasure,
     kNoDialogMeasure,
@@ -123,7 +131,8 @@ struct Results {
     Floor floor;
     CopySplit copies;
     ChooserStep chooser[kSteps];
-    StalledChooser stalled;
+    StalledChooser stalled;       // kStalledAt
+    StalledChooser firstStalled;  // kFirstStalledAt
     Hung hung;
     NoTreeCopy noTree;
     NoDialogCopy noDialog;

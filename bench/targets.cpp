@@ -5,8 +5,9 @@
 
 namespace {
 
-// The plug-in's bound on one request: every other instance asked at once, instances that stopped
-// answering cost one such time-out together, not one each.
+// The plug-in's bound on one request, and on the chooser's whole round: from the first instance that
+// does not answer promptly the rest are asked at once, and instances that stopped answering cost one such
+// time-out together, not one each.
 constexpr double kRequestBoundMs = 3000;
 
 template <int others>
@@ -39,9 +40,13 @@ const Target kTargets[] = {
     {"Chooser with 8 other instances within 8 round trips + 50 ms", 1, kChooserMeasure,
      [](const Results &r) { return r.chooser[StepOf(8)].toMenu.median; },
      [](const Results &r) { return 8 * r.floor.request.median + 50; }},
-    {"Chooser with 8 other instances, 2 of which stopped answering just before the command, within one "
-     "request's bound (3000 ms) + 100 ms", 0, kStalledMeasure,
+    {"Chooser with 8 other instances, the 3rd and 6th asked of which stopped answering just before the "
+     "command, within one request's bound (3000 ms) + 100 ms", 0, kStalledMeasure,
      [](const Results &r) { return r.stalled.toMenu.median; },
+     [](const Results &) { return kRequestBoundMs + 100; }},
+    {"Chooser with 8 other instances, the first asked of which stopped answering just before the command, "
+     "within one request's bound (3000 ms) + 100 ms", 0, kFirstStalledMeasure,
+     [](const Results &r) { return r.firstStalled.toMenu.median; },
      [](const Results &) { return kRequestBoundMs + 100; }},
     {"Two-pane copy to a target without a folder tree at most the normal two-pane copy + 50 ms", 1, kNoTreeMeasure,
      [](const Results &r) { return r.noTree.noTree.median; },
