@@ -82,10 +82,15 @@ bool BareAsker::Ask(HWND echo, const std::string &folder, double *elapsed) const
            Fail("a bare round trip came back with \"" + bareReports.current + "\", \"" + bareReports.tree + "\"");
 }
 
-Requester::Requester()
-    : OwnedWindow(HOST_WINDOW_CLASS, DefWindowProcA, "bench requester", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr)
+Requester::Requester() : hwnd(MakeInstanceWindow(DefWindowProcA, "bench requester", WS_OVERLAPPEDWINDOW | WS_VISIBLE))
 {
     ready = hwnd && Activate(hwnd);
+}
+
+Requester::~Requester()
+{
+    if (hwnd)
+        DestroyWindow(hwnd);
 }
 
 bool Requester::Request(HWND target, double *elapsed)

@@ -39,15 +39,19 @@ public:
     bool Ask(HWND echo, const std::string &folder, double *elapsed) const;
 };
 
-// The requester's side of path requests, made with the plug-in's own RequestPaths from a window of the
-// hosts' class: a target's responder reports to the most recently active such window. While it exists
-// it counts as an instance for the hosts.
-class Requester : public OwnedWindow {
+// The requester's side of path requests, made with the plug-in's own RequestPaths from an instance's main
+// window of the bench's (MakeInstanceWindow): a target's responder reports to the most recently active
+// such window. While it exists it counts as an instance for the hosts.
+class Requester {
 public:
     Requester();
+    ~Requester();
+    Requester(const Requester &) = delete;
+    Requester &operator=(const Requester &) = delete;
     // Milliseconds for one request to target; false when it did not bring both reports back.
     bool Request(HWND target, double *elapsed);
 
+    HWND hwnd;
     bool ready = false;
     PathAnswer answer;
 };

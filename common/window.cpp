@@ -180,7 +180,7 @@ bool IsHostInstance(HWND window, HWND hwndMain)
         return false;
     name[kAnyClassNameSize - 1] = '\0';
     own[kAnyClassNameSize - 1] = '\0';
-    return lstrcmpA(name, own) == 0;
+    return lstrcmpA(name, own) == 0 && GetMenu(window) != nullptr;
 }
 
 void ShowErrorBox(HWND owner)

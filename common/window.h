@@ -32,10 +32,10 @@ HWND FindChildByClass(HWND parent, const char *className);
 void FindChildrenByClass(HWND parent, const char *const *classNames, HWND *found, int count);
 
 // Whether window is a main window of an instance of our host: one of the same window class as hwndMain,
-// as every instance's main window is. The host's list of instances can name a window that is no
-// instance any more (an instance that ended, whose handle now names another program's window): a
-// command of ours runs whatever that number means there, and a path report may be acted on. A class
-// name that cannot be read counts as another.
+// with a menu bar, as every instance's main window is. The host's list of instances can name a window
+// that is no instance any more (an instance that ended, whose handle now names another program's
+// window): a command of ours runs whatever that number means there, and a path report may be acted on.
+// A class name that cannot be read counts as another.
 bool IsHostInstance(HWND window, HWND hwndMain);
 
 // The box for a failure that stops the plug-in from doing anything.
