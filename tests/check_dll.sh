@@ -3,7 +3,8 @@
 # Vorpan.dll, two undecorated exports at fixed ordinals that remove their own arguments, only KERNEL32
 # and USER32 imported, no heap, at most 16 KiB, the settings dialog in Japanese, and one version told
 # alike by the host's version word, the version resource and the readme shipped beside the DLL, whose
-# lines fit 80 columns in Shift_JIS. The release runs it on the very files it packs.
+# history has an entry for it, whose copyright line is the DLL's and the licence's, and whose lines stay
+# under 80 columns in Shift_JIS. The release runs it on the very files it packs.
 # Usage: check_dll.sh VORPAN.DLL README VERSION    (README in UTF-8, VERSION as users read it: 2.00)
 set -euo pipefail
 
@@ -112,13 +113,27 @@ for key in FileVersion ProductVersion; do
     [ "$text" = "\"$version\"" ] || fail "$key is '$text', expected '\"$version\"'"
 done
 
-# The readme: the version in its header, and Shift_JIS lines of 80 bytes at most, a full-width
-# character counting two columns as it takes two bytes.
+# The readme: the version in its header and in its history, dated there by hand, and Shift_JIS lines of
+# 79 bytes at most, a full-width character counting two columns as it takes two bytes: a line of 80
+# columns fills an 80-column console, which then adds an empty line after it.
 told=$(grep -m1 -o 'Version [0-9.]*' "$readme" || true)
 [ "$told" = "Version $version" ] || fail "$readme tells '${told:-no version}', expected 'Version $version'"
+LC_ALL=C awk -v want="Version $version" '/^  [0-9][0-9][0-9][0-9]\/[0-9][0-9]\/[0-9][0-9]  / &&
+    substr($0, 15) == want { found = 1 } END { exit !found }' "$readme" ||
+    fail "$readme has no history entry '  YYYY/MM/DD  Version $version'"
+# The copyright line is written by hand three times: in the readme, the licence and the DLL's
+# self-description.
+copyright=$(grep -m1 -o 'Copyright (C) [0-9]* VORPAN project' "$readme" || true)
+licence=$(dirname "$0")/../LICENSE
+if [ -z "$copyright" ]; then
+    fail "$readme has no line 'Copyright (C) YEAR VORPAN project'"
+else
+    grep -aqF "$copyright" "$dll" || fail "the DLL does not tell '$copyright' as $readme does"
+    grep -qiF "$copyright" "$licence" || fail "$licence does not tell '$copyright' as $readme does"
+fi
 if sjis=$(iconv -f UTF-8 -t CP932 "$readme"); then
-    wide=$(LC_ALL=C awk 'length($0) > 80 { print NR ": " length($0) " columns" }' <<<"$sjis")
-    [ -z "$wide" ] || fail "$readme has lines wider than 80 columns:
+    wide=$(LC_ALL=C awk 'length($0) >= 80 { print NR ": " length($0) " columns" }' <<<"$sjis")
+    [ -z "$wide" ] || fail "$readme has lines of 80 columns or more:
 $wide"
 else
     fail "$readme does not convert to Shift_JIS"
