@@ -1,6 +1,7 @@
 // Starting and ending the programs of ours beside the running one; see child_process.h.
 #include "harness/child_process.h"
 
+#include "harness/console_text.h"
 #include "harness/folders.h"
 #include "harness/outcome.h"
 #include "harness/wait.h"
@@ -21,6 +22,20 @@ HANDLE ChildJob()
     }();
     return job;
 }
+
+// Wine's own failures to bring a new process up, seen when the machine runs short of processes (many
+// other Wine programs starting): its fork of the loader failed (ERROR_NOT_ENOUGH_MEMORY), or the new
+// process ended before it had loaded (ERROR_INTERNAL_ERROR). Both pass once the machine has room again.
+// What is ours fails alike every time and is not tried again: a missing program (2), a command line too
+// long (87), a file that is no program (193).
+bool WineCouldNotStart(DWORD code)
+{
+    return code == ERROR_INTERNAL_ERROR || code == ERROR_NOT_ENOUGH_MEMORY;
+}
+
+// Pauses of 250, 500 and 1000 ms: under load a start that failed has failed for a while.
+constexpr int kStartTries = 4;
+constexpr DWORD kFirstRetryPauseMs = 250;
 
 }  // namespace
 
@@ -56,17 +71,33 @@ ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &
     for (const std::string &argument : arguments)
         commandLine += " " + QuoteArgument(argument);
 
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION created = {};
-    // Suspended until it is in the job, so that nothing it does escapes it.
-    if (!CreateProcessA(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &created)) {
-        error = LastErrorText("CreateProcessA", commandLine);
-        ReportFailure(error);
-        return;
+    std::string errors;
+    for (int tried = 1;; ++tried) {
+        std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+        mutableLine.push_back('\0');
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        // Suspended until it is in the job, so that nothing it does escapes it.
+        if (CreateProcessA(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                           nullptr, &startup, &created))
+            break;
+        const DWORD code = GetLastError();
+        const std::string failed = LastErrorText("CreateProcessA", commandLine);
+        if (tried == 1)
+            error = failed;
+        errors += (tried == 1 ? "" : ", ") + std::to_string(code);
+        if (!WineCouldNotStart(code) || tried == kStartTries) {
+            if (tried > 1)
+                error += "; tried " + std::to_string(tried) + " times, errors " + errors;
+            ReportFailure(error);
+            return;
+        }
+        const DWORD pauseMs = kFirstRetryPauseMs << (tried - 1);
+        PrintNotice("harness: " + failed + " (Wine could not start it); trying again in " + std::to_string(pauseMs) +
+                    " ms, try " + std::to_string(tried + 1) + " of " + std::to_string(kStartTries) + "\n");
+        // Pumping: a host running already may be sending to this thread's windows meanwhile.
+        PumpUntil([] { return false; }, pauseMs);
     }
     process = created.hProcess;
     pid = created.dwProcessId;

@@ -21,6 +21,19 @@ std::string Utf8FromWide(const std::wstring &wide)
     return utf8;
 }
 
+void PrintTo(DWORD stream, const std::string &cp932)
+{
+    std::wstring wide = WideText(cp932);
+    HANDLE out = GetStdHandle(stream);
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr);
+        return;
+    }
+    std::string utf8 = Utf8FromWide(wide);
+    WriteFile(out, utf8.data(), DWORD(utf8.size()), &written, nullptr);
+}
+
 }  // namespace
 
 std::string Utf8Text(const std::string &cp932)
@@ -30,15 +43,12 @@ std::string Utf8Text(const std::string &cp932)
 
 void PrintText(const std::string &cp932)
 {
-    std::wstring wide = WideText(cp932);
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, wide.data(), DWORD(wide.size()), &written, nullptr);
-        return;
-    }
-    std::string utf8 = Utf8FromWide(wide);
-    WriteFile(out, utf8.data(), DWORD(utf8.size()), &written, nullptr);
+    PrintTo(STD_OUTPUT_HANDLE, cp932);
+}
+
+void PrintNotice(const std::string &cp932)
+{
+    PrintTo(STD_ERROR_HANDLE, cp932);
 }
 
 bool WriteTextFile(const std::string &path, const std::string &bytes)

@@ -2,6 +2,7 @@
 // here and not as a puzzling failure of a plug-in test.
 #include <windows.h>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,6 +38,20 @@ TEST(HarnessHost, StartsVisibleAndEndsWithItsOwner)
     }
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 0)) << "the host outlived its HostInstance";
     CloseHandle(process);
+}
+
+// Only a start that Wine itself could not carry out is tried again: a missing program fails at once, told
+// with its own error, and no try after it could do better.
+TEST(HarnessChild, AMissingProgramFailsAtOnceWithItsError)
+{
+    std::string error;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ChildProcess missing("no-such-program.exe", {});
+            error = missing.error;
+        },
+        "no-such-program.exe\" failed, error 2");
+    EXPECT_EQ(std::string::npos, error.find("tried")) << error;
 }
 
 TEST(HarnessHost, EndsAHostWhoseModalDialogIsOpen)

@@ -6,6 +6,9 @@
 
 // UTF-16 to a console, UTF-8 to a file or pipe (the terminal behind Wine is UTF-8).
 void PrintText(const std::string &cp932);
+// The same to the standard error, for what a program says beside its results (a report on stdout stays
+// clean): a start the harness tried again, say.
+void PrintNotice(const std::string &cp932);
 // The same text in UTF-8, as files for the reader are written.
 std::string Utf8Text(const std::string &cp932);
 // Writes bytes, as they are, into a new file at path (replacing one that is there).
