@@ -72,7 +72,7 @@ ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &
         commandLine += " " + QuoteArgument(argument);
 
     PROCESS_INFORMATION created = {};
-    std::string errors;
+    std::string firstFailure, errors;
     for (int tried = 1;; ++tried) {
         std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
         mutableLine.push_back('\0');
@@ -85,11 +85,10 @@ ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &
         const DWORD code = GetLastError();
         const std::string failed = LastErrorText("CreateProcessA", commandLine);
         if (tried == 1)
-            error = failed;
+            firstFailure = failed;
         errors += (tried == 1 ? "" : ", ") + std::to_string(code);
         if (!WineCouldNotStart(code) || tried == kStartTries) {
-            if (tried > 1)
-                error += "; tried " + std::to_string(tried) + " times, errors " + errors;
+            error = tried == 1 ? failed : firstFailure + "; tried " + std::to_string(tried) + " times, errors " + errors;
             ReportFailure(error);
             return;
         }
