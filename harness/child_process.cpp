@@ -88,7 +88,8 @@ ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &
             firstFailure = failed;
         errors += (tried == 1 ? "" : ", ") + std::to_string(code);
         if (!WineCouldNotStart(code) || tried == kStartTries) {
-            error = tried == 1 ? failed : firstFailure + "; tried " + std::to_string(tried) + " times, errors " + errors;
+            error = tried == 1 ? failed
+                                : firstFailure + "; tried " + std::to_string(tried) + " times, errors " + errors;
             ReportFailure(error);
             return;
         }
