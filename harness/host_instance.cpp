@@ -25,9 +25,12 @@ HostInstance::HostInstance(const std::vector<std::string> &options, DWORD timeou
         return;
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
-    error = !Running() ? "host exited with code " + std::to_string(code) + ": " + commandLine
-            : hwnd     ? "host not idle after " + std::to_string(timeoutMs) + " ms: " + commandLine
-                       : "no visible main window after " + std::to_string(timeoutMs) + " ms: " + commandLine;
+    const bool noWindow = !Running() && code >= HOST_EXIT_NO_WINDOW && code <= HOST_EXIT_NO_WINDOW + 0xFFFF;
+    error = noWindow     ? "host could not make its main window, error " +
+                               std::to_string(code - HOST_EXIT_NO_WINDOW) + ": " + commandLine
+            : !Running() ? "host exited with code " + std::to_string(code) + ": " + commandLine
+            : hwnd       ? "host not idle after " + std::to_string(timeoutMs) + " ms: " + commandLine
+                         : "no visible main window after " + std::to_string(timeoutMs) + " ms: " + commandLine;
     ReportFailure(error);
 }
 

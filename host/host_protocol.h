@@ -95,3 +95,7 @@ struct HostTiming {
 //   /timing              time the plug-in's requests (HostTiming); the rest of HostTiming is always kept
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.
+// A main window the platform cannot make (its class, its menu or the window itself) ends the program
+// with exit code HOST_EXIT_NO_WINDOW plus the error the platform gave, so that a start Wine fumbled can
+// be told from a fault of ours.
+#define HOST_EXIT_NO_WINDOW 0x10000

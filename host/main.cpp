@@ -416,7 +416,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     InitCommonControlsEx(&controls);
     LoadPlugins(host.options.pluginFolder);
     if (!CreateMainWindow())
-        return 1;
+        return int(HOST_EXIT_NO_WINDOW + (GetLastError() & 0xFFFF));
     OpenStartFolder();
     ShowWindow(host.hwndMain, showCommand);
     UpdateWindow(host.hwndMain);
