@@ -621,7 +621,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
     const Row rows[] = {
         {"two stall among those that answer", {kB, kHeld, kC, kLate}, {folderB, grey, folderC, grey},
          {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
-        {"the first instance asked stalls", {kHeld, kB, kC}, {grey, folderB, folderC}, {VK_DOWN, VK_RETURN}, 1},
+        {"the first instance asked stalls", {kLate, kB, kC}, {grey, folderB, folderC}, {VK_DOWN, VK_RETURN}, 1},
         {"every other instance stalls", {kHeld, kLate, kHeld2}, {grey, grey, grey}, {VK_ESCAPE}, -1},
         {"one reports again while the round waits for another", {kChatty, kHeld}, {"C:\\最初の答え", grey},
          {VK_RETURN}, 0},
