@@ -77,12 +77,12 @@ struct StalledChooser {
     Stats toMenu;    // command → menu visible
     Stats requests;  // its requests, first send to last answer (source host)
 };
+bool MeasureStalledChooser(const PluginFolder &plugins, const int *stalledAt, int stalled, StalledChooser *chooser);
 template <size_t N>
 bool MeasureStalledChooser(const PluginFolder &plugins, const int (&stalledAt)[N], StalledChooser *chooser)
 {
     return MeasureStalledChooser(plugins, stalledAt, int(N), chooser);
 }
-bool MeasureStalledChooser(const PluginFolder &plugins, const int *stalledAt, int stalled, StalledChooser *chooser);
 
 // A target whose thread does not run: the requester must fall back to the normal copy, with its notice.
 struct Hung {
