@@ -24,6 +24,7 @@ void CopyHostRecord(const HostRecord &from, RecordCopy *copy)
     }
 
     copy->currentPath[0] = '\0';
-    if (from.currentPath != nullptr && !AppendText(copy->currentPath, kPathSize, from.currentPath))
+    copy->currentPathTooLong = from.currentPath != nullptr && !AppendText(copy->currentPath, kPathSize, from.currentPath);
+    if (copy->currentPathTooLong)
         copy->currentPath[0] = '\0';
 }

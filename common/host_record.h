@@ -40,7 +40,8 @@ enum : int { kMaxInstances = 64 };
 struct RecordCopy {
     HostRecord record;
     HWND instanceWindows[kMaxInstances];
-    char currentPath[kPathSize];  // empty for a path that does not fit: as a virtual folder
+    char currentPath[kPathSize];  // empty for a virtual folder, and for a path that does not fit
+    bool currentPathTooLong;      // the host's path did not fit: a real folder that cannot be named
 };
 void CopyHostRecord(const HostRecord &from, RecordCopy *copy);
 

@@ -16,6 +16,7 @@ namespace {
 const char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
 const char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
 const char kTargetWithoutPathText[] = "対象が仮想フォルダなので通常動作にします。";
+const char kSourceTooLongText[] = "コピー元のパスが長すぎるので通常動作にします。";
 
 // The host's normal copy, after an OK/Cancel notice with text when NotifyFallback is set.
 void NotifyAndCopyNormally(HWND hwndMain, const Settings &settings, const char *text)
@@ -26,24 +27,33 @@ void NotifyAndCopyNormally(HWND hwndMain, const Settings &settings, const char *
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
 }
 
-bool NothingToCopy(const HostRecord &record)
+bool NothingToCopy(const RecordCopy &call)
 {
-    // The selection is asked for only where there is a folder to copy from.
-    return record.currentPath[0] == '\0' || SendMessageA(record.hwndFileList, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
+    // The selection is asked for only where there is a folder to copy from; a folder whose path does not
+    // fit is one, the host can copy from it.
+    const HostRecord &record = call.record;
+    return (record.currentPath[0] == '\0' && !call.currentPathTooLong) ||
+           SendMessageA(record.hwndFileList, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
 }
 
 }  // namespace
 
-void RunTwoPaneCopy(const HostRecord &record, HINSTANCE module)
+void RunTwoPaneCopy(const RecordCopy &call, HINSTANCE module)
 {
+    const HostRecord &record = call.record;
     HWND hwndMain = record.hwndMain;
     Settings settings = LoadSettings();
-    if (NothingToCopy(record)) {
+    if (NothingToCopy(call)) {
         OpenSettingsDialog(module, hwndMain, &settings);
         return;
     }
     if (record.instanceCount == 1) {
         NotifyAndCopyNormally(hwndMain, settings, kSingleInstanceText);
+        return;
+    }
+    // The user asked for a copy: the host's own copy can still make it, which no target needs.
+    if (call.currentPathTooLong) {
+        NotifyAndCopyNormally(hwndMain, settings, kSourceTooLongText);
         return;
     }
     int commandId = FindPluginCommandId(hwndMain);

@@ -29,6 +29,7 @@ struct HostOptions {
     bool hasPos;
     int x, y, width, height;
     bool timing;                   // time the plug-in's requests for the benchmark
+    bool longPath;                 // the record's path passes 259 bytes (see /longpath)
 };
 
 struct HostState {

@@ -93,6 +93,8 @@ struct HostTiming {
 //                        plug-in menu a plug-in cannot find)
 //   /pos=<x>,<y>,<w>,<h> place the main window
 //   /timing              time the plug-in's requests (HostTiming); the rest of HostTiming is always kept
+//   /longpath            give the plug-in the current folder as a path of more than 259 bytes, "\."
+//                        repeated after it, as a host past its contract would (the same folder)
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.
 // A main window the platform cannot make (its class, its menu or the window itself) ends the program

@@ -80,6 +80,8 @@ bool ParseCommandLine(int argc, char **argv, HostOptions *options)
             options->timing = true;
         } else if (lstrcmpiA(arg, "/notree") == 0) {
             options->noTree = true;
+        } else if (lstrcmpiA(arg, "/longpath") == 0) {
+            options->longPath = true;
         } else if ((value = OptionValue(arg, "/confirmtitle="))) {
             if (!CopyText(options->confirmTitle, sizeof options->confirmTitle, value))
                 return false;

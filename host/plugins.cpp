@@ -181,8 +181,10 @@ void CallPlugin(UINT id)
     }
     list.windows[list.count++] = host.hwndMain;
 
-    char path[kPathSize];
+    char path[2 * kPathSize];
     CopyText(path, sizeof path, host.currentPath);
+    while (host.options.longPath && path[0] != '\0' && strlen(path) < kPathSize)
+        strcat(path, "\\.");
     HostRecord record = {host.hwndMain, 0, host.hwndList, list.windows, list.count, path};
     ++host.pluginCalls;
     host.roleAtLastCall = (GetActiveWindow() == host.hwndMain ? LRESULT(kSeenActive) : 0) |

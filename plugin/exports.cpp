@@ -64,7 +64,7 @@ extern "C" int WINAPI DoProcess(HostRecord *record)
     CopyHostRecord(*record, &call);
     if (!requesterRunning && UserChoseCommandHere(call.record.hwndMain)) {
         requesterRunning = true;
-        RunTwoPaneCopy(call.record, moduleInstance);
+        RunTwoPaneCopy(call, moduleInstance);
         requesterRunning = false;
     } else {
         AnswerPathRequest(call.record);
