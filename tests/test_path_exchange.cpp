@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,43 +13,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-// Longest a request to a blocked target may take: the send's bound, with room.
-constexpr DWORD kBoundedRequestMs = 20000;
-
-// The senders a test knows, by name; the plug-ins under test are "host".
-using SenderNames = std::map<HWND, std::string>;
-
-// A report in one line, so that a table of them prints readably on failure. The bytes are shown as
-// delivered, the NUL the sender counted in cbData as <NUL>.
-std::string Describe(ULONG_PTR kind, const std::string &bytes, const std::string &sender)
-{
-    std::string shown;
-    for (char c : bytes)
-        shown += c == '\0' ? std::string("<NUL>") : std::string(1, c);
-    return "dwData=" + std::to_string(kind) + " cbData=" + std::to_string(bytes.size()) + " from " + sender +
-           " \"" + shown + "\"";
-}
-
-// A report as a plug-in must send it: the text and its NUL, both counted in cbData.
-std::string Expected(ULONG_PTR kind, const std::string &text, const std::string &sender = "host")
-{
-    return Describe(kind, text + '\0', sender);
-}
-
-std::vector<std::string> DescribeAll(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders)
-{
-    std::vector<std::string> lines;
-    for (const ReceivedCopyData &report : reports) {
-        auto found = senders.find(report.sender);
-        std::string sender = found != senders.end() ? found->second : "an unknown window";
-        std::string line = Describe(report.kind, report.bytes, sender);
-        if (report.bytes.size() != report.size)
-            line += " (cbData " + std::to_string(report.size) + " without data)";
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // ---- The responder, seen from the instance it reports to ----
 
@@ -68,14 +30,13 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
     const std::string folder = bed.Path("ソフト\\表示");
 
     const std::vector<ResponderCase> cases = {
-        {"a folder with a Japanese name", {"/path=" + folder},
-         {Expected(kPathReportCurrent, folder), Expected(kPathReportTree, folder + "\\")}},
+        {"a folder with a Japanese name", {"/path=" + folder}, ExpectedAnswer(folder, "host")},
         {"the virtual folder", {"/virtual"},
-         {Expected(kPathReportCurrent, ""), Expected(kPathReportTree, HOST_VIRTUAL_ROOT "\\")}},
+         {ExpectedReport(kCurrentPathReport, "", "host"), ExpectedReport(kTreePathReport, HOST_VIRTUAL_ROOT "\\", "host")}},
         {"a host without a folder tree", {"/path=" + folder, "/notree"},
-         {Expected(kPathReportCurrent, folder)}},
+         {ExpectedReport(kCurrentPathReport, folder, "host")}},
         {"a drive root", {"/path=C:\\"},
-         {Expected(kPathReportCurrent, "C:\\"), Expected(kPathReportTree, "C:\\")}},
+         {ExpectedReport(kCurrentPathReport, "C:\\", "host"), ExpectedReport(kTreePathReport, "C:\\", "host")}},
     };
     for (const ResponderCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,12 +49,12 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
 
         ASSERT_TRUE(SendCommand(host.hwnd, kVorpanCommand));
         const SenderNames senders = {{host.hwnd, "host"}};
-        const std::vector<std::string> atReturn = DescribeAll(peer.received, senders);
+        const std::vector<std::string> atReturn = DescribeReports(peer.received, senders);
         // The host answers this only after anything it sent before, so a late report would show here.
         EXPECT_EQ(host.Query(kQueryPluginReturns), 1);
 
         EXPECT_EQ(atReturn, c.expected) << "reports received before the command returned";
-        EXPECT_EQ(DescribeAll(peer.received, senders), atReturn) << "reports received after it returned";
+        EXPECT_EQ(DescribeReports(peer.received, senders), atReturn) << "reports received after it returned";
     }
 }
 
@@ -139,9 +100,7 @@ TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
     EXPECT_EQ(std::string(answer.currentPath), folder);
     EXPECT_EQ(std::string(answer.treePath), folder + "\\");
     EXPECT_TRUE(answer.treeArrived);
-    EXPECT_EQ(DescribeAll(peer.received, {{target.hwnd, "host"}}),
-              std::vector<std::string>({Expected(kPathReportCurrent, folder),
-                                        Expected(kPathReportTree, folder + "\\")}))
+    EXPECT_EQ(DescribeReports(peer.received, {{target.hwnd, "host"}}), ExpectedAnswer(folder, "host"))
         << "the hook passes every report on to the window's own procedure";
 }
 
@@ -158,7 +117,7 @@ RelayPlan relayPlan;
 LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
-        SendTextReport(relayPlan.requester, hwnd, kPathReportCurrent, relayPlan.ownCurrentPath);
+        SendTextReport(relayPlan.requester, hwnd, kCurrentPathReport, relayPlan.ownCurrentPath);
         SendCommand(relayPlan.foreignHost, kVorpanCommand);
         return 0;
     }
@@ -184,11 +143,11 @@ TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
     EXPECT_FALSE(answer.treeArrived) << "only the target's tree-path report ends the answer";
     // Passed on untouched: the window's own procedure saw all three, the foreign host's among them.
     const std::vector<std::string> expected = {
-        Expected(kPathReportCurrent, relayPlan.ownCurrentPath, "target"),
-        Expected(kPathReportCurrent, foreignFolder, "foreign host"),
-        Expected(kPathReportTree, foreignFolder + "\\", "foreign host"),
+        ExpectedReport(kCurrentPathReport, relayPlan.ownCurrentPath, "target"),
+        ExpectedReport(kCurrentPathReport, foreignFolder, "foreign host"),
+        ExpectedReport(kTreePathReport, foreignFolder + "\\", "foreign host"),
     };
-    EXPECT_EQ(DescribeAll(peer.received, {{relay.hwnd, "target"}, {foreign.hwnd, "foreign host"}}), expected);
+    EXPECT_EQ(DescribeReports(peer.received, {{relay.hwnd, "target"}, {foreign.hwnd, "foreign host"}}), expected);
 }
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -227,7 +186,7 @@ TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
     const DWORD elapsed = GetTickCount() - start;
     blocked.Release();
 
-    EXPECT_LT(elapsed, kBoundedRequestMs) << "the request waited for the blocked thread to give up";
+    EXPECT_LT(elapsed, expected::kBoundedSendMs) << "the request waited for more than its bound";
     EXPECT_EQ(std::string(answer.currentPath), "");
     EXPECT_EQ(std::string(answer.treePath), "");
     EXPECT_FALSE(answer.treeArrived);
