@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,54 +127,41 @@ TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
     ASSERT_TRUE(RunEndedShowingNothing(a));
 }
 
-TEST(TargetChooser, ChoosingItselfWithNoticesOnAsksBeforeTheNormalCopy)
+// The last item, this instance: the host's own copy, after the notice when notices are on.
+TEST(TargetChooser, ChoosingItselfCopiesNormally)
 {
-    ThreeOnFolders instances(expected::kChooseTarget | expected::kNotifyFallback);
+    ThreeOnFolders instances(expected::kChooseTarget);
     ASSERT_TRUE(instances.three.Ready());
     const HostInstance &a = instances.a;
     struct Answer {
         const char *name;
-        int button;
+        int state;
+        int button;       // to the notice; 0: none comes
         bool normalCopy;  // the host's own confirmation dialog follows
     };
     const Answer answers[] = {
-        {"OK", IDOK, true},
-        {"Cancel", IDCANCEL, false},
+        {"notices on, OK", expected::kChooseTarget | expected::kNotifyFallback, IDOK, true},
+        {"notices on, Cancel", expected::kChooseTarget | expected::kNotifyFallback, IDCANCEL, false},
+        {"notices off", expected::kChooseTarget, 0, true},
     };
     for (const Answer &answer : answers) {
         SCOPED_TRACE(answer.name);
+        WriteState(instances.bed.plugins, answer.state);
         LRESULT copiesBefore = a.Query(kQueryCopyCommands);
-        ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));  // the last item: this instance
+        ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
 
-        ASSERT_TRUE(AnswersNotice(a, expected::kTargetIsSelfText, answer.button));
+        if (answer.button != 0) {
+            ASSERT_TRUE(AnswersNotice(a, expected::kTargetIsSelfText, answer.button));
+        }
         if (answer.normalCopy) {
             HWND dialog = WaitForConfirmDialog(a, expected::kConfirmTitle);
-            ASSERT_NE(dialog, nullptr) << "no normal confirmation dialog";
-            EXPECT_EQ(Utf8Text(ReadConfirmDialog(dialog).destination), Utf8Text(instances.folderA));
+            ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
+            EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), instances.folderA));
             PressButton(dialog, IDCANCEL);
         }
         ASSERT_TRUE(RunEndedShowingNothing(a));
         EXPECT_EQ(a.Query(kQueryCopyCommands), copiesBefore + (answer.normalCopy ? 1 : 0));
     }
-}
-
-TEST(TargetChooser, ChoosingItselfWithNoticesOffCopiesNormallyAtOnce)
-{
-    ThreeOnFolders instances(expected::kChooseTarget);
-    ASSERT_TRUE(instances.three.Ready());
-    const HostInstance &a = instances.a;
-
-    ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
-
-    HWND dialog = WaitForConfirmDialog(a, nullptr);
-    ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(Utf8Text(view.title), Utf8Text(expected::kConfirmTitle)) << "not the host's own dialog";
-    EXPECT_EQ(Utf8Text(view.destination), Utf8Text(instances.folderA));
-    EXPECT_EQ(Utf8Text(view.treePath), Utf8Text(instances.folderA + "\\"));
-    PressButton(dialog, IDCANCEL);
-    ASSERT_TRUE(RunEndedShowingNothing(a));
-    EXPECT_EQ(a.Query(kQueryCopyCommands), 1);
 }
 
 TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
@@ -441,58 +427,42 @@ struct OwnAndTwoOthers {
     bool activated = false;
 };
 
+// The other instances in the list's order and this one last, each with its folder as it is, "&" too, and
+// an instance without one grey; keys typed after the menu opened with its first item highlighted choose,
+// and Enter on a grey item chooses nothing.
 TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
-    TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
-    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
-    ASSERT_TRUE(setUp.Ready());
-
-    MenuSeen seen;
-    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
-    const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, bed.Path("ソフト\\表示"), 0},
-        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
-        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
+    struct Case {
+        const char *name;
+        std::initializer_list<std::string> entries;
+        std::string own, b, c;  // their folders; B's empty: the virtual folder
+        std::vector<BYTE> keys;
+        int chosen;  // 0: B, 1: C, -1: none
     };
-    EXPECT_EQ(ItemsShown(seen), Describe(expected));
-    EXPECT_TRUE(seen.firstHighlighted);
-    EXPECT_EQ(chosen, setUp.b->hwnd) << "Enter on the first item";
-}
-
-TEST(ChooserMenu, ShowsAmpersandsInPathsAsTheyAre)
-{
-    TestBed bed({"Q&A\\", "R&D\\", "A&&B&\\"});
-    OwnAndTwoOthers setUp(bed, bed.Path("Q&A"), "/path=" + bed.Path("R&D"), "/path=" + bed.Path("A&&B&"));
-    ASSERT_TRUE(setUp.Ready());
-
-    MenuSeen seen;
-    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_DOWN, VK_RETURN}, &seen);
-    const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, bed.Path("R&D"), 0},
-        {expected::kFirstItemId + 1, bed.Path("A&&B&"), 0},
-        {expected::kFirstItemId + 2, bed.Path("Q&A"), 0},
+    const Case cases[] = {
+        {"real folders", {"作業\\", "ソフト\\表示\\", "資料\\"}, "作業", "ソフト\\表示", "資料", {VK_RETURN}, 0},
+        {"ampersands in paths", {"Q&A\\", "R&D\\", "A&&B&\\"}, "Q&A", "R&D", "A&&B&", {VK_DOWN, VK_RETURN}, 1},
+        {"B on the virtual folder", {"作業\\", "資料\\"}, "作業", "", "資料", {VK_RETURN}, -1},
     };
-    EXPECT_EQ(ItemsShown(seen), Describe(expected));
-    EXPECT_EQ(chosen, setUp.c->hwnd) << "Down and Enter: the second item";
-}
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBed bed(c.entries);
+        OwnAndTwoOthers setUp(bed, bed.Path(c.own), c.b.empty() ? "/virtual" : "/path=" + bed.Path(c.b),
+                              "/path=" + bed.Path(c.c));
+        ASSERT_TRUE(setUp.Ready());
 
-TEST(ChooserMenu, GraysAnInstanceWithoutAPathAndWillNotChooseIt)
-{
-    TestBed bed({"作業\\", "資料\\"});
-    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/virtual", "/path=" + bed.Path("資料"));
-    ASSERT_TRUE(setUp.Ready());
-
-    MenuSeen seen;
-    // Enter on the highlighted grayed item closes the menu without a choice.
-    HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_RETURN}, &seen);
-    const std::vector<ShownItem> expected = {
-        {expected::kFirstItemId + 0, expected::kVirtualFolderItem, kGrey},
-        {expected::kFirstItemId + 1, bed.Path("資料"), 0},
-        {expected::kFirstItemId + 2, bed.Path("作業"), 0},
-    };
-    EXPECT_EQ(ItemsShown(seen), Describe(expected));
-    ASSERT_TRUE(seen.firstHighlighted) << "Enter did not land on the grayed item";
-    EXPECT_EQ(chosen, kNoTarget);
+        MenuSeen seen;
+        HWND chosen = RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, c.keys, &seen);
+        const std::vector<ShownItem> expected = {
+            c.b.empty() ? ShownItem{expected::kFirstItemId, expected::kVirtualFolderItem, kGrey}
+                        : ShownItem{expected::kFirstItemId, bed.Path(c.b), 0},
+            {expected::kFirstItemId + 1, bed.Path(c.c), 0},
+            {expected::kFirstItemId + 2, bed.Path(c.own), 0},
+        };
+        EXPECT_EQ(ItemsShown(seen), Describe(expected));
+        EXPECT_TRUE(seen.firstHighlighted) << "the menu did not open with its first item highlighted";
+        EXPECT_EQ(chosen, c.chosen < 0 ? kNoTarget : c.chosen == 0 ? setUp.b->hwnd : setUp.c->hwnd);
+    }
 }
 
 TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)

@@ -50,53 +50,50 @@ std::string OtherCase(const std::string &path)
 {
     std::string out = path;
     for (size_t i = 0; i < out.size(); ++i) {
-        BYTE c = static_cast<BYTE>(out[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < out.size()) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(out[i])) && i + 1 < out.size())
             ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c >= 'A' && c <= 'Z') {
-            out[i] = static_cast<char>(c - 'A' + 'a');
-        }
+        else if ((out[i] | 0x20) >= 'a' && (out[i] | 0x20) <= 'z')
+            out[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
     }
     return out;
 }
 
+// Into the previously active instance's folder; also into folders whose names hold 十 (8F 5C), 能 (94 5C),
+// ソ (83 5C) and 表 (95 5C), which end in the byte of "\\": a path split at bytes would look for folders
+// that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
-    TestBed bed({"作業\\", "作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"});
-    HostInstance &target = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
+    struct Case {
+        const char *name;
+        std::initializer_list<std::string> entries;
+        std::string source, target;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"a Japanese folder", {"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"}, "作業", "ソフト\\表示",
+         {"memo.txt", "報告書.txt"}},
+        {"trail bytes 0x5C", {"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"}, "ソース",
+         "十能\\ソフト\\表示", {"能力.txt", "表.txt"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBed bed(c.entries);
+        const std::string targetFolder = bed.Path(c.target);
+        HostInstance &target = bed.Start({"/path=" + targetFolder});
+        HostInstance &source = bed.Start({"/path=" + bed.Path(c.source), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
 
-    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, bed.Path("ソフト\\表示")));
-    EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
-    std::string copied;
-    EXPECT_TRUE(ReadFileText(bed.Path("ソフト\\表示\\報告書.txt"), &copied));
-    EXPECT_EQ(copied, "作業\\報告書.txt");
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
-}
-
-// 十 (8F 5C), 能 (94 5C), ソ (83 5C) and 表 (95 5C) end in the byte of "\": a path split at bytes
-// would look for folders that do not exist.
-TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
-{
-    TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
-    const std::string targetFolder = bed.Path("十能\\ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + targetFolder});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("ソース"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-
-    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
-    EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
-    for (const char *name : {"表.txt", "能力.txt"}) {
-        SCOPED_TRACE(name);
-        std::string copied;
-        EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
-        EXPECT_EQ(copied, std::string("ソース\\") + name);
+        ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
+        EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
+        EXPECT_EQ(FilesIn(targetFolder), c.files);
+        for (const std::string &name : c.files) {
+            std::string copied;
+            EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
+            EXPECT_EQ(Utf8Text(copied), Utf8Text(c.source + "\\" + name));
+        }
+        EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+        EXPECT_TRUE(RunEndedClean(source));
     }
-    EXPECT_TRUE(RunEndedClean(source));
 }
 
 // The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed

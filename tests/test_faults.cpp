@@ -8,9 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,71 +27,46 @@ bool AskAsThirdInstance(const HostInstance &source, HWND third)
 // ---------------------------------------------------------------------------------------------------
 // Requests arriving while a run waits
 
-// A third instance asks the requester for its paths while the requester itself waits for the target's
-// answer, with its own main window still the active one: the requester answers as a responder and its
-// run goes on untouched.
-TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
+// A third instance asks the requester for its paths while the requester waits, in its request for the
+// target's answer or while its filled-in confirmation dialog waits for the user, with its own main window
+// still the active one: the requester answers as a responder and its run goes on untouched.
+TEST(Reentrancy, ARequestWhileTheRunWaitsIsAnsweredAndTheRunGoesOn)
 {
-    TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
-    PeerInstanceWindow third("third instance");
-    PeerInstanceWindow target("target instance");
-    ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    const std::string targetFolder = bed.Path("相手");
+    for (bool inTheRequest : {true, false}) {
+        SCOPED_TRACE(inTheRequest ? "during the run's own request" : "while the dialog is open");
+        TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
+        PeerInstanceWindow third("third instance"), target("target instance");
+        ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
+        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
+        const std::string targetFolder = bed.Path("相手");
+        bool innerRequestAnswered = false;
+        target.onRequest = [&] {
+            if (inTheRequest)
+                innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+            SendAnswer(source.hwnd, target.hwnd, targetFolder);
+        };
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
 
-    bool innerRequestAnswered = false;
-    target.onRequest = [&] {
-        innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
-        SendAnswer(source.hwnd, target.hwnd, targetFolder);
-    };
-    ASSERT_TRUE(Activate(target.hwnd));
-    ASSERT_TRUE(ChooseCommand(source));
+        HWND dialog = WaitForConfirmDialog(source);
+        ASSERT_NE(dialog, nullptr);
+        if (!inTheRequest)
+            innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+        EXPECT_TRUE(innerRequestAnswered);
+        EXPECT_EQ(target.requests, 1);
+        EXPECT_EQ(DescribeReports(third.received, {{source.hwnd, "source"}}), ExpectedAnswer(bed.Path("作業"), "source"));
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(view.title, kFilledTitle);
+        EXPECT_TRUE(ShowsFolder(view, targetFolder));
 
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(target.requests, 1);
-    EXPECT_TRUE(innerRequestAnswered);
-    EXPECT_EQ(DescribeReports(third.received, {{source.hwnd, "source"}}), ExpectedAnswer(bed.Path("作業"), "source"));
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_TRUE(ShowsFolder(view, targetFolder));
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
-    EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
-    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
-}
-
-// The same while the requester's filled-in confirmation dialog waits for the user.
-TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
-{
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    PeerInstanceWindow third("third instance");
-    ASSERT_TRUE(third.ok()) << third.error;
-    const std::string targetFolder = bed.Path("相手");
-    HostInstance &target = bed.Start({"/path=" + targetFolder});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(Activate(target.hwnd));
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-
-    EXPECT_TRUE(AskAsThirdInstance(source, third.hwnd));
-    EXPECT_EQ(DescribeReports(third.received, {{source.hwnd, "source"}}), ExpectedAnswer(bed.Path("作業"), "source"));
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_EQ(view.destination, targetFolder);
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
-    EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitForRunEndAfter(source, 0));
+        EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
+        EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
+        EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+        EXPECT_TRUE(RunEndedClean(source));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -166,24 +138,14 @@ TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
     }
 }
 
-// A window of another program whose handle the host lists among its instances: every message it gets.
-struct ForeignWindow {
-    std::mutex lock;
-    std::vector<UINT> messages;
-
-    size_t Count(UINT message)
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        return std::count(messages.begin(), messages.end(), message);
-    }
-} foreignWindow;
+// A window of another program whose handle the host lists among its instances: the messages of ours it
+// gets.
+std::atomic<int> foreignCommands, foreignReports;
 
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    {
-        std::lock_guard<std::mutex> hold(foreignWindow.lock);
-        foreignWindow.messages.push_back(message);
-    }
+    foreignCommands += message == WM_COMMAND;
+    foreignReports += message == WM_COPYDATA;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -209,10 +171,7 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            std::lock_guard<std::mutex> hold(foreignWindow.lock);
-            foreignWindow.messages.clear();
-        }
+        foreignCommands = foreignReports = 0;
         ThreadWindow foreign([&c] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, "foreign", c.menu, c.pluginMenu); });
         ASSERT_NE(foreign.hwnd, nullptr);
         ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
@@ -269,8 +228,8 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
         }
         ASSERT_TRUE(source.Stage(kStageListAlso, 0));
 
-        EXPECT_EQ(foreignWindow.Count(WM_COMMAND), 0u) << "a command of ours reached another program";
-        EXPECT_EQ(foreignWindow.Count(WM_COPYDATA), 0u) << "a path report reached another program";
+        EXPECT_EQ(foreignCommands.load(), 0) << "a command of ours reached another program";
+        EXPECT_EQ(foreignReports.load(), 0) << "a path report reached another program";
         EXPECT_TRUE(RunEndedClean(source));
     }
 }

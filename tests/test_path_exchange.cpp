@@ -87,124 +87,88 @@ protected:
     PathAnswer answer;
 };
 
-TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
+// A real host on a Japanese folder, with a folder tree or without: the hook takes what it reports and
+// passes every report on to the window's own procedure.
+TEST_F(PathRequestTest, TakesThePathsARealHostReports)
 {
     TestBed bed({"ソフト\\表示\\"});
     const std::string folder = bed.Path("ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + folder});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(peer.Activate());
+    for (bool tree : {true, false}) {
+        SCOPED_TRACE(tree ? "with a folder tree" : "without a folder tree: the current path only");
+        HostInstance &target = bed.Start(tree ? std::vector<std::string>{"/path=" + folder}
+                                              : std::vector<std::string>{"/path=" + folder, "/notree"});
+        ASSERT_TRUE(bed.Ready());
+        ASSERT_TRUE(peer.Activate());
+        peer.received.clear();
 
-    Request(target.hwnd);
+        Request(target.hwnd);
 
-    EXPECT_EQ(std::string(answer.currentPath), folder);
-    EXPECT_EQ(std::string(answer.treePath), folder + "\\");
-    EXPECT_TRUE(answer.treeArrived);
-    EXPECT_EQ(DescribeReports(peer.received, {{target.hwnd, "host"}}), ExpectedAnswer(folder, "host"))
-        << "the hook passes every report on to the window's own procedure";
+        EXPECT_EQ(std::string(answer.currentPath), folder);
+        EXPECT_EQ(std::string(answer.treePath), tree ? folder + "\\" : "");
+        EXPECT_EQ(answer.treeArrived, tree);
+        std::vector<std::string> reports = ExpectedAnswer(folder, "host");
+        if (!tree)
+            reports.pop_back();
+        EXPECT_EQ(DescribeReports(peer.received, {{target.hwnd, "host"}}), reports);
+    }
 }
 
 // The relay is the target of the request. Inside the request it reports a current path of its own,
 // then makes a real host answer too; that host's reports reach the requester during the request, but
 // come from a window that was not asked.
-struct RelayPlan {
-    HWND requester;
-    HWND foreignHost;
-    const char *ownCurrentPath;
-};
-RelayPlan relayPlan;
-
-LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
-        SendTextReport(relayPlan.requester, hwnd, kCurrentPathReport, relayPlan.ownCurrentPath);
-        SendCommand(relayPlan.foreignHost, kVorpanCommand);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
     TestBed bed({"別の窓\\"});
-    const std::string foreignFolder = bed.Path("別の窓");
+    const std::string foreignFolder = bed.Path("別の窓"), relayFolder = "C:\\中継先";
     HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
     ASSERT_TRUE(bed.Ready());
-    ThreadWindow relay(RelayProc);
-    ASSERT_NE(relay.hwnd, nullptr);
-    relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
+    BusyInstance relay("relay");
+    ASSERT_TRUE(relay.ok());
+    relay.onRequest = [&] {
+        SendTextReport(peer.hwnd, relay.hwnd(), kCurrentPathReport, relayFolder);
+        SendCommand(foreign.hwnd, kVorpanCommand);
+    };
     ASSERT_TRUE(peer.Activate());
 
-    Request(relay.hwnd);
+    Request(relay.hwnd());
 
-    EXPECT_EQ(std::string(answer.currentPath), relayPlan.ownCurrentPath)
+    EXPECT_EQ(std::string(answer.currentPath), relayFolder)
         << "the foreign current-path report came later and must not replace the target's";
     EXPECT_EQ(std::string(answer.treePath), "") << "the foreign tree-path report is not the target's";
     EXPECT_FALSE(answer.treeArrived) << "only the target's tree-path report ends the answer";
     // Passed on untouched: the window's own procedure saw all three, the foreign host's among them.
     const std::vector<std::string> expected = {
-        ExpectedReport(kCurrentPathReport, relayPlan.ownCurrentPath, "target"),
+        ExpectedReport(kCurrentPathReport, relayFolder, "target"),
         ExpectedReport(kCurrentPathReport, foreignFolder, "foreign host"),
         ExpectedReport(kTreePathReport, foreignFolder + "\\", "foreign host"),
     };
-    EXPECT_EQ(DescribeReports(peer.received, {{relay.hwnd, "target"}, {foreign.hwnd, "foreign host"}}), expected);
+    EXPECT_EQ(DescribeReports(peer.received, {{relay.hwnd(), "target"}, {foreign.hwnd, "foreign host"}}), expected);
 }
 
-LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
+// A target that is no window any more, or whose thread is held: both paths empty, within the request's
+// bound.
+TEST_F(PathRequestTest, ATargetThatIsNoWindowOrHungGivesNothingWithinTheBound)
 {
     HWND vanished = nullptr;
     {
-        ThreadWindow window(PlainProc);
+        ThreadWindow window(DefWindowProcA);
         vanished = window.hwnd;
         ASSERT_NE(vanished, nullptr);
     }
-    ASSERT_FALSE(IsWindow(vanished));
+    ThreadWindow blocked(DefWindowProcA);
+    ASSERT_TRUE(!IsWindow(vanished) && blocked.hwnd != nullptr && blocked.Hang());
     ASSERT_TRUE(peer.Activate());
-
-    Request(vanished);
-
-    EXPECT_EQ(std::string(answer.currentPath), "");
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived);
-    EXPECT_TRUE(peer.received.empty());
-}
-
-TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
-{
-    ThreadWindow blocked(PlainProc);
-    ASSERT_NE(blocked.hwnd, nullptr);
-    ASSERT_TRUE(blocked.Hang());
-    ASSERT_TRUE(peer.Activate());
-
-    const DWORD start = GetTickCount();
-    Request(blocked.hwnd);
-    const DWORD elapsed = GetTickCount() - start;
+    for (HWND target : {vanished, blocked.hwnd}) {
+        SCOPED_TRACE(target == vanished ? "no window" : "a hung thread");
+        const DWORD start = GetTickCount();
+        Request(target);
+        EXPECT_LT(GetTickCount() - start, expected::kBoundedSendMs) << "the request waited for more than its bound";
+        EXPECT_EQ(std::string(answer.currentPath), "");
+        EXPECT_EQ(std::string(answer.treePath), "");
+        EXPECT_FALSE(answer.treeArrived);
+    }
     blocked.Release();
-
-    EXPECT_LT(elapsed, expected::kBoundedSendMs) << "the request waited for more than its bound";
-    EXPECT_EQ(std::string(answer.currentPath), "");
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived);
-}
-
-TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
-{
-    TestBed bed({"ソフト\\表示\\"});
-    const std::string folder = bed.Path("ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + folder, "/notree"});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(peer.Activate());
-
-    Request(target.hwnd);
-
-    EXPECT_EQ(std::string(answer.currentPath), folder);
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived) << "no tree-path report came";
+    EXPECT_TRUE(peer.received.empty());
 }
 
 }  // namespace

@@ -83,15 +83,8 @@ class PathReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = MainProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "PathReportTestMain";
-        RegisterClassA(&windowClass);
-        main = CreateWindowExA(0, "PathReportTestMain", "main", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        target = CreateWindowExA(0, "PathReportTestMain", "target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        main = MakeMenuWindow("PathReportTestMain", MainProc, "main", {}, nullptr);
+        target = MakeMenuWindow("PathReportTestMain", MainProc, "target", {}, nullptr);
         SetUnhandledExceptionFilter(ReportFault);
         reportInProgress = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));

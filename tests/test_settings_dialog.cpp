@@ -231,17 +231,10 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
 // ---------------------------------------------------------------------------------------------------
 // The dialog on stand-in hosts.
 
-HWND WaitForSettingsDialog(const HostInstance &host)
-{
-    return WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770");
-}
-
 // Chooses the command and waits for the settings dialog.
 HWND OpenSettings(const HostInstance &host)
 {
-    if (!ChooseCommand(host))
-        return nullptr;
-    return WaitForSettingsDialog(host);
+    return ChooseCommand(host) ? WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770") : nullptr;
 }
 
 LRESULT SendToControl(HWND dialog, int id, UINT message)

@@ -162,13 +162,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 HWND MakeWindow(const char *className, WNDPROC proc)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = proc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, className, className, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
+    return MakeMenuWindow(className, proc, className, {}, nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
 }
 
 std::string Describe(const DialogSeen &seen)

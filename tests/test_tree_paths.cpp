@@ -73,13 +73,7 @@ protected:
     {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = ParentProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TreePathTestParent";
-        RegisterClassA(&windowClass);
-        lazy.parent = CreateWindowExA(0, "TreePathTestParent", "tree owner", WS_OVERLAPPEDWINDOW, 0, 0,
-                                      300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        lazy.parent = MakeMenuWindow("TreePathTestParent", ParentProc, "tree owner", {}, nullptr);
         lazy.tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS, 0, 0,
                                     300, 300, lazy.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(lazy.tree, nullptr);

@@ -1,6 +1,6 @@
-// Windows of this process that count as instances to every stand-in host and to the plug-in (one of
-// them recording the path reports it receives), windows of other programs beside them, and path reports
-// sent as any process could forge them.
+// Windows of this process that count as instances to every stand-in host and to the plug-in (one
+// recording the path reports it receives, one on a thread of its own that a test makes busy), windows of
+// other programs beside them, and path reports sent as any process could forge them.
 #pragma once
 
 #include <windows.h>
