@@ -582,7 +582,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         ThreadWindow held(OwnMainProc), held2(OwnMainProc);
         BusyInstance late("late"), slow("slow"), chatty("chatty"), waiter("waiter");
         ASSERT_TRUE(held.hwnd && held2.hwnd && late.ok() && slow.ok() && chatty.ok() && waiter.ok());
-        std::atomic<bool> lateReported(false), reportedAgain(false), secondTaken(false);
+        std::atomic<bool> lateReported(false), reportedAgain(false), secondDelivered(false);
         late.onRequest = [&] {
             late.Hold();
             SendAnswer(own, late.hwnd(), "C:\\遅すぎた答え");
@@ -605,7 +605,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
                 WaitForMultipleObjects(DWORD(threads.size()), threads.data(), FALSE, ThreadWindow::kHoldSafetyMs);
             for (HANDLE thread : threads)
                 CloseHandle(thread);
-            secondTaken = SendTextReport(own, chatty.hwnd(), kCurrentPathReport, "C:\\二度目の答え");
+            secondDelivered = SendTextReport(own, chatty.hwnd(), kCurrentPathReport, "C:\\二度目の答え");
             reportedAgain = true;
         };
         waiter.onRequest = [&] { waiter.Hold([&] { return reportedAgain.load(); }); };
@@ -640,7 +640,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
             << "the menu waited for one stalled instance after the other";
         EXPECT_EQ(chosen, row.chosen < 0 ? kNoTarget : others[row.chosen]);
         if (std::count(row.others.begin(), row.others.end(), kChatty) > 0) {
-            EXPECT_TRUE(secondTaken.load()) << "the second report did not go out within the round";
+            EXPECT_TRUE(secondDelivered.load()) << "the second report never reached this instance";
         }
     }
 }

@@ -59,7 +59,7 @@ std::string OtherCase(const std::string &path)
 }
 
 // Into the previously active instance's folder; also into folders whose names hold 十 (8F 5C), 能 (94 5C),
-// ソ (83 5C) and 表 (95 5C), which end in the byte of "\\": a path split at bytes would look for folders
+// ソ (83 5C) and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders
 // that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
