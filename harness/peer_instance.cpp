@@ -33,8 +33,8 @@ LRESULT CALLBACK PeerInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
-                    const char *title, DWORD style, RECT frame)
+HWND MakeMenuWindow(const char *className, WNDPROC proc, const char *title, const std::vector<std::string> &plugins,
+                    const char *pluginMenu, DWORD style, RECT frame)
 {
     // Registered once per program, whoever asks first: each window gets its own procedure afterwards.
     WNDCLASSA windowClass = {};
@@ -44,13 +44,20 @@ HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const
     if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return nullptr;
     HMENU bar = nullptr;
-    if (!plugins.empty()) {
+    if (pluginMenu != nullptr) {
+        bar = CreateMenu();
+        HMENU file = CreatePopupMenu();
+        AppendMenuA(file, MF_STRING, kHostCmdExit, "終了(&X)");
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "ファイル(&F)");
         HMENU menu = CreatePopupMenu();
         UINT id = kHostCmdFirstPlugin;
-        for (const char *plugin : plugins)
-            AppendMenuA(menu, MF_STRING, id++, plugin);
-        bar = CreateMenu();
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), "プラグイン(&P)");
+        for (const std::string &plugin : plugins) {
+            if (plugin.empty())
+                AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            else
+                AppendMenuA(menu, MF_STRING, id++, plugin.c_str());
+        }
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), pluginMenu);
     }
     HWND hwnd = CreateWindowExA(0, className, title, style, frame.left, frame.top, frame.right - frame.left,
                                 frame.bottom - frame.top, nullptr, bar, GetModuleHandleA(nullptr), nullptr);
@@ -65,7 +72,7 @@ HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const
 
 HWND MakeInstanceWindow(WNDPROC proc, const char *title, DWORD style, RECT frame)
 {
-    return MakeMenuWindow(HOST_WINDOW_CLASS, proc, {kPluginMenuLabel}, title, style, frame);
+    return MakeMenuWindow(HOST_WINDOW_CLASS, proc, title, {kPluginMenuLabel}, kPluginMenuText, style, frame);
 }
 
 PeerInstanceWindow::PeerInstanceWindow(const char *title)
@@ -101,4 +108,36 @@ bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size
 bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
 {
     return SendReport(to, from, kind, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+bool SendAnswer(HWND to, HWND from, const std::string &folder)
+{
+    return SendTextReport(to, from, kCurrentPathReport, folder) &&
+           SendTextReport(to, from, kTreePathReport, folder + "\\");
+}
+
+BusyInstance::BusyInstance(const char *title)
+    : thread([this, title] {
+          window.reset(new PeerInstanceWindow(title));
+          window->onRequest = [this] {
+              ++requests_;
+              if (onRequest)
+                  onRequest();  // may end the thread: nothing may follow
+          };
+          return window->hwnd;
+      })
+{
+}
+
+void BusyInstance::Hold(const std::function<bool()> &until)
+{
+    const DWORD start = GetTickCount();
+    while (!thread.WaitForRelease(until ? kPollMs : DWORD(ThreadWindow::kHoldSafetyMs)) && !(until && until()) &&
+           GetTickCount() - start < ThreadWindow::kHoldSafetyMs) {
+    }
+}
+
+bool BusyInstance::AskedAgain()
+{
+    return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
 }

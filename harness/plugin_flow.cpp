@@ -72,6 +72,29 @@ std::string MessageText(HWND box)
     return WindowText(GetDlgItem(box, 0xFFFF));
 }
 
+Outcome AnswerNotice(const HostInstance &host, const std::string &text, int button, DWORD timeoutMs)
+{
+    HWND box = WaitForPluginMessage(host, timeoutMs);
+    if (box == nullptr)
+        return Outcome::Failed("no notice");
+    // A host thread held for more than 5 s counts as hung until it next takes a message: until then a
+    // send with SMTO_ABORTIFHUNG fails at once, even to the box it has just shown.
+    std::string shown;
+    PumpUntil([&] { return !(shown = MessageText(box)).empty(); });
+    bool offersBoth = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr;
+    PressButton(box, button);
+    if (shown == text && offersBoth)
+        return Outcome::Ok();
+    return Outcome::Failed("expected the notice \"" + text + "\" with OK and Cancel; got \"" + shown + "\"" +
+                           (offersBoth ? "" : " without both buttons"));
+}
+
+bool ShowsAnything(DWORD pid)
+{
+    return FindVisibleWindowOfProcess(pid, nullptr, "#32770") != nullptr ||
+           FindVisibleWindowOfProcess(pid, nullptr, "#32768") != nullptr;
+}
+
 void PressButton(HWND dialog, int id)
 {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));

@@ -58,9 +58,9 @@ void ThreadWindow::Release()
     SetEvent(release_);
 }
 
-void ThreadWindow::WaitForRelease() const
+bool ThreadWindow::WaitForRelease(DWORD timeoutMs) const
 {
-    WaitForSingleObject(release_, kHoldSafetyMs);
+    return WaitForSingleObject(release_, timeoutMs) == WAIT_OBJECT_0;
 }
 
 DWORD WINAPI ThreadWindow::Run(void *parameter)

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "link/command_lookup.h"
+#include "support/test_support.h"
 
 namespace {
 
-const char kLabel[] = "２画面ファイラー風ファイルコピー(&C)";
+const char *const kLabel = kPluginMenuLabel;
 const char kSeparator[] = "";  // a separator item in the tables below
 
 struct MenuCase {
@@ -19,31 +20,11 @@ struct MenuCase {
     int expected;
 };
 
-// A real top-level window whose menu bar has "ファイル(&F)", then the plug-in menu made of items.
-class MenuWindow {
-public:
-    MenuWindow(const std::vector<std::string> &pluginItems, const char *pluginMenuText = "プラグイン(&P)")
-    {
-        hwnd = CreateWindowExA(0, "STATIC", "menu owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        HMENU bar = CreateMenu();
-        HMENU file = CreatePopupMenu();
-        AppendMenuA(file, MF_STRING, 1, "開く(&O)");
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "ファイル(&F)");
-        HMENU plugins = CreatePopupMenu();
-        UINT id = 33100;
-        for (const std::string &item : pluginItems) {
-            if (item.empty())
-                AppendMenuA(plugins, MF_SEPARATOR, 0, nullptr);
-            else
-                AppendMenuA(plugins, MF_STRING, id++, item.c_str());
-        }
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), pluginMenuText);
-        SetMenu(hwnd, bar);
-    }
-    ~MenuWindow() { DestroyWindow(hwnd); }
-    HWND hwnd;
-};
+// A window whose menu bar has "ファイル(&F)", then the plug-in menu made of items, as a host builds it.
+HWND MenuWindow(const std::vector<std::string> &pluginItems, const char *pluginMenu = kPluginMenuText)
+{
+    return MakeMenuWindow("VorpanMenuOwner", DefWindowProcA, "menu owner", pluginItems, pluginMenu);
+}
 
 TEST(CommandLookup, FindsTheLabelByItsPlaceInThePluginGroup)
 {
@@ -61,29 +42,31 @@ TEST(CommandLookup, FindsTheLabelByItsPlaceInThePluginGroup)
     };
     for (const MenuCase &c : cases) {
         SCOPED_TRACE(c.name);
-        MenuWindow window(c.pluginItems);
-        ASSERT_NE(window.hwnd, nullptr);
-        EXPECT_EQ(FindPluginCommandId(window.hwnd), c.expected);
+        HWND window = MenuWindow(c.pluginItems);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(FindPluginCommandId(window), c.expected);
+        DestroyWindow(window);
     }
 }
 
 TEST(CommandLookup, NeedsThePluginMenuByItsExactText)
 {
-    MenuWindow otherText({kSeparator, kLabel}, "プラグイン(&Q)");
-    EXPECT_EQ(FindPluginCommandId(otherText.hwnd), 0);
-
-    HWND bare = CreateWindowExA(0, "STATIC", "no menu", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    EXPECT_EQ(FindPluginCommandId(bare), 0);
-    DestroyWindow(bare);
+    for (const char *pluginMenu : {"プラグイン(&Q)", static_cast<const char *>(nullptr)}) {
+        SCOPED_TRACE(pluginMenu != nullptr ? "another menu text" : "no menu bar");
+        HWND window = MenuWindow({kSeparator, kLabel}, pluginMenu);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(FindPluginCommandId(window), 0);
+        DestroyWindow(window);
+    }
 }
 
 TEST(CommandLookup, ALongItemAheadOfTheLabelIsReadSafely)
 {
     // 200 bytes: cut at the 64-byte buffer, which Wine leaves without its NUL.
     std::string longItem(200, 'x');
-    MenuWindow window({longItem, kSeparator, std::string(120, 'y'), kLabel});
-    EXPECT_EQ(FindPluginCommandId(window.hwnd), 33100 + 1);
+    HWND window = MenuWindow({longItem, kSeparator, std::string(120, 'y'), kLabel});
+    EXPECT_EQ(FindPluginCommandId(window), 33100 + 1);
+    DestroyWindow(window);
 }
 
 }  // namespace

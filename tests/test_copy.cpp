@@ -50,53 +50,50 @@ std::string OtherCase(const std::string &path)
 {
     std::string out = path;
     for (size_t i = 0; i < out.size(); ++i) {
-        BYTE c = static_cast<BYTE>(out[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < out.size()) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(out[i])) && i + 1 < out.size())
             ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c >= 'A' && c <= 'Z') {
-            out[i] = static_cast<char>(c - 'A' + 'a');
-        }
+        else if ((out[i] | 0x20) >= 'a' && (out[i] | 0x20) <= 'z')
+            out[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
     }
     return out;
 }
 
+// Into the previously active instance's folder; also into folders whose names hold 十 (8F 5C), 能 (94 5C),
+// ソ (83 5C) and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders
+// that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
-    TestBed bed({"作業\\", "作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"});
-    HostInstance &target = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
+    struct Case {
+        const char *name;
+        std::initializer_list<std::string> entries;
+        std::string source, target;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"a Japanese folder", {"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"}, "作業", "ソフト\\表示",
+         {"memo.txt", "報告書.txt"}},
+        {"trail bytes 0x5C", {"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"}, "ソース",
+         "十能\\ソフト\\表示", {"能力.txt", "表.txt"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBed bed(c.entries);
+        const std::string targetFolder = bed.Path(c.target);
+        HostInstance &target = bed.Start({"/path=" + targetFolder});
+        HostInstance &source = bed.Start({"/path=" + bed.Path(c.source), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
 
-    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, bed.Path("ソフト\\表示")));
-    EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
-    std::string copied;
-    EXPECT_TRUE(ReadFileText(bed.Path("ソフト\\表示\\報告書.txt"), &copied));
-    EXPECT_EQ(copied, "作業\\報告書.txt");
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
-}
-
-// 十 (8F 5C), 能 (94 5C), ソ (83 5C) and 表 (95 5C) end in the byte of "\": a path split at bytes
-// would look for folders that do not exist.
-TEST(TwoPaneCopy, FolderNamesWhoseTrailByteIsABackslashAreFilledInAndCopiedInto)
-{
-    TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
-    const std::string targetFolder = bed.Path("十能\\ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + targetFolder});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("ソース"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-
-    ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
-    EXPECT_EQ(source.Query(kQueryCopiedFiles), 2);
-    for (const char *name : {"表.txt", "能力.txt"}) {
-        SCOPED_TRACE(name);
-        std::string copied;
-        EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
-        EXPECT_EQ(copied, std::string("ソース\\") + name);
+        ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
+        EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
+        EXPECT_EQ(FilesIn(targetFolder), c.files);
+        for (const std::string &name : c.files) {
+            std::string copied;
+            EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
+            EXPECT_EQ(Utf8Text(copied), Utf8Text(c.source + "\\" + name));
+        }
+        EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+        EXPECT_TRUE(RunEndedClean(source));
     }
-    EXPECT_TRUE(RunEndedClean(source));
 }
 
 // The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed
@@ -112,8 +109,8 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     HostInstance &source = bed.Start({"/path=" + bed.Path("Quelle"), "/selectall"});
     ASSERT_TRUE(bed.Ready());
     peer.onRequest = [&] {
-        SendTextReport(source.hwnd, peer.hwnd, 0, targetFolder);
-        SendTextReport(source.hwnd, peer.hwnd, 1, otherCaseTree);
+        SendTextReport(source.hwnd, peer.hwnd, kCurrentPathReport, targetFolder);
+        SendTextReport(source.hwnd, peer.hwnd, kTreePathReport, otherCaseTree);
     };
 
     SCOPED_TRACE("tree path reported: " + otherCaseTree);
@@ -138,83 +135,73 @@ const FallbackRun kFallbackRuns[] = {
     {"no notice", 0, 0},
 };
 
-// Runs the command in source for each way in kFallbackRuns, with the bed's 先<n> as the destination the
-// user types into the host's own dialog, and checks what the user sees and where the files go.
-// source shows the bed's <sourceName>, where files are selected; target, when given, is asked each time.
-void CheckFallbacks(const HostInstance &source, const TestBed &bed, const std::string &sourceName,
-                    const std::vector<std::string> &files, const char *noticeText, const HostInstance *target)
+// Each case in which a two-pane copy is not possible, run for each way in kFallbackRuns, with the bed's
+// 先<n> as the destination the user types into the host's own dialog: what the user sees and where the
+// files go. A target, when there is one, is asked each time.
+TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
 {
-    const std::string sourceFolder = bed.Path(sourceName);
-    int serial = 0;
-    for (const FallbackRun &run : kFallbackRuns) {
-        SCOPED_TRACE(run.name);
-        const std::string destination = bed.Path("先" + std::to_string(++serial));
-        ASSERT_TRUE(FolderExists(destination)) << destination;
-        WriteState(bed.plugins, run.state);
-        LRESULT calls = source.Query(kQueryPluginCalls);
-        LRESULT copies = source.Query(kQueryCopyCommands);
-        LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : 0;
-        if (target != nullptr) {
-            ASSERT_TRUE(Activate(target->hwnd));
-        }
-
-        ASSERT_TRUE(ChooseCommand(source));
-        if (run.noticeAnswer != 0) {
-            HWND box = WaitForPluginMessage(source);
-            ASSERT_NE(box, nullptr) << "no notice";
-            EXPECT_EQ(MessageText(box), noticeText);
-            EXPECT_NE(GetDlgItem(box, IDCANCEL), nullptr) << "the notice offers OK and Cancel";
-            PressButton(box, run.noticeAnswer);
-        }
-        if (run.noticeAnswer == IDCANCEL) {
-            ASSERT_TRUE(WaitForRunEndAfter(source, calls))
-                << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
-            EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
-        } else {
-            HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
-            ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-            EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
-            ConfirmView view = ReadConfirmDialog(dialog);
-            EXPECT_EQ(view.destination, sourceFolder) << "the host's own destination";
-            EXPECT_TRUE(TypeDestination(dialog, destination));
-            PressButton(dialog, IDOK);
-            ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-            EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
-            EXPECT_EQ(source.Query(kQueryCopiedFiles), static_cast<LRESULT>(files.size()));
-        }
-        for (const std::string &name : files) {
-            SCOPED_TRACE(name);
-            std::string copied;
-            bool present = ReadFileText(destination + "\\" + name, &copied);
-            EXPECT_EQ(present, run.noticeAnswer != IDCANCEL);
-            if (present) {
-                EXPECT_EQ(copied, sourceName + "\\" + name);
+    struct Case {
+        const char *name;
+        std::vector<std::string> targetOptions;  // none: no other instance
+        const char *noticeText;
+    };
+    const Case cases[] = {
+        {"a single instance", {}, expected::kSingleInstanceText},
+        {"the target on the virtual folder", {"/virtual"}, expected::kVirtualTargetText},
+    };
+    const std::vector<std::string> files = {"a.txt", "表.txt"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
+        const HostInstance *target = c.targetOptions.empty() ? nullptr : &bed.Start(c.targetOptions);
+        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
+        int serial = 0;
+        for (const FallbackRun &run : kFallbackRuns) {
+            SCOPED_TRACE(run.name);
+            const std::string destination = bed.Path("先" + std::to_string(++serial));
+            WriteState(bed.plugins, run.state);
+            LRESULT calls = source.Query(kQueryPluginCalls);
+            LRESULT copies = source.Query(kQueryCopyCommands);
+            LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : 0;
+            if (target != nullptr) {
+                ASSERT_TRUE(Activate(target->hwnd));
             }
+
+            ASSERT_TRUE(ChooseCommand(source));
+            if (run.noticeAnswer != 0) {
+                ASSERT_TRUE(AnswersNotice(source, c.noticeText, run.noticeAnswer));
+            }
+            if (run.noticeAnswer == IDCANCEL) {
+                ASSERT_TRUE(WaitForRunEndAfter(source, calls))
+                    << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
+                EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
+            } else {
+                HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
+                ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
+                EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
+                EXPECT_EQ(ReadConfirmDialog(dialog).destination, bed.Path("作業")) << "the host's own destination";
+                EXPECT_TRUE(TypeDestination(dialog, destination));
+                PressButton(dialog, IDOK);
+                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+                EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
+                EXPECT_EQ(source.Query(kQueryCopiedFiles), static_cast<LRESULT>(files.size()));
+            }
+            for (const std::string &name : files) {
+                SCOPED_TRACE(name);
+                std::string copied;
+                bool present = ReadFileText(destination + "\\" + name, &copied);
+                EXPECT_EQ(present, run.noticeAnswer != IDCANCEL);
+                if (present) {
+                    EXPECT_EQ(copied, "作業\\" + name);
+                }
+            }
+            if (target != nullptr) {
+                EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + 1) << "the target was asked for its paths";
+            }
+            EXPECT_TRUE(RunEndedClean(source));
         }
-        if (target != nullptr) {
-            EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + 1) << "the target was asked for its paths";
-        }
-        EXPECT_TRUE(RunEndedClean(source));
     }
-}
-
-TEST(Fallback, SingleInstanceCopiesNormally)
-{
-    TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-
-    CheckFallbacks(source, bed, "作業", {"a.txt", "表.txt"}, expected::kSingleInstanceText, nullptr);
-}
-
-TEST(Fallback, TargetOnTheVirtualFolderCopiesNormally)
-{
-    TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
-    HostInstance &target = bed.Start({"/virtual"});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-
-    CheckFallbacks(source, bed, "作業", {"a.txt", "表.txt"}, expected::kVirtualTargetText, &target);
 }
 
 // Without the plug-in menu the plug-in cannot name itself to another instance: it says so and stops,

@@ -255,10 +255,11 @@ TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
     DoProcessProc doProcess =
         reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
     ASSERT_NE(doProcess, nullptr);
-    const std::vector<const char *> items = {kPluginMenuLabel};
-    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-    HWND main = MakeMenuWindow("VorpanQuietHost", QuietHostProc, items, "quiet host", style);
-    HWND other = MakeMenuWindow("VorpanQuietHost", QuietHostProc, items, "quiet host", style);
+    auto quietHost = [] {
+        return MakeMenuWindow("VorpanQuietHost", QuietHostProc, "quiet host", {kPluginMenuLabel}, kPluginMenuText,
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    };
+    HWND main = quietHost(), other = quietHost();
     ASSERT_TRUE(main != nullptr && other != nullptr);
     ASSERT_TRUE(Activate(main));
 

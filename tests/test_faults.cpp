@@ -8,9 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,47 +15,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-// Longest a request to a target that never answers may take: the send gives up; and a little more.
-constexpr DWORD kUnansweredRequestMs = expected::kPeerSendBoundMs + kWaitTimeoutMs;
-
-// A text read from a window of host, once it is there. A host thread that was blocked for more than
-// 5 s counts as hung until it next fetches a message, and until then a send with SMTO_ABORTIFHUNG to
-// any of its windows fails at once, even to a message box that has just been shown.
-std::string TextOnceAnswered(const std::function<std::string()> &read)
-{
-    std::string text;
-    PumpUntil([&] { return !(text = read()).empty(); });
-    return text;
-}
-
-// "sender kind text": a report as the tests compare it, its text up to the first NUL.
-std::string Describe(HWND sender, ULONG_PTR kind, const std::string &text)
-{
-    return std::to_string(reinterpret_cast<UINT_PTR>(sender)) + " " + std::to_string(kind) + " " +
-           text.substr(0, text.find('\0'));
-}
-
-std::vector<std::string> Describe(const std::vector<ReceivedCopyData> &reports)
-{
-    std::vector<std::string> lines;
-    for (const ReceivedCopyData &report : reports)
-        lines.push_back(Describe(report.sender, report.kind, report.bytes));
-    return lines;
-}
-
-// The well-formed answer of an instance showing folder.
-void AnswerWith(HWND requester, HWND peer, const std::string &folder)
-{
-    SendTextReport(requester, peer, 0, folder);
-    SendTextReport(requester, peer, 1, folder + "\\");
-}
-
-// That answer as a peer receives it from requester, in the form Describe gives.
-std::vector<std::string> AnswerOf(HWND requester, const std::string &folder)
-{
-    return {Describe(requester, 0, folder), Describe(requester, 1, folder + "\\")};
-}
 
 // A third instance asks source for its paths. Raised without activation, it is source's most recent
 // other instance, where source's plug-in sends the answer; source's main window stays active.
@@ -68,123 +24,53 @@ bool AskAsThirdInstance(const HostInstance &source, HWND third)
     return SendCommand(source.hwnd, kVorpanCommand);
 }
 
-// How a target fails to answer the request.
-enum class Unresponsive {
-    kHangs,             // its thread blocks until the test ends
-    kDestroysItsWindow, // the window goes away in the middle of the request, its thread ends
-    kEndsItsThread,     // the thread exits in the middle of the request, never replying
-};
-
-// A stand-in instance on a thread of its own that fails the request as told.
-struct UnresponsivePeer {
-    explicit UnresponsivePeer(Unresponsive how)
-        : thread([this, how] {
-              window.reset(new PeerInstanceWindow("unresponsive instance"));
-              window->onRequest = [this, how] {
-                  ++requests;
-                  switch (how) {
-                  case Unresponsive::kHangs:
-                      thread.WaitForRelease();
-                      break;
-                  case Unresponsive::kDestroysItsWindow:
-                      DestroyWindow(window->hwnd);
-                      PostQuitMessage(0);
-                      break;
-                  case Unresponsive::kEndsItsThread:
-                      ExitThread(0);
-                  }
-              };
-              return window->hwnd;
-          })
-    {
-    }
-
-    // Counted on the window's thread, read on the test's.
-    std::atomic<int> requests{0};
-    // Made on the window's thread; it outlives the thread, so its reports can be read afterwards.
-    std::unique_ptr<PeerInstanceWindow> window;
-    ThreadWindow thread;
-};
-
 // ---------------------------------------------------------------------------------------------------
 // Requests arriving while a run waits
 
-// A third instance asks the requester for its paths while the requester itself waits for the target's
-// answer, with its own main window still the active one: the requester answers as a responder and its
-// run goes on untouched.
-TEST(Reentrancy, ARequestDuringTheRunsOwnRequestIsAnsweredAndTheRunGoesOn)
+// A third instance asks the requester for its paths while the requester waits, in its request for the
+// target's answer or while its filled-in confirmation dialog waits for the user, with its own main window
+// still the active one: the requester answers as a responder and its run goes on untouched.
+TEST(Reentrancy, ARequestWhileTheRunWaitsIsAnsweredAndTheRunGoesOn)
 {
-    TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
-    PeerInstanceWindow third("third instance");
-    PeerInstanceWindow target("target instance");
-    ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    const std::string targetFolder = bed.Path("相手");
+    for (bool inTheRequest : {true, false}) {
+        SCOPED_TRACE(inTheRequest ? "during the run's own request" : "while the dialog is open");
+        TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
+        PeerInstanceWindow third("third instance"), target("target instance");
+        ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
+        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+        ASSERT_TRUE(bed.Ready());
+        const std::string targetFolder = bed.Path("相手");
+        bool innerRequestAnswered = false;
+        target.onRequest = [&] {
+            if (inTheRequest)
+                innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+            SendAnswer(source.hwnd, target.hwnd, targetFolder);
+        };
+        ASSERT_TRUE(Activate(target.hwnd));
+        ASSERT_TRUE(ChooseCommand(source));
 
-    bool innerRequestAnswered = false;
-    target.onRequest = [&] {
-        innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
-        AnswerWith(source.hwnd, target.hwnd, targetFolder);
-    };
-    ASSERT_TRUE(Activate(target.hwnd));
-    ASSERT_TRUE(ChooseCommand(source));
+        HWND dialog = WaitForConfirmDialog(source);
+        ASSERT_NE(dialog, nullptr);
+        if (!inTheRequest)
+            innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+        EXPECT_TRUE(innerRequestAnswered);
+        EXPECT_EQ(target.requests, 1);
+        EXPECT_EQ(DescribeReports(third.received, {{source.hwnd, "source"}}), ExpectedAnswer(bed.Path("作業"), "source"));
+        ConfirmView view = ReadConfirmDialog(dialog);
+        EXPECT_EQ(view.title, kFilledTitle);
+        EXPECT_TRUE(ShowsFolder(view, targetFolder));
 
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(target.requests, 1);
-    EXPECT_TRUE(innerRequestAnswered);
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_TRUE(ShowsFolder(view, targetFolder));
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
-    EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
-    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
-}
-
-// The same while the requester's filled-in confirmation dialog waits for the user.
-TEST(Reentrancy, ARequestWhileTheDialogIsOpenIsAnsweredAndTheCopyGoesOn)
-{
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    PeerInstanceWindow third("third instance");
-    ASSERT_TRUE(third.ok()) << third.error;
-    const std::string targetFolder = bed.Path("相手");
-    HostInstance &target = bed.Start({"/path=" + targetFolder});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(Activate(target.hwnd));
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
-    ASSERT_NE(dialog, nullptr);
-
-    EXPECT_TRUE(AskAsThirdInstance(source, third.hwnd));
-    EXPECT_EQ(Describe(third.received), AnswerOf(source.hwnd, bed.Path("作業")));
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, kFilledTitle);
-    EXPECT_EQ(view.destination, targetFolder);
-
-    PressButton(dialog, IDOK);
-    ASSERT_TRUE(WaitForRunEndAfter(source, 0));
-    EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
-    EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-    EXPECT_TRUE(RunEndedClean(source));
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitForRunEndAfter(source, 0));
+        EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
+        EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
+        EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
+        EXPECT_TRUE(RunEndedClean(source));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Who acts and who is asked
-
-// A dialog, message box or popup menu of pid on the screen right now.
-bool ShowsAnything(DWORD pid)
-{
-    return WaitForWindowOfProcess(pid, nullptr, "#32770", 0) != nullptr ||
-           WaitForWindowOfProcess(pid, nullptr, "#32768", 0) != nullptr;
-}
 
 // An instance asked for its paths answers, whatever its thread holds: its main window active behind the
 // requester's foreground window (started in the background, or its own dialog closed there), or the
@@ -214,11 +100,10 @@ TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
         SCOPED_TRACE(c.name);
         TestBed bed({"作業\\a.txt", "相手\\b.txt", "第三\\"});
         WriteState(bed.plugins, c.ask == kChooser ? expected::kChooseTarget : 0);
-        HostInstance &third = bed.Start({"/path=" + bed.Path("第三")});
-        HostInstance &asked = bed.Start({"/path=" + bed.Path("相手"), "/selectall"});
-        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-        ASSERT_TRUE(bed.Ready());
-        ASSERT_TRUE(Activate(third.hwnd) && Activate(asked.hwnd) && Activate(source.hwnd));
+        ThreeInstances three(bed, {"/path=" + bed.Path("第三")}, {"/path=" + bed.Path("相手"), "/selectall"},
+                             {"/path=" + bed.Path("作業"), "/selectall"});
+        const HostInstance &third = three.c, &asked = three.b, &source = *three.a;
+        ASSERT_TRUE(three.Ready() && Activate(source.hwnd));
         ASSERT_TRUE(asked.Stage(c.stage, 1));
         if (c.stage == kStageActiveBehind) {
             GUITHREADINFO info = {};
@@ -253,24 +138,14 @@ TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
     }
 }
 
-// A window of another program whose handle the host lists among its instances: every message it gets.
-struct ForeignWindow {
-    std::mutex lock;
-    std::vector<UINT> messages;
-
-    size_t Count(UINT message)
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        return std::count(messages.begin(), messages.end(), message);
-    }
-} foreignWindow;
+// A window of another program whose handle the host lists among its instances: the messages of ours it
+// gets.
+std::atomic<int> foreignCommands, foreignReports;
 
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    {
-        std::lock_guard<std::mutex> hold(foreignWindow.lock);
-        foreignWindow.messages.push_back(message);
-    }
+    foreignCommands += message == WM_COMMAND;
+    foreignReports += message == WM_COPYDATA;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -280,27 +155,24 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
 {
     TestBed bed({"作業\\a.txt", "相手\\", "第三\\"});
-    HostInstance &third = bed.Start({"/path=" + bed.Path("第三")});
-    HostInstance &other = bed.Start({"/path=" + bed.Path("相手")});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
+    ThreeInstances three(bed, {"/path=" + bed.Path("第三")}, {"/path=" + bed.Path("相手")},
+                         {"/path=" + bed.Path("作業"), "/selectall"});
+    const HostInstance &third = three.c, &other = three.b, &source = *three.a;
+    ASSERT_TRUE(three.Ready());
 
     struct Case {
         const char *name;
-        std::vector<const char *> menu;  // its plug-in menu's items; none: no menu bar
+        const char *pluginMenu;  // null: no menu bar
+        std::vector<std::string> menu;
     };
     const Case cases[] = {
-        {"a window without a menu bar", {}},
-        {"a window whose menu bar lists our label", {"元に戻す(&U)", kPluginMenuLabel}},
+        {"a window without a menu bar", nullptr, {}},
+        {"a window whose menu bar lists our label", kPluginMenuText, {"元に戻す(&U)", kPluginMenuLabel}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            std::lock_guard<std::mutex> hold(foreignWindow.lock);
-            foreignWindow.messages.clear();
-        }
-        const std::vector<const char *> menu = c.menu;
-        ThreadWindow foreign([&menu] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, menu, "foreign"); });
+        foreignCommands = foreignReports = 0;
+        ThreadWindow foreign([&c] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, "foreign", c.menu, c.pluginMenu); });
         ASSERT_NE(foreign.hwnd, nullptr);
         ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
         ASSERT_TRUE(source.Stage(kStageListAlso, reinterpret_cast<LPARAM>(foreign.hwnd)));
@@ -313,10 +185,7 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
                 LRESULT calls = source.Query(kQueryPluginCalls);
                 ASSERT_TRUE(ChooseCommand(source));
                 if (state != 0) {
-                    HWND box = WaitForPluginMessage(source);
-                    ASSERT_NE(box, nullptr) << "no notice";
-                    EXPECT_EQ(MessageText(box), expected::kVirtualTargetText);
-                    PressButton(box, IDOK);
+                    ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK));
                 }
                 HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
                 ASSERT_NE(dialog, nullptr) << "no normal copy";
@@ -359,8 +228,8 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
         }
         ASSERT_TRUE(source.Stage(kStageListAlso, 0));
 
-        EXPECT_EQ(foreignWindow.Count(WM_COMMAND), 0u) << "a command of ours reached another program";
-        EXPECT_EQ(foreignWindow.Count(WM_COPYDATA), 0u) << "a path report reached another program";
+        EXPECT_EQ(foreignCommands.load(), 0) << "a command of ours reached another program";
+        EXPECT_EQ(foreignReports.load(), 0) << "a path report reached another program";
         EXPECT_TRUE(RunEndedClean(source));
     }
 }
@@ -374,37 +243,43 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
     HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
     ASSERT_TRUE(bed.Ready());
 
+    // How a target fails to answer the request, inside it.
     struct Case {
         const char *name;
-        Unresponsive how;
+        void (*fail)(BusyInstance &target);
         int state;
     };
     const Case cases[] = {
-        {"a target that hangs", Unresponsive::kHangs, expected::kNotifyFallback},
-        {"a target whose window goes away", Unresponsive::kDestroysItsWindow, 0},
-        {"a target whose thread ends", Unresponsive::kEndsItsThread, expected::kNotifyFallback},
+        {"a target that hangs", [](BusyInstance &target) { target.Hold(); }, expected::kNotifyFallback},
+        {"a target whose window goes away",
+         [](BusyInstance &target) {
+             DestroyWindow(target.hwnd());
+             PostQuitMessage(0);
+         },
+         0},
+        {"a target whose thread ends, never replying", [](BusyInstance &) { ExitThread(0); },
+         expected::kNotifyFallback},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        UnresponsivePeer peer(c.how);
-        ASSERT_NE(peer.thread.hwnd, nullptr);
+        BusyInstance target("unresponsive instance");
+        ASSERT_TRUE(target.ok());
+        target.onRequest = [&] { c.fail(target); };
         WriteState(bed.plugins, c.state);
         LRESULT calls = source.Query(kQueryPluginCalls);
         LRESULT copies = source.Query(kQueryCopyCommands);
-        ASSERT_TRUE(Activate(peer.thread.hwnd));
+        ASSERT_TRUE(Activate(target.hwnd()));
         ASSERT_TRUE(ChooseCommand(source));
 
         if (c.state & expected::kNotifyFallback) {
-            HWND box = WaitForPluginMessage(source, kUnansweredRequestMs);
-            ASSERT_NE(box, nullptr) << "no notice";
-            EXPECT_EQ(TextOnceAnswered([&] { return MessageText(box); }), expected::kVirtualTargetText);
-            PressButton(box, IDOK);
+            ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK, expected::kBoundedSendMs));
         }
-        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kUnansweredRequestMs);
+        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, expected::kBoundedSendMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-        EXPECT_EQ(peer.requests.load(), 1);
-        EXPECT_EQ(TextOnceAnswered([&] { return ReadConfirmDialog(dialog).destination; }), bed.Path("作業"))
-            << "the host's own destination";
+        EXPECT_EQ(target.Requests(), 1);
+        std::string destination;
+        PumpUntil([&] { return !(destination = ReadConfirmDialog(dialog).destination).empty(); });
+        EXPECT_EQ(destination, bed.Path("作業")) << "the host's own destination";
         PressButton(dialog, IDCANCEL);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
         EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
@@ -425,27 +300,30 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
     const std::string folder = bed.Path("表示");
     HostInstance &responder = bed.Start({"/path=" + folder});
     ASSERT_TRUE(bed.Ready());
-    UnresponsivePeer hung(Unresponsive::kHangs);
-    ASSERT_NE(hung.thread.hwnd, nullptr);
-    ASSERT_TRUE(Activate(hung.thread.hwnd));
-    // Back well after the first report's time-out, and in time to take a second report sent after it.
-    ASSERT_TRUE(hung.thread.Hang(expected::kPeerSendBoundMs + 2000));
+    BusyInstance hung("hung instance");
+    ASSERT_TRUE(hung.ok());
+    ASSERT_TRUE(Activate(hung.hwnd()));
+    // Held until the responder's run has ended or one report's bound has passed, and released only
+    // then: a tree-path report sent after the first gave up would still wait for it, and be taken.
+    ASSERT_TRUE(hung.thread.Hang());
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
     ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
-    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kPeerSendBoundMs + kWaitTimeoutMs));
-    EXPECT_TRUE(hung.thread.Hanging()) << "DoProcess waited for the hung instance to come back";
+    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kBoundedSendMs))
+        << "the responder waited for the hung instance longer than one report's bound";
+    EXPECT_TRUE(hung.thread.Hanging()) << "the instance came back before the run ended";
+    hung.thread.Release();
     DWORD_PTR ignored;
-    ASSERT_TRUE(SendMessageTimeoutA(hung.thread.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
     for (const ReceivedCopyData &report : hung.window->received)
-        EXPECT_NE(report.kind, 1u) << "a tree-path report followed the one the instance did not take";
+        EXPECT_NE(report.kind, kTreePathReport) << "a tree-path report followed the one the instance did not take";
     EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
 
     PeerInstanceWindow live("live instance");
     ASSERT_TRUE(live.ok()) << live.error;
     ASSERT_TRUE(live.Activate());
     ASSERT_TRUE(SendCommand(responder.hwnd, kVorpanCommand));
-    EXPECT_EQ(Describe(live.received), AnswerOf(responder.hwnd, folder));
+    EXPECT_EQ(DescribeReports(live.received, {{responder.hwnd, "responder"}}), ExpectedAnswer(folder, "responder"));
     EXPECT_EQ(responder.Query(kQueryPluginReturns), 2);
     EXPECT_EQ(responder.Query(kQueryLastPluginResult), 1);
 }
@@ -569,10 +447,7 @@ TEST(ForgedReports, APathThatDoesNotFitIsNeverUsedAndOneThatFitsIs)
         ASSERT_TRUE(ChooseCommand(source));
 
         if (c.destination.empty()) {
-            HWND box = WaitForPluginMessage(source);
-            ASSERT_NE(box, nullptr) << "no fallback notice";
-            EXPECT_EQ(MessageText(box), expected::kVirtualTargetText);
-            PressButton(box, IDCANCEL);
+            ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDCANCEL));
             ASSERT_TRUE(WaitForRunEndAfter(source, calls))
                 << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
             EXPECT_EQ(source.Query(kQueryCopyCommands), copies);
@@ -613,14 +488,14 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
     for (const char *folder : {"相手", "次"}) {
         SCOPED_TRACE(folder);
         const std::string targetFolder = bed.Path(folder);
-        target.onRequest = [&] { AnswerWith(source.hwnd, target.hwnd, targetFolder); };
-        AnswerWith(source.hwnd, target.hwnd, wrong);
+        target.onRequest = [&] { SendAnswer(source.hwnd, target.hwnd, targetFolder); };
+        SendAnswer(source.hwnd, target.hwnd, wrong);
         LRESULT calls = source.Query(kQueryPluginCalls);
         ASSERT_TRUE(Activate(target.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
         HWND dialog = WaitForConfirmDialog(source);
         ASSERT_NE(dialog, nullptr);
-        AnswerWith(source.hwnd, target.hwnd, wrong);
+        SendAnswer(source.hwnd, target.hwnd, wrong);
         EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), targetFolder));
         PressButton(dialog, IDOK);
         ASSERT_TRUE(WaitForRunEndAfter(source, calls));
@@ -628,7 +503,7 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
         EXPECT_TRUE(FilesIn(wrong).empty());
         EXPECT_TRUE(RunEndedClean(source));
     }
-    AnswerWith(source.hwnd, target.hwnd, wrong);
+    SendAnswer(source.hwnd, target.hwnd, wrong);
     EXPECT_TRUE(RunEndedClean(source));
 }
 
@@ -651,7 +526,7 @@ TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
     DWORD stateDuringRequest = WAIT_FAILED;
     target.onRequest = [&] {
         stateDuringRequest = WaitForSingleObject(event, 0);
-        AnswerWith(source.hwnd, target.hwnd, targetFolder);
+        SendAnswer(source.hwnd, target.hwnd, targetFolder);
     };
     ASSERT_TRUE(Activate(target.hwnd));
     ASSERT_TRUE(ChooseCommand(source));

@@ -134,15 +134,8 @@ enum class Reached { kProbe, kVorpan, kNone };
 
 const char *ReachedName(Reached reached)
 {
-    switch (reached) {
-    case Reached::kProbe:
-        return "the probe";
-    case Reached::kVorpan:
-        return "VORPAN";
-    case Reached::kNone:
-        break;
-    }
-    return "no plug-in";
+    static const char *const kNames[] = {"the probe", "VORPAN", "no plug-in"};
+    return kNames[static_cast<int>(reached)];
 }
 
 struct NumberingCase {
@@ -278,14 +271,12 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
         }
     };
     // Calls do not change the activation, so each caller sees the order the last Activate made.
-    check({
+    ASSERT_NO_FATAL_FAILURE(check({
         {"A", "A", "B"},
         {"", "B", "A"},
         {"B", "B", "A"},
         {"", "A", "B"},
-    });
-    if (HasFatalFailure())
-        return;
+    }));
 
     HostInstance &c = bed.Start({"/path=" + bed.Path("三")});
     ASSERT_TRUE(bed.Ready());
@@ -293,7 +284,7 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
     names[c.hwnd] = "C";
     // Activations A, B, C, then A, then B: the active one is first for the others, and for itself the
     // one active before it.
-    check({
+    ASSERT_NO_FATAL_FAILURE(check({
         {"A", "", ""},
         {"B", "", ""},
         {"C", "C", "B"},
@@ -304,7 +295,7 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
         {"", "C", "A"},
         {"B", "B", "A"},
         {"", "C", "B"},
-    });
+    }));
 }
 
 // ---- Synchronous plug-in calls ----

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,43 +13,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-// Longest a request to a blocked target may take: the send's bound, with room.
-constexpr DWORD kBoundedRequestMs = 20000;
-
-// The senders a test knows, by name; the plug-ins under test are "host".
-using SenderNames = std::map<HWND, std::string>;
-
-// A report in one line, so that a table of them prints readably on failure. The bytes are shown as
-// delivered, the NUL the sender counted in cbData as <NUL>.
-std::string Describe(ULONG_PTR kind, const std::string &bytes, const std::string &sender)
-{
-    std::string shown;
-    for (char c : bytes)
-        shown += c == '\0' ? std::string("<NUL>") : std::string(1, c);
-    return "dwData=" + std::to_string(kind) + " cbData=" + std::to_string(bytes.size()) + " from " + sender +
-           " \"" + shown + "\"";
-}
-
-// A report as a plug-in must send it: the text and its NUL, both counted in cbData.
-std::string Expected(ULONG_PTR kind, const std::string &text, const std::string &sender = "host")
-{
-    return Describe(kind, text + '\0', sender);
-}
-
-std::vector<std::string> DescribeAll(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders)
-{
-    std::vector<std::string> lines;
-    for (const ReceivedCopyData &report : reports) {
-        auto found = senders.find(report.sender);
-        std::string sender = found != senders.end() ? found->second : "an unknown window";
-        std::string line = Describe(report.kind, report.bytes, sender);
-        if (report.bytes.size() != report.size)
-            line += " (cbData " + std::to_string(report.size) + " without data)";
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // ---- The responder, seen from the instance it reports to ----
 
@@ -68,14 +30,13 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
     const std::string folder = bed.Path("ソフト\\表示");
 
     const std::vector<ResponderCase> cases = {
-        {"a folder with a Japanese name", {"/path=" + folder},
-         {Expected(kPathReportCurrent, folder), Expected(kPathReportTree, folder + "\\")}},
+        {"a folder with a Japanese name", {"/path=" + folder}, ExpectedAnswer(folder, "host")},
         {"the virtual folder", {"/virtual"},
-         {Expected(kPathReportCurrent, ""), Expected(kPathReportTree, HOST_VIRTUAL_ROOT "\\")}},
+         {ExpectedReport(kCurrentPathReport, "", "host"), ExpectedReport(kTreePathReport, HOST_VIRTUAL_ROOT "\\", "host")}},
         {"a host without a folder tree", {"/path=" + folder, "/notree"},
-         {Expected(kPathReportCurrent, folder)}},
+         {ExpectedReport(kCurrentPathReport, folder, "host")}},
         {"a drive root", {"/path=C:\\"},
-         {Expected(kPathReportCurrent, "C:\\"), Expected(kPathReportTree, "C:\\")}},
+         {ExpectedReport(kCurrentPathReport, "C:\\", "host"), ExpectedReport(kTreePathReport, "C:\\", "host")}},
     };
     for (const ResponderCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,12 +49,12 @@ TEST(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyActiv
 
         ASSERT_TRUE(SendCommand(host.hwnd, kVorpanCommand));
         const SenderNames senders = {{host.hwnd, "host"}};
-        const std::vector<std::string> atReturn = DescribeAll(peer.received, senders);
+        const std::vector<std::string> atReturn = DescribeReports(peer.received, senders);
         // The host answers this only after anything it sent before, so a late report would show here.
         EXPECT_EQ(host.Query(kQueryPluginReturns), 1);
 
         EXPECT_EQ(atReturn, c.expected) << "reports received before the command returned";
-        EXPECT_EQ(DescribeAll(peer.received, senders), atReturn) << "reports received after it returned";
+        EXPECT_EQ(DescribeReports(peer.received, senders), atReturn) << "reports received after it returned";
     }
 }
 
@@ -126,126 +87,88 @@ protected:
     PathAnswer answer;
 };
 
-TEST_F(PathRequestTest, TakesBothPathsOfARealHostOnAJapaneseFolder)
+// A real host on a Japanese folder, with a folder tree or without: the hook takes what it reports and
+// passes every report on to the window's own procedure.
+TEST_F(PathRequestTest, TakesThePathsARealHostReports)
 {
     TestBed bed({"ソフト\\表示\\"});
     const std::string folder = bed.Path("ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + folder});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(peer.Activate());
+    for (bool tree : {true, false}) {
+        SCOPED_TRACE(tree ? "with a folder tree" : "without a folder tree: the current path only");
+        HostInstance &target = bed.Start(tree ? std::vector<std::string>{"/path=" + folder}
+                                              : std::vector<std::string>{"/path=" + folder, "/notree"});
+        ASSERT_TRUE(bed.Ready());
+        ASSERT_TRUE(peer.Activate());
+        peer.received.clear();
 
-    Request(target.hwnd);
+        Request(target.hwnd);
 
-    EXPECT_EQ(std::string(answer.currentPath), folder);
-    EXPECT_EQ(std::string(answer.treePath), folder + "\\");
-    EXPECT_TRUE(answer.treeArrived);
-    EXPECT_EQ(DescribeAll(peer.received, {{target.hwnd, "host"}}),
-              std::vector<std::string>({Expected(kPathReportCurrent, folder),
-                                        Expected(kPathReportTree, folder + "\\")}))
-        << "the hook passes every report on to the window's own procedure";
+        EXPECT_EQ(std::string(answer.currentPath), folder);
+        EXPECT_EQ(std::string(answer.treePath), tree ? folder + "\\" : "");
+        EXPECT_EQ(answer.treeArrived, tree);
+        std::vector<std::string> reports = ExpectedAnswer(folder, "host");
+        if (!tree)
+            reports.pop_back();
+        EXPECT_EQ(DescribeReports(peer.received, {{target.hwnd, "host"}}), reports);
+    }
 }
 
 // The relay is the target of the request. Inside the request it reports a current path of its own,
 // then makes a real host answer too; that host's reports reach the requester during the request, but
 // come from a window that was not asked.
-struct RelayPlan {
-    HWND requester;
-    HWND foreignHost;
-    const char *ownCurrentPath;
-};
-RelayPlan relayPlan;
-
-LRESULT CALLBACK RelayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == kVorpanCommand) {
-        SendTextReport(relayPlan.requester, hwnd, kPathReportCurrent, relayPlan.ownCurrentPath);
-        SendCommand(relayPlan.foreignHost, kVorpanCommand);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
     TestBed bed({"別の窓\\"});
-    const std::string foreignFolder = bed.Path("別の窓");
+    const std::string foreignFolder = bed.Path("別の窓"), relayFolder = "C:\\中継先";
     HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
     ASSERT_TRUE(bed.Ready());
-    ThreadWindow relay(RelayProc);
-    ASSERT_NE(relay.hwnd, nullptr);
-    relayPlan = {peer.hwnd, foreign.hwnd, "C:\\中継先"};
+    BusyInstance relay("relay");
+    ASSERT_TRUE(relay.ok());
+    relay.onRequest = [&] {
+        SendTextReport(peer.hwnd, relay.hwnd(), kCurrentPathReport, relayFolder);
+        SendCommand(foreign.hwnd, kVorpanCommand);
+    };
     ASSERT_TRUE(peer.Activate());
 
-    Request(relay.hwnd);
+    Request(relay.hwnd());
 
-    EXPECT_EQ(std::string(answer.currentPath), relayPlan.ownCurrentPath)
+    EXPECT_EQ(std::string(answer.currentPath), relayFolder)
         << "the foreign current-path report came later and must not replace the target's";
     EXPECT_EQ(std::string(answer.treePath), "") << "the foreign tree-path report is not the target's";
     EXPECT_FALSE(answer.treeArrived) << "only the target's tree-path report ends the answer";
     // Passed on untouched: the window's own procedure saw all three, the foreign host's among them.
     const std::vector<std::string> expected = {
-        Expected(kPathReportCurrent, relayPlan.ownCurrentPath, "target"),
-        Expected(kPathReportCurrent, foreignFolder, "foreign host"),
-        Expected(kPathReportTree, foreignFolder + "\\", "foreign host"),
+        ExpectedReport(kCurrentPathReport, relayFolder, "target"),
+        ExpectedReport(kCurrentPathReport, foreignFolder, "foreign host"),
+        ExpectedReport(kTreePathReport, foreignFolder + "\\", "foreign host"),
     };
-    EXPECT_EQ(DescribeAll(peer.received, {{relay.hwnd, "target"}, {foreign.hwnd, "foreign host"}}), expected);
+    EXPECT_EQ(DescribeReports(peer.received, {{relay.hwnd(), "target"}, {foreign.hwnd, "foreign host"}}), expected);
 }
 
-LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-TEST_F(PathRequestTest, ATargetThatIsNoWindowLeavesBothPathsEmpty)
+// A target that is no window any more, or whose thread is held: both paths empty, within the request's
+// bound.
+TEST_F(PathRequestTest, ATargetThatIsNoWindowOrHungGivesNothingWithinTheBound)
 {
     HWND vanished = nullptr;
     {
-        ThreadWindow window(PlainProc);
+        ThreadWindow window(DefWindowProcA);
         vanished = window.hwnd;
         ASSERT_NE(vanished, nullptr);
     }
-    ASSERT_FALSE(IsWindow(vanished));
+    ThreadWindow blocked(DefWindowProcA);
+    ASSERT_TRUE(!IsWindow(vanished) && blocked.hwnd != nullptr && blocked.Hang());
     ASSERT_TRUE(peer.Activate());
-
-    Request(vanished);
-
-    EXPECT_EQ(std::string(answer.currentPath), "");
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived);
-    EXPECT_TRUE(peer.received.empty());
-}
-
-TEST_F(PathRequestTest, AHungTargetDoesNotHoldTheRequesterForever)
-{
-    ThreadWindow blocked(PlainProc);
-    ASSERT_NE(blocked.hwnd, nullptr);
-    ASSERT_TRUE(blocked.Hang());
-    ASSERT_TRUE(peer.Activate());
-
-    const DWORD start = GetTickCount();
-    Request(blocked.hwnd);
-    const DWORD elapsed = GetTickCount() - start;
+    for (HWND target : {vanished, blocked.hwnd}) {
+        SCOPED_TRACE(target == vanished ? "no window" : "a hung thread");
+        const DWORD start = GetTickCount();
+        Request(target);
+        EXPECT_LT(GetTickCount() - start, expected::kBoundedSendMs) << "the request waited for more than its bound";
+        EXPECT_EQ(std::string(answer.currentPath), "");
+        EXPECT_EQ(std::string(answer.treePath), "");
+        EXPECT_FALSE(answer.treeArrived);
+    }
     blocked.Release();
-
-    EXPECT_LT(elapsed, kBoundedRequestMs) << "the request waited for the blocked thread to give up";
-    EXPECT_EQ(std::string(answer.currentPath), "");
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived);
-}
-
-TEST_F(PathRequestTest, AHostWithoutTreeGivesTheCurrentPathOnly)
-{
-    TestBed bed({"ソフト\\表示\\"});
-    const std::string folder = bed.Path("ソフト\\表示");
-    HostInstance &target = bed.Start({"/path=" + folder, "/notree"});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(peer.Activate());
-
-    Request(target.hwnd);
-
-    EXPECT_EQ(std::string(answer.currentPath), folder);
-    EXPECT_EQ(std::string(answer.treePath), "");
-    EXPECT_FALSE(answer.treeArrived) << "no tree-path report came";
+    EXPECT_TRUE(peer.received.empty());
 }
 
 }  // namespace

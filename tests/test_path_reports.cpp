@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/peer_instance.h"
 #include "link/path_exchange.h"
 #include "support/expected.h"
 
@@ -82,15 +83,8 @@ class PathReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = MainProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "PathReportTestMain";
-        RegisterClassA(&windowClass);
-        main = CreateWindowExA(0, "PathReportTestMain", "main", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        target = CreateWindowExA(0, "PathReportTestMain", "target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        main = MakeMenuWindow("PathReportTestMain", MainProc, "main", {}, nullptr);
+        target = MakeMenuWindow("PathReportTestMain", MainProc, "target", {}, nullptr);
         SetUnhandledExceptionFilter(ReportFault);
         reportInProgress = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
@@ -103,14 +97,9 @@ protected:
         DestroyWindow(target);
     }
 
-    void Report(HWND sender, ULONG_PTR kind, void *data, DWORD size)
-    {
-        COPYDATASTRUCT report = {kind, size, data};
-        SendMessageA(main, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&report));
-    }
     void ReportText(ULONG_PTR kind, const std::string &text)
     {
-        Report(target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
+        SendReport(main, target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
     }
 
     GuardedBytes guarded;
@@ -122,10 +111,10 @@ protected:
 
 TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 {
-    ReportText(kPathReportCurrent, "C:\\作業\\ソフト");
+    ReportText(kCurrentPathReport, "C:\\作業\\ソフト");
     EXPECT_STREQ(answer.currentPath, "C:\\作業\\ソフト");
     EXPECT_FALSE(answer.treeArrived) << "the current-path report does not end the answer";
-    ReportText(kPathReportTree, "C:\\作業\\ソフト\\");
+    ReportText(kTreePathReport, "C:\\作業\\ソフト\\");
     EXPECT_STREQ(answer.treePath, "C:\\作業\\ソフト\\");
     EXPECT_TRUE(answer.treeArrived);
     EXPECT_EQ(copyDataSeen, 2);
@@ -134,8 +123,8 @@ TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 TEST_F(PathReportTest, IgnoresReportsFromOtherWindows)
 {
     char *text = guarded.AtEnd(std::string("C:\\other") + '\0');
-    Report(main, kPathReportCurrent, text, 9);
-    Report(nullptr, kPathReportTree, text, 9);
+    SendReport(main, main, kCurrentPathReport, text, 9);
+    SendReport(main, nullptr, kTreePathReport, text, 9);
     EXPECT_STREQ(answer.currentPath, "");
     EXPECT_STREQ(answer.treePath, "");
     EXPECT_FALSE(answer.treeArrived);
@@ -156,18 +145,18 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
 {
     const std::string other259(expected::kLongestPath, 'o'), tree519(expected::kLongestTreePath, 't');
     const std::vector<BadReport> cases = {
-        {"null data, current", kPathReportCurrent, "", true, "", "", false},
-        {"null data, tree", kPathReportTree, "", true, "", "", true},
-        {"zero size", kPathReportCurrent, "", false, "", "", false},
-        {"no NUL within the size", kPathReportCurrent, "C:\\abc", false, "C:\\abc", "", false},
-        {"stops at the first NUL", kPathReportCurrent, std::string("C:\\a\0C:\\b", 9), false, "C:\\a", "", false},
-        {"259 bytes fit", kPathReportCurrent, other259 + '\0', false, other259.c_str(), "", false},
-        {"260 bytes are dropped", kPathReportCurrent, other259 + "o" + '\0', false, "", "", false},
-        {"260 bytes without NUL are dropped", kPathReportCurrent, other259 + "o", false, "", "", false},
-        {"519 bytes fit", kPathReportTree, tree519 + '\0', false, "", tree519.c_str(), true},
-        {"520 bytes are dropped", kPathReportTree, tree519 + "t" + '\0', false, "", "", true},
-        {"2000 bytes, current", kPathReportCurrent, std::string(2000, 'x') + '\0', false, "", "", false},
-        {"2000 bytes, tree", kPathReportTree, std::string(2000, 'x') + '\0', false, "", "", true},
+        {"null data, current", kCurrentPathReport, "", true, "", "", false},
+        {"null data, tree", kTreePathReport, "", true, "", "", true},
+        {"zero size", kCurrentPathReport, "", false, "", "", false},
+        {"no NUL within the size", kCurrentPathReport, "C:\\abc", false, "C:\\abc", "", false},
+        {"stops at the first NUL", kCurrentPathReport, std::string("C:\\a\0C:\\b", 9), false, "C:\\a", "", false},
+        {"259 bytes fit", kCurrentPathReport, other259 + '\0', false, other259.c_str(), "", false},
+        {"260 bytes are dropped", kCurrentPathReport, other259 + "o" + '\0', false, "", "", false},
+        {"260 bytes without NUL are dropped", kCurrentPathReport, other259 + "o", false, "", "", false},
+        {"519 bytes fit", kTreePathReport, tree519 + '\0', false, "", tree519.c_str(), true},
+        {"520 bytes are dropped", kTreePathReport, tree519 + "t" + '\0', false, "", "", true},
+        {"2000 bytes, current", kCurrentPathReport, std::string(2000, 'x') + '\0', false, "", "", false},
+        {"2000 bytes, tree", kTreePathReport, std::string(2000, 'x') + '\0', false, "", "", true},
         {"unknown kind", 7, "C:\\x", false, "", "", false},
     };
     for (const BadReport &c : cases) {
@@ -176,23 +165,23 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
         // A path from an earlier report must not survive a dropped one.
         lstrcpyA(answer.currentPath, "C:\\earlier");
         lstrcpyA(answer.treePath, "C:\\earlier\\");
-        if (c.kind != kPathReportCurrent && c.kind != kPathReportTree) {
+        if (c.kind != kCurrentPathReport && c.kind != kTreePathReport) {
             answer.currentPath[0] = '\0';
             answer.treePath[0] = '\0';
-        } else if (c.kind == kPathReportCurrent) {
+        } else if (c.kind == kCurrentPathReport) {
             answer.treePath[0] = '\0';
         } else {
             answer.currentPath[0] = '\0';
         }
         answer.treeArrived = false;
         char *data = guarded.AtEnd(c.bytes);
-        Report(target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
+        SendReport(main, target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
         EXPECT_STREQ(answer.currentPath, c.expectedOther);
         EXPECT_STREQ(answer.treePath, c.expectedTree);
         EXPECT_EQ(answer.treeArrived, c.expectedEnd);
     }
     // A null-data report with a non-zero size is read as empty too.
-    Report(target, kPathReportCurrent, nullptr, 40);
+    SendReport(main, target, kCurrentPathReport, nullptr, 40);
     EXPECT_STREQ(answer.currentPath, "");
 }
 
@@ -230,7 +219,7 @@ public:
         unsigned who = Below(10);
         report.sender = who < 6 ? target_ : who < 9 ? other_ : nullptr;
         unsigned kind = Below(10);
-        report.kind = kind < 4 ? kPathReportCurrent : kind < 8 ? kPathReportTree : random_();
+        report.kind = kind < 4 ? kCurrentPathReport : kind < 8 ? kTreePathReport : random_();
         report.nullData = Below(10) == 0;
         report.bytes = Text(Length());
         switch (Below(4)) {
@@ -354,14 +343,14 @@ TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
         reportInProgress = "report " + std::to_string(tried) + " of seed " + std::to_string(seed) + " (" +
                            Describe(report, target) + ")";
         char *data = report.guardBefore ? guarded.AtStart(report.bytes) : guarded.AtEnd(report.bytes);
-        Report(report.sender, report.kind, report.nullData ? nullptr : data, report.size);
+        SendReport(main, report.sender, report.kind, report.nullData ? nullptr : data, report.size);
 
         bool fromTarget = report.sender == target;
-        if (fromTarget && report.kind == kPathReportCurrent)
+        if (fromTarget && report.kind == kCurrentPathReport)
             other = ExpectedText(report, kPathSize);
-        if (fromTarget && report.kind == kPathReportTree)
+        if (fromTarget && report.kind == kTreePathReport)
             tree = ExpectedText(report, kTreePathSize);
-        bool endExpected = fromTarget && report.kind == kPathReportTree;
+        bool endExpected = fromTarget && report.kind == kTreePathReport;
         if (answer.currentPath != other || answer.treePath != tree || answer.treeArrived != endExpected ||
             copyDataSeen != tried + 1) {
             ADD_FAILURE() << "report " << tried << " (" << Describe(report, target) << "): otherPath \""

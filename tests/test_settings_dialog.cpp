@@ -231,24 +231,10 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
 // ---------------------------------------------------------------------------------------------------
 // The dialog on stand-in hosts.
 
-// The State text exactly as the file holds it: "013" is read as 13, and only a save writes "13".
-void WriteStateText(const PluginFolder &plugins, const char *text)
-{
-    WritePrivateProfileStringA("Behavior", "Version", "200", plugins.IniPath().c_str());
-    WritePrivateProfileStringA("Behavior", "State", text, plugins.IniPath().c_str());
-}
-
-HWND WaitForSettingsDialog(const HostInstance &host)
-{
-    return WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770");
-}
-
 // Chooses the command and waits for the settings dialog.
 HWND OpenSettings(const HostInstance &host)
 {
-    if (!ChooseCommand(host))
-        return nullptr;
-    return WaitForSettingsDialog(host);
+    return ChooseCommand(host) ? WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770") : nullptr;
 }
 
 LRESULT SendToControl(HWND dialog, int id, UINT message)
@@ -285,12 +271,13 @@ void Click(HWND dialog, int id)
 }
 
 // The run that opened the dialog ended cleanly after it closed, with no copy.
-void ExpectRunEndedWithoutCopy(const HostInstance &host, HWND dialog)
+::testing::AssertionResult RunEndedWithoutCopy(const HostInstance &host, HWND dialog)
 {
-    EXPECT_TRUE(WaitForWindowGone(dialog)) << "the dialog did not close";
-    ASSERT_TRUE(WaitForRunEnd(host));
-    EXPECT_TRUE(RunEndedClean(host));
-    EXPECT_EQ(host.Query(kQueryCopyCommands), 0);
+    if (!WaitForWindowGone(dialog) || !WaitForRunEnd(host))
+        return ::testing::AssertionFailure() << "the dialog did not close, or its run did not end";
+    if (host.Query(kQueryCopyCommands) != 0)
+        return ::testing::AssertionFailure() << "a copy ran";
+    return RunEndedClean(host);
 }
 
 // One host on a folder with a file, none selected: there the command opens the settings dialog.
@@ -333,7 +320,7 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
         EXPECT_EQ(WaitForMenu(host.pid, 0), nullptr) << "a menu opened";
 
         PressButton(dialog, IDCANCEL);
-        ExpectRunEndedWithoutCopy(host, dialog);
+        ASSERT_TRUE(RunEndedWithoutCopy(host, dialog));
         EXPECT_EQ(other.Query(kQueryPluginCalls), 0) << "another instance was asked for its path";
     }
 }
@@ -362,7 +349,7 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
         PressButton(dialog, IDCANCEL);
-        ExpectRunEndedWithoutCopy(setUp.host, dialog);
+        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
     }
 }
 
@@ -387,13 +374,13 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
-        WriteStateText(setUp.bed.plugins, c.stored);
+        WriteState(setUp.bed.plugins.path, c.stored);
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         for (int id : c.clicks)
             Click(dialog, id);
         PressButton(dialog, IDOK);
-        ExpectRunEndedWithoutCopy(setUp.host, dialog);
+        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
         EXPECT_EQ(ReadState(setUp.bed.plugins), c.saved);
     }
 }
@@ -403,7 +390,7 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     HostWithNothingSelected setUp;
     ASSERT_TRUE(setUp.bed.Ready());
     const std::string ini = setUp.bed.plugins.IniPath();
-    WriteStateText(setUp.bed.plugins, "0");
+    WriteState(setUp.bed.plugins.path, "0");
     // Held open without sharing, as another program may hold it: neither read nor written by the
     // plug-in. A read-only attribute would not do here: Wine lets root write such a file.
     struct HeldOpen {
@@ -426,7 +413,7 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     EXPECT_EQ(MessageText(box), std::string(expected::kSaveFailedText) + "\n" + ini);
     EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "owner";
     PressButton(box, IDOK);
-    ExpectRunEndedWithoutCopy(setUp.host, dialog);
+    ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
     CloseHandle(held.file);
     held.file = INVALID_HANDLE_VALUE;
     EXPECT_EQ(ReadState(setUp.bed.plugins), "0");
@@ -446,23 +433,22 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
         {"Escape key",
          [](HWND dialog) {
              // Typed, as a user would: the dialog's own loop turns it into IDCANCEL.
-             ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; })) << "dialog not in front";
-             keybd_event(VK_ESCAPE, 0, 0, 0);
-             keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+             EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; })) << "dialog not in front";
+             TypeKeys({VK_ESCAPE});
          }},
         {"close button", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         // "013" reads as 13; any save, even of unchanged flags, would write "13".
-        WriteStateText(setUp.bed.plugins, "013");
+        WriteState(setUp.bed.plugins.path, "013");
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         Click(dialog, expected::kNotifyBox);
         Click(dialog, expected::kChooseRadio);
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
         way.close(dialog);
-        ExpectRunEndedWithoutCopy(setUp.host, dialog);
+        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
         EXPECT_EQ(ReadState(setUp.bed.plugins), "013");
     }
 }

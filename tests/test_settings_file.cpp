@@ -29,13 +29,6 @@ public:
     HMODULE module;
 };
 
-std::string Profile(const std::string &ini, const char *key)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Behavior", key, "(none)", value, sizeof value, ini.c_str());
-    return value;
-}
-
 TEST(SettingsFile, FirstRunWritesVersionThenStateBesideTheDll)
 {
     ScratchFolder scratch({"ソフト\\表示\\"});
@@ -74,7 +67,7 @@ TEST(SettingsFile, StoredFlagsAreReadAndOtherBitsSurviveASave)
         Settings settings = LoadSettings();
         EXPECT_EQ(settings.stateFlags, c.loaded);
         SaveSettings(settings);
-        EXPECT_EQ(Profile(ini, "State"), c.saved);
+        EXPECT_EQ(ReadSetting(folder, "State"), c.saved);
     }
 }
 
@@ -88,8 +81,8 @@ TEST(SettingsFile, ADeletedFileIsRecreatedWithDefaults)
     EXPECT_EQ(LoadSettings().stateFlags, 3);
     ASSERT_TRUE(DeleteFileA(ini.c_str()));
     EXPECT_EQ(LoadSettings().stateFlags, 0);
-    EXPECT_EQ(Profile(ini, "Version"), "200");
-    EXPECT_EQ(Profile(ini, "State"), "0");
+    EXPECT_EQ(ReadSetting(folder, "Version"), "200");
+    EXPECT_EQ(ReadSetting(folder, "State"), "0");
 }
 
 TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)

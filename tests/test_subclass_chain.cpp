@@ -96,19 +96,6 @@ void FillDialog(HWND dialog)
     host.notified.clear();
 }
 
-std::string ItemText(HWND tree, HTREEITEM handle)
-{
-    char text[MAX_PATH] = "";
-    TVITEMA item = {};
-    item.mask = TVIF_TEXT;
-    item.hItem = handle;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    if (handle != nullptr)
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
 DialogSeen ReadDialog(HWND dialog)
 {
     DialogSeen seen;
@@ -116,7 +103,7 @@ DialogSeen ReadDialog(HWND dialog)
     HWND combo = GetDlgItem(dialog, kComboId);
     seen.destination = WindowText(GetTopWindow(combo));
     HWND tree = GetDlgItem(dialog, kTreeId);
-    seen.selected = ItemText(tree, TreeView_GetSelection(tree));
+    seen.selected = TreeItemText(tree, TreeView_GetSelection(tree));
     return seen;
 }
 
@@ -129,7 +116,7 @@ INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_NOTIFY: {
         const NMTREEVIEWA *change = reinterpret_cast<const NMTREEVIEWA *>(lParam);
         if (change->hdr.code == TVN_SELCHANGEDA || change->hdr.code == TVN_SELCHANGEDW)
-            host.notified = ItemText(change->hdr.hwndFrom, change->itemNew.hItem);
+            host.notified = TreeItemText(change->hdr.hwndFrom, change->itemNew.hItem);
         return FALSE;
     }
     case WM_SHOWWINDOW:
@@ -175,19 +162,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 HWND MakeWindow(const char *className, WNDPROC proc)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = proc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, className, className, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-void Report(HWND main, HWND sender, ULONG_PTR kind, const std::string &text)
-{
-    COPYDATASTRUCT data = {kind, static_cast<DWORD>(text.size() + 1), const_cast<char *>(text.c_str())};
-    SendMessageA(main, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data));
+    return MakeMenuWindow(className, proc, className, {}, nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
 }
 
 std::string Describe(const DialogSeen &seen)
@@ -214,12 +189,11 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     PathAnswer answer;
     ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
     Subclass<0>(main);
-    Report(main, target, 0, "C:\\作業");
-    Report(main, target, 1, "C:\\作業\\");
+    SendAnswer(main, target, "C:\\作業");
     EndPathRequest(&request);
-    Report(main, target, 0, "C:\\後から");
+    SendTextReport(main, target, kCurrentPathReport, "C:\\後から");
     Unsubclass<0>();  // puts back our report hook
-    Report(main, target, 0, "C:\\もっと後から");
+    SendTextReport(main, target, kCurrentPathReport, "C:\\もっと後から");
     EXPECT_STREQ(answer.currentPath, "C:\\作業");
     EXPECT_STREQ(answer.treePath, "C:\\作業\\");
     EXPECT_EQ(foreign[0].copyData, 3) << "the module was cut out of the chain";
@@ -242,8 +216,7 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     PathAnswer second;
     ASSERT_TRUE(BeginPathRequest(&request, main, target, &second));
     Subclass<2>(main);
-    Report(main, target, 0, "C:\\相手");
-    Report(main, target, 1, "C:\\相手\\");
+    SendAnswer(main, target, "C:\\相手");
     Unsubclass<2>();
     EndPathRequest(&request);
     host.preselected = "相手";
@@ -274,12 +247,12 @@ TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole
     auto copyToOther = [&](HWND main) {
         PathRequest request;
         PathAnswer answer;
-        ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
-        Report(main, target, 0, "C:\\相手");
-        Report(main, target, 1, "C:\\相手\\");
+        if (!BeginPathRequest(&request, main, target, &answer))
+            return std::string("the report hook could not be put on");
+        SendAnswer(main, target, "C:\\相手");
         EndPathRequest(&request);
         CopyIntoTarget(main, answer);
-        EXPECT_EQ(Describe(host.dialog), Describe(filledOther));
+        return Describe(host.dialog);
     };
 
     {
@@ -291,10 +264,10 @@ TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole
         PathAnswer answer;
         ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
         Subclass<3>(main, true);
-        Report(main, target, 0, "C:\\作業");
+        SendTextReport(main, target, kCurrentPathReport, "C:\\作業");
         EndPathRequest(&request);
-        copyToOther(main);
-        copyToOther(main);
+        EXPECT_EQ(copyToOther(main), Describe(filledOther));
+        EXPECT_EQ(copyToOther(main), Describe(filledOther));
         EXPECT_EQ(host.copyData, 5) << "every report reached the host's own procedure";
         EXPECT_EQ(host.copies, 2);
         EXPECT_EQ(foreign[3].copyData, 5) << "the module was cut out of the chain";
@@ -311,13 +284,13 @@ TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole
         PathRequest request;
         PathAnswer answer;
         ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
-        Report(main, target, 0, "C:\\作業");
+        SendTextReport(main, target, kCurrentPathReport, "C:\\作業");
         Unsubclass<4>();
-        Report(main, target, 1, "C:\\作業\\");
+        SendTextReport(main, target, kTreePathReport, "C:\\作業\\");
         EndPathRequest(&request);
         EXPECT_STREQ(answer.currentPath, "C:\\作業");
         EXPECT_FALSE(answer.treeArrived) << "a report after our hook was cut out was taken";
-        copyToOther(main);
+        EXPECT_EQ(copyToOther(main), Describe(filledOther));
         EXPECT_EQ(host.copyData, 4);
         EXPECT_EQ(host.copies, 1);
         EXPECT_EQ(foreign[4].copyData, 1);

@@ -10,6 +10,7 @@
 
 #include "common/host_record.h"
 #include "link/tree_path.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -23,19 +24,6 @@ struct LazyTree {
 };
 
 LazyTree *current;
-
-std::string ItemText(HWND tree, HTREEITEM item)
-{
-    char text[512] = {};
-    TVITEMA request = {};
-    request.mask = TVIF_TEXT;
-    request.hItem = item;
-    request.pszText = text;
-    request.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request));
-    text[sizeof text - 1] = '\0';
-    return text;
-}
 
 HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string &text, bool lazy)
 {
@@ -51,7 +39,7 @@ HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string &text, bool lazy
 
 void FillChildren(HTREEITEM item)
 {
-    std::string text = ItemText(current->tree, item);
+    std::string text = TreeItemText(current->tree, item);
     if (TreeView_GetChild(current->tree, item) != nullptr)
         return;
     current->expanded.push_back(text);
@@ -85,13 +73,7 @@ protected:
     {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = ParentProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TreePathTestParent";
-        RegisterClassA(&windowClass);
-        lazy.parent = CreateWindowExA(0, "TreePathTestParent", "tree owner", WS_OVERLAPPEDWINDOW, 0, 0,
-                                      300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        lazy.parent = MakeMenuWindow("TreePathTestParent", ParentProc, "tree owner", {}, nullptr);
         lazy.tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS, 0, 0,
                                     300, 300, lazy.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(lazy.tree, nullptr);
@@ -116,20 +98,11 @@ protected:
         }
     }
 
-    std::string SelectedPath() const
-    {
-        std::string path;
-        for (HTREEITEM item = TreeView_GetSelection(lazy.tree); item != nullptr;
-             item = TreeView_GetParent(lazy.tree, item))
-            path = ItemText(lazy.tree, item) + "\\" + path;
-        return path;
-    }
-
     std::string PathOf(HTREEITEM item) const
     {
         std::string path;
         for (; item != nullptr; item = TreeView_GetParent(lazy.tree, item))
-            path = ItemText(lazy.tree, item) + "\\" + path;
+            path = TreeItemText(lazy.tree, item) + "\\" + path;
         return path;
     }
 
@@ -223,14 +196,18 @@ TEST_F(TreeTest, SearchCases)
     HTREEITEM root = TreeView_GetRoot(lazy.tree);
 
     SCOPED_TRACE("no trailing separator: the last component is not looked for");
-    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示"),
-              FindTreeItemByPath(lazy.tree, "C:\\ソフト\\"));
+    HTREEITEM soft = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\");
+    ASSERT_NE(soft, nullptr);
+    EXPECT_EQ(PathOf(soft), "C:\\ソフト\\");
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示"), soft);
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:"), nullptr) << "no separator at all";
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, ""), nullptr);
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\"), root);
 
     SCOPED_TRACE("equal sibling texts: the first in tree order");
     HTREEITEM firstSame = TreeView_GetChild(lazy.tree, root);
+    ASSERT_NE(firstSame, nullptr);
+    EXPECT_EQ(PathOf(TreeView_GetNextSibling(lazy.tree, firstSame)), "C:\\同名\\");
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\同名\\"), firstSame);
 
     SCOPED_TRACE("trail bytes 0x5C are parts of their characters");
@@ -244,8 +221,10 @@ TEST_F(TreeTest, SearchCases)
     SCOPED_TRACE("an item text is read whole or not at all: 259 bytes match in full, a longer text never");
     HTREEITEM full = FindTreeItemByPath(lazy.tree, ("C:\\" + fullText + "\\").c_str());
     ASSERT_NE(full, nullptr);
-    EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(255, 'L') + "\\").c_str()), nullptr)
-        << "matched the first 255 bytes of a longer text";
+    for (size_t cut : {size_t(255), expected::kLongestPath}) {
+        EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + std::string(cut, 'L') + "\\").c_str()), nullptr)
+            << "matched the first " << cut << " bytes of a longer text";
+    }
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, ("C:\\" + longText + "\\").c_str()), nullptr);
     TreeView_SelectItem(lazy.tree, full);
     EXPECT_EQ(Built(), "C:\\" + fullText + "\\");

@@ -2,11 +2,12 @@
 // test that ran it, whether or not the test checked that step itself.
 #include <gtest/gtest.h>
 
+#include "harness/console_text.h"
 #include "harness/outcome.h"
 
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    SetFailureSink([](const std::string &what) { ADD_FAILURE() << what; });
+    SetFailureSink([](const std::string &what) { ADD_FAILURE() << Utf8Text(what); });
     return RUN_ALL_TESTS();
 }

@@ -1,11 +1,64 @@
 // The tests' layer over the harness; see test_support.h.
 #include "support/test_support.h"
 
+#include <commctrl.h>
+
 ::testing::AssertionResult AsAssertion(const Outcome &outcome)
 {
     if (outcome)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << outcome.why;
+    return ::testing::AssertionFailure() << Utf8Text(outcome.why);
+}
+
+namespace {
+
+std::string DescribeReport(ULONG_PTR kind, const std::string &bytes, const std::string &sender)
+{
+    std::string shown;
+    for (char c : bytes)
+        shown += c == '\0' ? std::string("<NUL>") : std::string(1, c);
+    return Utf8Text("dwData=" + std::to_string(kind) + " cbData=" + std::to_string(bytes.size()) + " from " +
+                    sender + " \"" + shown + "\"");
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeReports(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders)
+{
+    std::vector<std::string> lines;
+    for (const ReceivedCopyData &report : reports) {
+        auto found = senders.find(report.sender);
+        std::string line = DescribeReport(report.kind, report.bytes,
+                                          found != senders.end() ? found->second : "an unknown window");
+        if (report.bytes.size() != report.size)
+            line += " (cbData " + std::to_string(report.size) + " without data)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ExpectedReport(ULONG_PTR kind, const std::string &text, const std::string &sender)
+{
+    return DescribeReport(kind, text + '\0', sender);
+}
+
+std::vector<std::string> ExpectedAnswer(const std::string &folder, const std::string &sender)
+{
+    return {ExpectedReport(kCurrentPathReport, folder, sender), ExpectedReport(kTreePathReport, folder + "\\", sender)};
+}
+
+std::string TreeItemText(HWND tree, HTREEITEM item)
+{
+    char text[2 * MAX_PATH] = "";
+    TVITEMA request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = text;
+    request.cchTextMax = sizeof text;
+    if (item != nullptr)
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request));
+    text[sizeof text - 1] = '\0';  // Wine leaves a cut text unterminated
+    return text;
 }
 
 TestBed::TestBed(std::initializer_list<std::string> entries, PluginFolder::Contents contents)
@@ -33,5 +86,19 @@ HostInstance &TestBed::Start(std::vector<std::string> options)
     }
     if (missing.empty())
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << missing;
+    return ::testing::AssertionFailure() << Utf8Text(missing);
+}
+
+ThreeInstances::ThreeInstances(TestBed &testBed, const std::vector<std::string> &optionsC,
+                               const std::vector<std::string> &optionsB, const std::vector<std::string> &optionsA)
+    : bed(testBed), c(bed.Start(optionsC)), b(bed.Start(optionsB)), a(optionsA.empty() ? nullptr : &bed.Start(optionsA))
+{
+    activated = bed.Ready() && Activate(c.hwnd) && Activate(b.hwnd);
+}
+
+::testing::AssertionResult ThreeInstances::Ready() const
+{
+    if (!activated && bed.Ready())
+        return ::testing::AssertionFailure() << "C and B could not be activated";
+    return bed.Ready();
 }

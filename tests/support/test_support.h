@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +39,25 @@ inline ::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, 
     return AsAssertion(TypeIntoChooser(requester, keys));
 }
 
+inline ::testing::AssertionResult AnswersNotice(const HostInstance &host, const std::string &text, int button,
+                                                DWORD timeoutMs = kWaitTimeoutMs)
+{
+    return AsAssertion(AnswerNotice(host, text, button, timeoutMs));
+}
+
+// Path reports in one line each, so that a list of them prints readably on failure: the bytes as
+// delivered, the NUL the sender counted in cbData shown as <NUL>, and the sender by the name a test gave
+// it.
+using SenderNames = std::map<HWND, std::string>;
+std::vector<std::string> DescribeReports(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders);
+// A report as a plug-in sends it, in that form: the text and its NUL.
+std::string ExpectedReport(ULONG_PTR kind, const std::string &text, const std::string &sender);
+// The whole answer of an instance showing folder.
+std::vector<std::string> ExpectedAnswer(const std::string &folder, const std::string &sender);
+
+// The text of an item of a tree view of this process; empty for none.
+std::string TreeItemText(HWND tree, HTREEITEM item);
+
 // A scratch folder with entries, a plug-in folder, and the stand-in hosts started on them in the order
 // Start is called. Everything a test makes after it ends before the hosts, and the hosts before their
 // folders are removed.
@@ -52,4 +75,19 @@ public:
     ScratchFolder scratch;
     PluginFolder plugins;
     std::vector<std::unique_ptr<HostInstance>> hosts;
+};
+
+// Three instances of bed: C started on its options and activated first, then B, then the requester A,
+// whose list of instances is then {B, C, A} once its command is chosen. Without options for A a window
+// of this program stands for it, made by the caller, to be activated last.
+struct ThreeInstances {
+    ThreeInstances(TestBed &bed, const std::vector<std::string> &optionsC, const std::vector<std::string> &optionsB,
+                   const std::vector<std::string> &optionsA = {});
+    // Every host started, and C and B activated.
+    ::testing::AssertionResult Ready() const;
+
+    TestBed &bed;
+    HostInstance &c, &b;
+    HostInstance *a;
+    bool activated;
 };

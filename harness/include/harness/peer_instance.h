@@ -1,21 +1,27 @@
-// Windows of this process that count as instances to every stand-in host and to the plug-in (one of
-// them recording the path reports it receives), windows of other programs beside them, and path reports
-// sent as any process could forge them.
+// Windows of this process that count as instances to every stand-in host and to the plug-in (one
+// recording the path reports it receives, one on a thread of its own that a test makes busy), windows of
+// other programs beside them, and path reports sent as any process could forge them.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "harness/plugin_facts.h"
+#include "harness/thread_window.h"
 
 // A top-level window of this thread of class className (registered on first use), with procedure proc
-// (put on once the window exists) and a menu bar whose "プラグイン(&P)" lists plugins numbered from 33100,
-// as a host numbers them; without plugins, no menu bar at all.
-HWND MakeMenuWindow(const char *className, WNDPROC proc, const std::vector<const char *> &plugins,
-                    const char *title, DWORD style = WS_OVERLAPPEDWINDOW, RECT frame = {0, 0, 300, 200});
+// (put on once the window exists) and a menu bar as a host builds it: "ファイル(&F)", then pluginMenu
+// listing plugins numbered from 33100 as a host numbers them, "" a separator; no menu bar for a null
+// pluginMenu.
+constexpr char kPluginMenuText[] = "プラグイン(&P)";
+HWND MakeMenuWindow(const char *className, WNDPROC proc, const char *title, const std::vector<std::string> &plugins,
+                    const char *pluginMenu = kPluginMenuText, DWORD style = WS_OVERLAPPEDWINDOW,
+                    RECT frame = {0, 0, 300, 200});
 // What an instance's main window has: the host's main-window class and a menu bar listing our plug-in.
 // The plug-in asks only such windows and reports only to them; every stand-in host counts it among its
 // instances.
@@ -58,3 +64,34 @@ public:
 bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size);
 // A well-formed report: the text and its NUL.
 bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text);
+// The whole answer of an instance showing folder: its current path, then its tree path.
+bool SendAnswer(HWND to, HWND from, const std::string &folder);
+
+// An instance's main window (PeerInstanceWindow) on a thread of its own, as another instance's is, whose
+// handling of a request a test writes in onRequest: it runs on that thread inside the request, where it
+// may hold the thread as a busy instance's is held (Hold), answer (SendAnswer), or both.
+class BusyInstance {
+public:
+    explicit BusyInstance(const char *title = "busy instance");
+    bool ok() const { return window != nullptr && window->ok(); }
+    HWND hwnd() const { return thread.hwnd; }
+
+    // For onRequest: holds the instance's thread in a wait that takes no messages until until() holds
+    // (looked at every kPollMs), Release was called, or ThreadWindow::kHoldSafetyMs passed.
+    void Hold(const std::function<bool()> &until = nullptr);
+    // Ends every Hold, those to come too.
+    void Release() { thread.Release(); }
+    // For a Hold's until, on the instance's thread: a message sent to it waits, such as the request of an
+    // asker that gave up on the one being held and asks again.
+    static bool AskedAgain();
+    // The requests it took so far, the one being handled included; for any thread.
+    int Requests() const { return requests_; }
+
+    std::function<void()> onRequest;
+    // Made on its thread; it outlives the thread, so that what it received can be read afterwards.
+    std::unique_ptr<PeerInstanceWindow> window;
+    ThreadWindow thread;
+
+private:
+    std::atomic<int> requests_{0};
+};

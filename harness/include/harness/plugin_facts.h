@@ -1,7 +1,8 @@
 // What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the
 // product's own headers: its command in a host whose plug-in folder holds only VORPAN.DLL, the caption
 // of its message boxes, its menu item, the title it gives the dialog it fills in, the notice of a target
-// without a folder, its settings file with the State flags, and the event earlier versions named.
+// without a folder, the kinds of its path reports, its settings file with the State flags, and the
+// event earlier versions named.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +18,9 @@ constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面フ�
 // The notice before the normal copy when the target shows no folder, answers nothing, or did not answer.
 constexpr char kVirtualTargetNotice[] = "対象が仮想フォルダなので通常動作にします。";
 constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";
+// A path report's dwData: the current path comes first, the folder tree's path ends the answer.
+constexpr ULONG_PTR kCurrentPathReport = 0;
+constexpr ULONG_PTR kTreePathReport = 1;
 
 // The settings file beside the DLL, and the flags of its State word as the settings dialog stores them
 // (in a namespace: the product's settings header, which tests include too, names its own).
@@ -26,8 +30,12 @@ constexpr int kNotifyFallback = 1;  // a notice before every fallback to the nor
 constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
 }  // namespace state_flag
 
-// The State word in the settings file of the plug-in folder, as the settings dialog would leave it.
+// The State word in the settings file of the plug-in folder, as the settings dialog would leave it; or
+// as text, as a hand edit may leave it ("013" reads as 13, and only a save writes "13").
+void WriteState(const std::string &pluginFolder, const std::string &state);
 void WriteState(const std::string &pluginFolder, int state);
 void WriteState(const PluginFolder &plugins, int state);
-// The stored State as text ("" when there is no file or key), so that any value can be compared.
+// A stored value of the settings file as text ("" when there is no file or key), so that any value can
+// be compared.
+std::string ReadSetting(const std::string &pluginFolder, const char *key);
 std::string ReadState(const PluginFolder &plugins);

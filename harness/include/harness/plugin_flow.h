@@ -33,6 +33,11 @@ bool PathEventClosed();
 // A message box of the plug-in (its caption) in host's process, and the text it shows.
 HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
 std::string MessageText(HWND box);
+// The plug-in's notice before the host's normal copy, once it is shown: it says text and offers OK and
+// Cancel; button answers it.
+Outcome AnswerNotice(const HostInstance &host, const std::string &text, int button, DWORD timeoutMs = kWaitTimeoutMs);
+// A dialog, message box or popup menu of process pid on the screen right now.
+bool ShowsAnything(DWORD pid);
 // Presses a button of a dialog or message box (IDOK, IDCANCEL, ...) as a click would.
 void PressButton(HWND dialog, int id);
 

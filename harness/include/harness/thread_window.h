@@ -29,8 +29,9 @@ public:
     bool Hanging() const;
     // Ends a Hang and every WaitForRelease.
     void Release();
-    // For the window's own procedure, on its thread: holds it there until Release.
-    void WaitForRelease() const;
+    // For the window's own procedure, on its thread: holds it there until Release, at most timeoutMs;
+    // true once released.
+    bool WaitForRelease(DWORD timeoutMs = kHoldSafetyMs) const;
 
     HWND hwnd = nullptr;
 
