@@ -143,18 +143,24 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
     struct Case {
         const char *name;
         std::vector<std::string> targetOptions;  // none: no other instance
+        const char *sourceOption;                // beside its folder and selection, or null
         const char *noticeText;
+        int targetAsks;                          // requests the target gets in each run
     };
     const Case cases[] = {
-        {"a single instance", {}, expected::kSingleInstanceText},
-        {"the target on the virtual folder", {"/virtual"}, expected::kVirtualTargetText},
+        {"a single instance", {}, nullptr, expected::kSingleInstanceText, 0},
+        {"the target on the virtual folder", {"/virtual"}, nullptr, expected::kVirtualTargetText, 1},
+        {"the source's path too long for the plug-in", {"/path=."}, "/longpath", expected::kSourceTooLongText, 0},
     };
     const std::vector<std::string> files = {"a.txt", "表.txt"};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
         const HostInstance *target = c.targetOptions.empty() ? nullptr : &bed.Start(c.targetOptions);
-        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+        std::vector<std::string> sourceOptions = {"/path=" + bed.Path("作業"), "/selectall"};
+        if (c.sourceOption != nullptr)
+            sourceOptions.push_back(c.sourceOption);
+        HostInstance &source = bed.Start(sourceOptions);
         ASSERT_TRUE(bed.Ready());
         int serial = 0;
         for (const FallbackRun &run : kFallbackRuns) {
@@ -197,7 +203,7 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
                 }
             }
             if (target != nullptr) {
-                EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + 1) << "the target was asked for its paths";
+                EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + c.targetAsks) << "requests to the target";
             }
             EXPECT_TRUE(RunEndedClean(source));
         }

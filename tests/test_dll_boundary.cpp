@@ -228,6 +228,7 @@ TEST(HostRecordCopy, KeepsThisInstanceLastAndNoPathCut)
             EXPECT_EQ(copy.record.instanceWindows[i], other(i)) << "entry " << i;
         EXPECT_EQ(copy.record.instanceWindows[c.keptOthers], self) << "this instance is not the last entry";
         EXPECT_EQ(std::string(copy.record.currentPath), c.keptPath);
+        EXPECT_EQ(copy.currentPathTooLong, c.keptPath != c.path) << "a path not kept is told as too long";
     }
 }
 

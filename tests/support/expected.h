@@ -24,6 +24,7 @@ constexpr int kChooseTarget = state_flag::kChooseTarget;
 constexpr char kSingleInstanceText[] = "複数起動していないので通常動作にします。";
 inline constexpr auto &kVirtualTargetText = kVirtualTargetNotice;
 constexpr char kTargetIsSelfText[] = "対象が自分なので通常動作にします。";
+constexpr char kSourceTooLongText[] = "コピー元のパスが長すぎるので通常動作にします。";
 constexpr char kCommandNotFoundText[] = "エラー";
 // The first line of the box that tells the settings could not be saved; the second is the file's path.
 constexpr char kSaveFailedText[] = "設定を保存できませんでした。";
