@@ -59,7 +59,7 @@ s/^Ordinal Base .*/Ordinal Base:\t1/|line the export directory
 s/+base\[   2\] 0000105f Export RVA/+base[   2] 0000105f Forwarder RVA/|line the export address table
 s/+base\[   2\]  0000 DoProcess/+base[   3]  0000 DoProcess/|line the export name table
 /+base\[   1\] 0000101a Export RVA/d|1 address table and 2 name table entries read, the export directory tells 00000002 and 00000002
-s/^The Import Tables/The Imports/|no line 'The Import Tables ...'
+s/^The Import Tables/The Imports/|in none of the import tables, is in no layout known here:
 EOF
 
 if [ "$failures" -gt 0 ]; then

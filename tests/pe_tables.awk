@@ -25,6 +25,11 @@ function unread(where) {
 function keep(fact) { facts[++count] = fact }
 function hex(s) { return s ~ /^[0-9a-f]+$/ }
 function dec(s) { return s ~ /^[0-9]+$/ }
+function hexvalue(s,    v, k) {
+    v = 0
+    for (k = 1; k <= length(s); k++) v = v * 16 + index("0123456789abcdef", substr(s, k, 1)) - 1
+    return v
+}
 function rva(s) { sub(/^0+/, "", s); return s == "" ? "0" : s }
 # "[N]" and "+base[N]" give N, or -1.
 function bracketed(s, prefix) {
@@ -59,6 +64,8 @@ section == "imports" {
     }
     unread(dll != "" ? dll "'s imports" : "the import directory")
 }
+# Imports told anywhere else would go unchecked.
+section != "imports" && f[1] == "DLL" && f[2] == "Name:" { unread("none of the import tables") }
 
 # The export tables: the directory's fields, the address table by index, the name table by ordinal. The
 # name table's empty line ends them.
@@ -78,7 +85,7 @@ section == "exports" && /^[^ \t]/ {
 }
 section == "exports" {
     if (line == "") { if (part == "name table") section = ""; part = ""; next }
-    if (!base_seen && part ~ / table$/) unread("the export tables, before any line 'Ordinal Base N'")
+    if (!base_seen && part ~ / table$/) unread("the export tables before their line 'Ordinal Base N'")
     if (part == "counts") {
         if (line ~ /^Export Address Table [0-9a-f]+$/) { addresses_told = f[4]; next }
         if (line ~ /^\[Name Pointer\/Ordinal\] Table [0-9a-f]+$/) { names_told = f[4]; next }
@@ -115,9 +122,4 @@ END {
         exit 1
     }
     for (k = 1; k <= count; k++) print facts[k]
-}
-function hexvalue(s,    v, k) {
-    v = 0
-    for (k = 1; k <= length(s); k++) v = v * 16 + index("0123456789abcdef", substr(s, k, 1)) - 1
-    return v
 }
