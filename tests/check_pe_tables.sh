@@ -22,7 +22,7 @@ for text in "${texts[@]}"; do
     # and every DLL it imports from with the number of functions.
     summary=$(awk '$1 == "name" || $1 == "export" || $1 == "address"
                    $1 == "import" { count[$2]++ } $1 == "library" { order[++n] = $2 }
-                   END { for (i = 1; i <= n; i++) print order[i], count[order[i]] }' <<<"$tables" | sort)
+                   END { for (i = 1; i <= n; i++) print order[i], count[order[i]] }' <<<"$tables" | LC_ALL=C sort)
     expected=$'KERNEL32.dll 16\nUSER32.dll 36\naddress 1 101a\naddress 2 105f\nexport 1 GetFunctionInfo\nexport 2 DoProcess\nname Vorpan.dll'
     [ "$summary" = "$expected" ] || fail "$(basename "$text") reads as:
 $summary
