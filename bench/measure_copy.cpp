@@ -9,8 +9,8 @@ namespace {
 
 // The times of each counted round, in milliseconds, in the order of CopySplit's fields.
 struct CopySamples {
-    std::vector<double> twoPane, own, difference, added, list, request, before, fill, dialog, rest, hostSetUp, selfFill,
-        selfTreeFill, bare, sameWork, addedToSameWork;
+    std::vector<double> twoPane, own, difference, added, list, request, before, fill, dialog, rest, hostSetUp,
+        selfFill, selfTreeFill, bare, sameWork, addedToSameWork;
 };
 
 // What the same work costs the host itself: its own copy command, its dialog filling itself in as the
@@ -59,8 +59,8 @@ bool TimeCopyRounds(const HostInstance &source, const HostInstance &target, cons
         samples->twoPane.push_back(plugin);
         samples->own.push_back(host);
         samples->difference.push_back(plugin - host);
-        // The host's own set-up of its dialog is the same work in both runs, and the plug-in takes no part
-        // in it; under load it is what varies most from run to run.
+        // The host's own set-up of its dialog is the same work in both runs, in which the plug-in only passes
+        // messages on; under load it is what varies most from run to run.
         samples->added.push_back(plugin - host - TicksMs(t.dialogReadyAt - t.dialogInitAt) +
                                  TicksMs(ownTiming.dialogReadyAt - ownTiming.dialogInitAt));
         samples->list.push_back(TicksMs(t.pluginCalledAt - t.commandAt));
