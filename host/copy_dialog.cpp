@@ -6,15 +6,10 @@
 
 namespace {
 
-// The dialog's procedure when it started; compared when it closes, to tell whether whoever subclassed
-// it put its own procedure back.
-LONG_PTR dialogProcAtInit;
-
 void OnInitDialog(HWND dialog)
 {
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
-    dialogProcAtInit = GetWindowLongPtrA(dialog, GWLP_WNDPROC);
     if (host.options.confirmTitle[0])
         SetWindowTextA(dialog, host.options.confirmTitle);
 
@@ -143,7 +138,10 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             Stamp(Step::kDialogShown);
         return FALSE;
     case WM_DESTROY:
-        host.dialogProcRestored = GetWindowLongPtrA(dialog, GWLP_WNDPROC) == dialogProcAtInit ? 1 : 0;
+        // A dialog's own procedure is its class's: whoever subclassed it, from its creation on, must have
+        // put that back.
+        host.dialogProcRestored =
+            GetWindowLongPtrA(dialog, GWLP_WNDPROC) == static_cast<LONG_PTR>(GetClassLongPtrA(dialog, GCLP_WNDPROC));
         host.dialogOpen = nullptr;
         return FALSE;
     }

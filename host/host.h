@@ -54,6 +54,7 @@ struct HostState {
     bool foregroundWhenAsked;      // a plug-in command sent by another thread takes the foreground first
     HWND listAlso;                 // listed among the other instances at every plug-in call; or null
     int listAlsoAt;                // its position there
+    DWORD busyWhenAskedMs;         // a plug-in command another thread sends waits this long first
 };
 
 extern HostState host;

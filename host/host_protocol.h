@@ -33,7 +33,7 @@ enum : WPARAM {
     kQueryPluginCalls = 2,         // number of DoProcess calls made so far
     kQueryMainProcIsOwn = 3,       // 1 when the main window's GWL_WNDPROC is the host's own procedure
     kQueryDialogProcRestored = 4,  // for the last confirmation dialog: 1 when its GWL_WNDPROC was its own
-                                   // again when it closed, 0 when not, -1 when none has closed yet
+                                   // (its class's) again when it closed, 0 when not, -1 when none has closed yet
     kQueryCopiedFiles = 5,         // files copied by the last confirmation dialog; -1 when cancelled or none
     kQueryCopyCommands = 6,        // number of copy commands (32781) handled
     kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
@@ -41,6 +41,8 @@ enum : WPARAM {
     kQueryTiming = 9,              // address of the host's HostTiming, to be read with ReadProcessMemory
     kQueryRoleAtLastCall = 10,     // at the last DoProcess call: kSeenActive | kSeenForeground, which the
                                    // main window was then; 0 before the first
+    kQueryInputQueued = 11,        // 1 while keyboard or mouse input waits in the host thread's queue: once
+                                   // 0, every key and click that reached the host has been handled
 };
 enum : LRESULT {
     kSeenActive = 1,      // the main window was its thread's active window
@@ -60,6 +62,9 @@ enum : WPARAM {
                                     // call from now on, as a list not yet refreshed may (lParam 0 ends it),
                                     // at the position given by kStageListAt
     kStageListAt = 4,               // lParam: that position among the other instances, 0 first
+    kStageBusyWhenAsked = 5,        // lParam: a plug-in command another thread sends is handled only after
+                                    // the host has been busy for lParam ms, reading nothing of its queue, as
+                                    // one reading a network folder; 0 ends it
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter

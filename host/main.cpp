@@ -250,6 +250,8 @@ LRESULT OnNotify(NMHDR *header)
 void OnCommand(UINT id)
 {
     if (IsPluginCommand(id)) {
+        if (host.busyWhenAskedMs > 0 && InSendMessage())
+            Sleep(host.busyWhenAskedMs);
         if (host.foregroundWhenAsked && InSendMessage()) {
             SetWindowPos(host.hwndMain, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
             SetForegroundWindow(host.hwndMain);
@@ -298,6 +300,8 @@ LRESULT OnQuery(WPARAM query)
         return reinterpret_cast<LRESULT>(TimingRecord());
     case kQueryRoleAtLastCall:
         return host.roleAtLastCall;
+    case kQueryInputQueued:
+        return HIWORD(GetQueueStatus(QS_INPUT)) != 0;
     }
     return 0;
 }
@@ -316,6 +320,9 @@ LRESULT OnStage(WPARAM stage, LPARAM lParam)
         return 1;
     case kStageListAt:
         host.listAlsoAt = static_cast<int>(lParam);
+        return 1;
+    case kStageBusyWhenAsked:
+        host.busyWhenAskedMs = static_cast<DWORD>(lParam);
         return 1;
     }
     return 0;
