@@ -22,7 +22,16 @@ struct Takeover {
     const PathAnswer *target;  // null when no takeover is in progress
     HWND hwndMain;             // whose dialog is looked for, until one is caught
     HWND dialog;               // the confirmation dialog caught, until the user can first act in it
+    HHOOK creations;           // the watch on the thread's window creations, until the dialog is caught
 } takeover;
+
+// Under Wine each call of a hook costs calls to its server: the watch ends as soon as it has done its work.
+void EndWatch()
+{
+    if (takeover.creations != nullptr)
+        UnhookWindowsHookEx(takeover.creations);
+    takeover.creations = nullptr;
+}
 
 bool HasTitle(HWND window, const char *title)
 {
@@ -87,6 +96,7 @@ void CatchDialog(HWND dialog)
 {
     HWND hwndMain = takeover.hwndMain;
     takeover.hwndMain = nullptr;
+    EndWatch();
     UnhookWindow(hwndMain, CatchDialogActivation);
     if (HookWindow(dialog, CatchDialogFirstUse))
         takeover.dialog = dialog;
@@ -131,15 +141,14 @@ void CopyIntoTarget(HWND hwndMain, const PathAnswer &target)
     takeover.hwndMain = hwndMain;
     takeover.dialog = nullptr;
     HookWindow(hwndMain, CatchDialogActivation);
-    HHOOK creations = SetWindowsHookExA(WH_CBT, WatchCreations, nullptr, GetCurrentThreadId());
+    takeover.creations = SetWindowsHookExA(WH_CBT, WatchCreations, nullptr, GetCurrentThreadId());
     // Without the watch, a dialog the host opens in the background stays as the host made it: nothing the
     // user typed while we waited may confirm it unseen.
-    if (creations == nullptr)
+    if (takeover.creations == nullptr)
         DiscardQueuedInput();
     // The dialog is modal: the host's copy, the dialog's filling included, is over when the send returns.
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
-    if (creations != nullptr)
-        UnhookWindowsHookEx(creations);
+    EndWatch();
     takeover.target = nullptr;
     takeover.hwndMain = nullptr;
     // Also when a dialog was caught: a copy that showed no dialog leaves the hook in place.
