@@ -32,7 +32,9 @@ struct Floor {
 bool MeasureFloor(const PluginFolder &plugins, Floor *floor);
 
 // The two-pane copy against the host's own, and the two-pane copy's added time split into its parts, each
-// timed inside the same runs by the source host (HostTiming).
+// timed inside the same runs by the source host (HostTiming); beside them, in the same rounds, what the
+// same work costs the host itself: its own copy with its dialog filling itself in alike, and one bare
+// round trip.
 struct CopySplit {
     Stats twoPane;
     Stats ownCopy;
@@ -44,6 +46,12 @@ struct CopySplit {
     Stats pluginDialog;  // plug-in: filling in the dialog, the host's tree filling taken out
     Stats rest;          // the added time less all the parts, run by run
     Stats hostSetUp;     // host: its own dialog's set-up in the own copy runs, which no plug-in touches
+    Stats selfFill;      // host: filling in its own dialog alike (title, field, tree selection), its tree
+                         // filling taken out, in copies of its own
+    Stats selfTreeFill;  // host: the tree filling in those
+    Stats bare;          // one bare round trip, as the floor's
+    Stats sameWork;      // request + tree filling + the host filling in its own dialog + one bare round trip
+    Stats addedToSameWork;  // the added time over the same work, round by round
     std::string source, target;  // the folders, as the dialogs show them
 };
 bool MeasureCopies(const PluginFolder &plugins, CopySplit *copies);

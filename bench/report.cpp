@@ -72,6 +72,17 @@ std::string CopyReport(const Results &r)
     md += StatsRow("　not in the parts", c.rest, "the added time less the five parts, run by run");
     md += StatsRow("Host's own dialog set-up, in the own copy runs", c.hostSetUp,
                    "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the platform ran");
+    md += StatsRow("Host filling in its own dialog alike: the title, the field, the folder selected in its tree",
+                   c.selfFill,
+                   "the host's own copy, its dialog filling itself in with the plug-in's title and the target's "
+                   "folder as it is first shown, its tree filling taken out; interleaved with the rows above");
+    md += StatsRow("　host: its tree filling in those runs", c.selfTreeFill, "the levels it expands, as the plug-in's");
+    md += StatsRow("One bare round trip", c.bare, "as the floor's, to an echo process of each block; interleaved");
+    md += StatsRow("The same work done by the host", c.sameWork,
+                   "request + host's tree filling + host filling in its own dialog + one bare round trip, round by "
+                   "round");
+    md += StatsRow("**Added time / the same work done by the host**, same round (a ratio, not ms)",
+                   c.addedToSameWork, "round by round; the target's figure");
     return md + "\n";
 }
 

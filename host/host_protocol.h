@@ -65,6 +65,8 @@ enum : WPARAM {
     kStageBusyWhenAsked = 5,        // lParam: a plug-in command another thread sends is handled only after
                                     // the host has been busy for lParam ms, reading nothing of its queue, as
                                     // one reading a network folder; 0 ends it
+    kStageFillDialog = 6,           // lParam 1: the confirmation dialog of each copy command fills itself in
+                                    // as /filldialog says when it is first shown; 0 ends it
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter
@@ -100,6 +102,9 @@ struct HostTiming {
 //   /timing              time the plug-in's requests (HostTiming); the rest of HostTiming is always kept
 //   /longpath            give the plug-in the current folder as a path of more than 259 bytes, "\."
 //                        repeated after it, as a host past its contract would (the same folder)
+//   /filldialog=<title>|<folder>  what the confirmation dialog fills itself in with under kStageFillDialog:
+//                        its title, the destination field and the folder selected in its tree, as a
+//                        plug-in fills it in (for the benchmark: what that work costs the host itself)
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.
 // A main window the platform cannot make (its class, its menu or the window itself) ends the program
