@@ -53,12 +53,13 @@ std::string CopyReport(const Results &r)
     std::string md =
         Heading(r, "Two-pane copy against the host's own copy dialog", kCopyMeasure, "two-pane-copy") + kTableHead;
     md += StatsRow("Two-pane copy: command " + std::to_string(kVorpanCommand) + " → filled dialog shown", c.twoPane,
-                   "from " + c.source + " to " + c.target + "; interleaved with the next row; " +
+                   "from " + c.source + " to " + c.target +
+                       "; interleaved with the host's own copies and a bare round trip; " +
                        std::to_string(kCopyBlocks) + " blocks, each with hosts started anew");
     md += StatsRow("Host's own copy: command 32781 → dialog shown", c.ownCopy, "same hosts, same selection");
     md += RatioRow("Two-pane / own copy (reported, not a target)", c.twoPane, c.ownCopy,
                    "of the medians; of the p90s; how light the stand-in's dialog is sets it");
-    md += StatsRow("**Added time**: two-pane minus own copy", c.added, "run pair by run pair");
+    md += StatsRow("**Added time**: two-pane minus own copy", c.added, "round by round");
     md += StatsRow("　host: instance list for the plug-in call", c.instanceList,
                    "command in the main window → DoProcess called");
     md += StatsRow("　request: the plug-in's send until the answer is back", c.request,
