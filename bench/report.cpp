@@ -77,7 +77,8 @@ std::string CopyReport(const Results &r)
                    c.selfFill,
                    "the host's own copy, its dialog filling itself in with the plug-in's title and the target's "
                    "folder as it is first shown, its tree filling taken out; interleaved with the rows above");
-    md += StatsRow("　host: its tree filling in those runs", c.selfTreeFill, "the levels it expands, as the plug-in's");
+    md += StatsRow("　host: its tree filling in those runs", c.selfTreeFill,
+                   "the levels it expands, as the plug-in's");
     md += StatsRow("One bare round trip", c.bare, "as the floor's, to an echo process of each block; interleaved");
     md += StatsRow("The same work done by the host", c.sameWork,
                    "request + host's tree filling + host filling in its own dialog + one bare round trip, round by "
