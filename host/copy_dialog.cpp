@@ -11,6 +11,7 @@ bool dialogShown;
 
 void OnInitDialog(HWND dialog)
 {
+    Stamp(Step::kDialogInit);
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
     dialogShown = false;

@@ -86,6 +86,8 @@ struct HostTiming {
     LONGLONG treeFillTicks;    // the host filling tree levels expanded in the dialog after its set-up
     LONGLONG dialogRetitledAt; // the dialog's title was first set after its set-up (by whoever fills it in)
     LONGLONG dialogShownAt;    // the dialog procedure got WM_SHOWWINDOW: whatever ran before it has ended
+    LONGLONG dialogInitAt;     // the confirmation dialog's own set-up (WM_INITDIALOG) began: its window and
+                               // controls are made
 };
 
 // Command line (each option one argument, quoted when it holds spaces; texts in code page 932):
