@@ -53,12 +53,16 @@ std::string CopyReport(const Results &r)
     std::string md =
         Heading(r, "Two-pane copy against the host's own copy dialog", kCopyMeasure, "two-pane-copy") + kTableHead;
     md += StatsRow("Two-pane copy: command " + std::to_string(kVorpanCommand) + " → filled dialog shown", c.twoPane,
-                   "from " + c.source + " to " + c.target + "; interleaved with the next row; " +
+                   "from " + c.source + " to " + c.target +
+                       "; interleaved with the host's own copies and a bare round trip; " +
                        std::to_string(kCopyBlocks) + " blocks, each with hosts started anew");
     md += StatsRow("Host's own copy: command 32781 → dialog shown", c.ownCopy, "same hosts, same selection");
     md += RatioRow("Two-pane / own copy (reported, not a target)", c.twoPane, c.ownCopy,
                    "of the medians; of the p90s; how light the stand-in's dialog is sets it");
-    md += StatsRow("**Added time**: two-pane minus own copy", c.added, "run pair by run pair");
+    md += StatsRow("Two-pane minus own copy", c.difference, "round by round");
+    md += StatsRow("**Added time**: two-pane minus own copy, each less its dialog's own set-up", c.added,
+                   "round by round; each run's WM_INITDIALOG handling taken out: the same work in both, in which "
+                   "the plug-in only passes messages on, and what varies most under load");
     md += StatsRow("　host: instance list for the plug-in call", c.instanceList,
                    "command in the main window → DoProcess called");
     md += StatsRow("　request: the plug-in's send until the answer is back", c.request,
@@ -72,6 +76,18 @@ std::string CopyReport(const Results &r)
     md += StatsRow("　not in the parts", c.rest, "the added time less the five parts, run by run");
     md += StatsRow("Host's own dialog set-up, in the own copy runs", c.hostSetUp,
                    "copy command → its WM_INITDIALOG done: no plug-in involved; shows how fast the platform ran");
+    md += StatsRow("Host filling in its own dialog alike: the title, the field, the folder selected in its tree",
+                   c.selfFill,
+                   "the host's own copy, its dialog filling itself in with the plug-in's title and the target's "
+                   "folder as it is first shown, its tree filling taken out; interleaved with the rows above");
+    md += StatsRow("　host: its tree filling in those runs", c.selfTreeFill,
+                   "the levels it expands, as the plug-in's");
+    md += StatsRow("One bare round trip", c.bare, "as the floor's, to an echo process of each block; interleaved");
+    md += StatsRow("The same work done by the host", c.sameWork,
+                   "request + host's tree filling + host filling in its own dialog + one bare round trip, round by "
+                   "round");
+    md += StatsRow("**Added time / the same work done by the host**, same round (a ratio, not ms)",
+                   c.addedToSameWork, "round by round; the target's figure");
     return md + "\n";
 }
 

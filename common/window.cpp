@@ -183,6 +183,18 @@ bool IsHostInstance(HWND window, HWND hwndMain)
     return lstrcmpA(name, own) == 0 && GetMenu(window) != nullptr;
 }
 
+void DiscardQueuedInput()
+{
+    // Non-client clicks too: one on the frame's close button would close the host.
+    static const UINT ranges[][2] = {
+        {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+    MSG message;
+    for (const auto &range : ranges) {
+        while (PeekMessageA(&message, nullptr, range[0], range[1], PM_REMOVE)) {
+        }
+    }
+}
+
 void ShowErrorBox(HWND owner)
 {
     MessageBoxA(owner, "エラー", VORPAN_TITLE, MB_ICONERROR);

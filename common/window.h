@@ -38,5 +38,10 @@ void FindChildrenByClass(HWND parent, const char *const *classNames, HWND *found
 // A class name that cannot be read counts as another.
 bool IsHostInstance(HWND window, HWND hwndMain);
 
+// Removes the keyboard and mouse input queued for this thread, the window frames' included. Our waits
+// take only sent messages, so what the user typed or clicked meanwhile stays queued, and the next loop
+// that reads input would act on it: a menu's, a dialog's before it is shown, the file list's.
+void DiscardQueuedInput();
+
 // The box for a failure that stops the plug-in from doing anything.
 void ShowErrorBox(HWND owner);

@@ -78,6 +78,9 @@ void RunTwoPaneCopy(const RecordCopy &call, HINSTANCE module)
     if (target != nullptr)
         RequestPaths(hwndMain, target, commandId, &answer);
     if (answer.currentPath[0] == '\0') {
+        // What the user typed or clicked while the target was asked was meant for the filled-in dialog:
+        // a Return would otherwise confirm the notice, or the host's own destination, unseen.
+        DiscardQueuedInput();
         NotifyAndCopyNormally(hwndMain, settings, kTargetWithoutPathText);
         return;
     }

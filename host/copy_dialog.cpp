@@ -6,15 +6,15 @@
 
 namespace {
 
-// The dialog's procedure when it started; compared when it closes, to tell whether whoever subclassed
-// it put its own procedure back.
-LONG_PTR dialogProcAtInit;
+// Whether the dialog has been shown since it was made.
+bool dialogShown;
 
 void OnInitDialog(HWND dialog)
 {
+    Stamp(Step::kDialogInit);
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
-    dialogProcAtInit = GetWindowLongPtrA(dialog, GWLP_WNDPROC);
+    dialogShown = false;
     if (host.options.confirmTitle[0])
         SetWindowTextA(dialog, host.options.confirmTitle);
 
@@ -38,6 +38,16 @@ void FillExpandedLevel(HWND tree, HTREEITEM item)
     Stamp(Step::kTreeFillStart);
     FillTreeChildren(tree, item);
     Stamp(Step::kTreeFillEnd);
+}
+
+// What a plug-in does to the dialog as it is first shown, done by the host itself (/filldialog), so that
+// the benchmark can hold the plug-in's work against the same work done without it: the title, the
+// destination field, and the folder selected in the tree, its levels filled as they are expanded.
+void FillInItself(HWND dialog)
+{
+    SetWindowTextA(dialog, host.options.fillTitle);
+    SetDlgItemTextA(dialog, kHostDlgDestination, host.options.fillFolder);
+    SelectTreePath(GetDlgItem(dialog, kHostDlgTree), host.options.fillFolder);
 }
 
 // Only a selection the user makes rewrites the destination; one made by a program leaves it alone.
@@ -139,11 +149,19 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         Stamp(Step::kDialogRetitled);
         return FALSE;
     case WM_SHOWWINDOW:
+        if (wParam && !dialogShown) {
+            dialogShown = true;
+            if (host.fillDialog)
+                FillInItself(dialog);
+        }
         if (wParam)
             Stamp(Step::kDialogShown);
         return FALSE;
     case WM_DESTROY:
-        host.dialogProcRestored = GetWindowLongPtrA(dialog, GWLP_WNDPROC) == dialogProcAtInit ? 1 : 0;
+        // A dialog's own procedure is its class's: whoever subclassed it, from its creation on, must have
+        // put that back.
+        host.dialogProcRestored =
+            GetWindowLongPtrA(dialog, GWLP_WNDPROC) == static_cast<LONG_PTR>(GetClassLongPtrA(dialog, GCLP_WNDPROC));
         host.dialogOpen = nullptr;
         return FALSE;
     }

@@ -30,6 +30,8 @@ struct HostOptions {
     int x, y, width, height;
     bool timing;                   // time the plug-in's requests for the benchmark
     bool longPath;                 // the record's path passes 259 bytes (see /longpath)
+    char fillTitle[kTitleSize];    // /filldialog: the title and folder the dialog fills itself in with
+    char fillFolder[kPathSize];
 };
 
 struct HostState {
@@ -54,6 +56,8 @@ struct HostState {
     bool foregroundWhenAsked;      // a plug-in command sent by another thread takes the foreground first
     HWND listAlso;                 // listed among the other instances at every plug-in call; or null
     int listAlsoAt;                // its position there
+    DWORD busyWhenAskedMs;         // a plug-in command another thread sends waits this long first
+    bool fillDialog;               // the confirmation dialog fills itself in (/filldialog)
 };
 
 extern HostState host;

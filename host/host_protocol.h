@@ -33,7 +33,7 @@ enum : WPARAM {
     kQueryPluginCalls = 2,         // number of DoProcess calls made so far
     kQueryMainProcIsOwn = 3,       // 1 when the main window's GWL_WNDPROC is the host's own procedure
     kQueryDialogProcRestored = 4,  // for the last confirmation dialog: 1 when its GWL_WNDPROC was its own
-                                   // again when it closed, 0 when not, -1 when none has closed yet
+                                   // (its class's) again when it closed, 0 when not, -1 when none has closed yet
     kQueryCopiedFiles = 5,         // files copied by the last confirmation dialog; -1 when cancelled or none
     kQueryCopyCommands = 6,        // number of copy commands (32781) handled
     kQueryDialogOpen = 7,          // the confirmation dialog's window handle while it is open, else 0
@@ -41,6 +41,8 @@ enum : WPARAM {
     kQueryTiming = 9,              // address of the host's HostTiming, to be read with ReadProcessMemory
     kQueryRoleAtLastCall = 10,     // at the last DoProcess call: kSeenActive | kSeenForeground, which the
                                    // main window was then; 0 before the first
+    kQueryInputQueued = 11,        // 1 while keyboard or mouse input waits in the host thread's queue: once
+                                   // 0, every key and click that reached the host has been handled
 };
 enum : LRESULT {
     kSeenActive = 1,      // the main window was its thread's active window
@@ -60,6 +62,11 @@ enum : WPARAM {
                                     // call from now on, as a list not yet refreshed may (lParam 0 ends it),
                                     // at the position given by kStageListAt
     kStageListAt = 4,               // lParam: that position among the other instances, 0 first
+    kStageBusyWhenAsked = 5,        // lParam: a plug-in command another thread sends is handled only after
+                                    // the host has been busy for lParam ms, reading nothing of its queue, as
+                                    // one reading a network folder; 0 ends it
+    kStageFillDialog = 6,           // lParam 1: the confirmation dialog of each copy command fills itself in
+                                    // as /filldialog says when it is first shown; 0 ends it
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter
@@ -79,6 +86,8 @@ struct HostTiming {
     LONGLONG treeFillTicks;    // the host filling tree levels expanded in the dialog after its set-up
     LONGLONG dialogRetitledAt; // the dialog's title was first set after its set-up (by whoever fills it in)
     LONGLONG dialogShownAt;    // the dialog procedure got WM_SHOWWINDOW: whatever ran before it has ended
+    LONGLONG dialogInitAt;     // the confirmation dialog's own set-up (WM_INITDIALOG) began: its window and
+                               // controls are made
 };
 
 // Command line (each option one argument, quoted when it holds spaces; texts in code page 932):
@@ -95,6 +104,9 @@ struct HostTiming {
 //   /timing              time the plug-in's requests (HostTiming); the rest of HostTiming is always kept
 //   /longpath            give the plug-in the current folder as a path of more than 259 bytes, "\."
 //                        repeated after it, as a host past its contract would (the same folder)
+//   /filldialog=<title>|<folder>  what the confirmation dialog fills itself in with under kStageFillDialog:
+//                        its title, the destination field and the folder selected in its tree, as a
+//                        plug-in fills it in (for the benchmark: what that work costs the host itself)
 // An unknown option, or a value that does not fit, ends the program with exit code 2 before any window
 // opens.
 // A main window the platform cannot make (its class, its menu or the window itself) ends the program

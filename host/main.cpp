@@ -88,6 +88,11 @@ bool ParseCommandLine(int argc, char **argv, HostOptions *options)
         } else if ((value = OptionValue(arg, "/pluginmenu="))) {
             if (!CopyText(options->pluginMenuText, sizeof options->pluginMenuText, value))
                 return false;
+        } else if ((value = OptionValue(arg, "/filldialog="))) {
+            std::vector<std::string> parts = SplitText(value, '|');
+            if (parts.size() != 2 || !CopyText(options->fillTitle, sizeof options->fillTitle, parts[0].c_str()) ||
+                !CopyText(options->fillFolder, sizeof options->fillFolder, parts[1].c_str()))
+                return false;
         } else if ((value = OptionValue(arg, "/pos="))) {
             options->hasPos = sscanf(value, "%d,%d,%d,%d", &options->x, &options->y, &options->width,
                                      &options->height) == 4;
@@ -250,6 +255,8 @@ LRESULT OnNotify(NMHDR *header)
 void OnCommand(UINT id)
 {
     if (IsPluginCommand(id)) {
+        if (host.busyWhenAskedMs > 0 && InSendMessage())
+            Sleep(host.busyWhenAskedMs);
         if (host.foregroundWhenAsked && InSendMessage()) {
             SetWindowPos(host.hwndMain, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
             SetForegroundWindow(host.hwndMain);
@@ -298,6 +305,8 @@ LRESULT OnQuery(WPARAM query)
         return reinterpret_cast<LRESULT>(TimingRecord());
     case kQueryRoleAtLastCall:
         return host.roleAtLastCall;
+    case kQueryInputQueued:
+        return HIWORD(GetQueueStatus(QS_INPUT)) != 0;
     }
     return 0;
 }
@@ -317,6 +326,12 @@ LRESULT OnStage(WPARAM stage, LPARAM lParam)
     case kStageListAt:
         host.listAlsoAt = static_cast<int>(lParam);
         return 1;
+    case kStageBusyWhenAsked:
+        host.busyWhenAskedMs = static_cast<DWORD>(lParam);
+        return 1;
+    case kStageFillDialog:
+        host.fillDialog = lParam != 0 && host.options.fillFolder[0] != '\0';
+        return host.fillDialog == (lParam != 0);
     }
     return 0;
 }

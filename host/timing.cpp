@@ -100,6 +100,9 @@ void Stamp(Step step)
     case Step::kCopyCommandEnd:
         record.copyCommandEndAt = now;
         break;
+    case Step::kDialogInit:
+        record.dialogInitAt = now;
+        break;
     case Step::kDialogReady:
         // Levels the dialog filled during its own set-up are the host's; only later ones were asked for.
         record.treeFillTicks = 0;

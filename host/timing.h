@@ -14,6 +14,7 @@ enum class Step {
     kPluginReturned,  // DoProcess returned
     kCopyCommand,     // the copy command began
     kCopyCommandEnd,  // the copy command returned, its dialog closed
+    kDialogInit,      // the confirmation dialog's own set-up begins
     kDialogReady,     // the confirmation dialog's own set-up ended
     kTreeFillStart,   // the host begins filling a level of the dialog's tree ...
     kTreeFillEnd,     // ... and has filled it

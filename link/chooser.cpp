@@ -64,6 +64,11 @@ HWND ChooseTargetMenu(const HostRecord &record, int commandId)
     }
     AppendPathItem(menu, kFirstItemId + record.instanceCount - 1, record.currentPath);
 
+    // What the user typed or clicked while the instances were asked is still queued, ahead of the Down
+    // arrow below: the menu would read it first (an Escape or Return closes it, and the Down arrow then
+    // moves the file list's selection), and without a menu the file list would. None of it was given to
+    // a menu the user could see.
+    DiscardQueuedInput();
     // The user went to another program while the other instances were asked: the run ends as when the
     // menu is dismissed. A popup menu whose owner is not in the foreground does not close when the user
     // clicks outside it, and a choice made in it would start a copy; and the Down arrow typed below
