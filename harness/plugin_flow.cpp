@@ -170,7 +170,7 @@ HWND WaitForMenu(DWORD pid, DWORD timeoutMs)
     return WaitForWindowOfProcess(pid, nullptr, "#32768", timeoutMs);
 }
 
-void TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder)
 {
     busy.onRequest = [&busy, &requester, keys, folder] {
@@ -182,6 +182,7 @@ void TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std:
         if (!folder.empty())
             SendAnswer(requester.hwnd, busy.hwnd(), folder);
     };
+    return Activate(busy.hwnd());
 }
 
 Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys)

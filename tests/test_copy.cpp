@@ -92,8 +92,7 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         if (busy == nullptr) {
             ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
         } else {
-            TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder);
-            ASSERT_TRUE(Activate(busy->hwnd()) && ChooseCommand(source));
+            ASSERT_TRUE(TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder) && ChooseCommand(source));
             ASSERT_TRUE(WaitForRunEnd(source, expected::kBoundedSendMs));
         }
         EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
@@ -177,8 +176,7 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
         HostInstance &source = bed.Start(sourceOptions);
         ASSERT_TRUE(bed.Ready());
         std::unique_ptr<BusyInstance> busy(c.busy ? new BusyInstance("busy target") : nullptr);
-        if (busy != nullptr)
-            TypeWhenAsked(*busy, source, {VK_RETURN}, "");
+        ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, source, {VK_RETURN}, ""));
         int serial = 0;
         for (const FallbackRun &run : kFallbackRuns) {
             SCOPED_TRACE(run.name);
