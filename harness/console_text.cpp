@@ -13,14 +13,6 @@ std::wstring WideText(const std::string &cp932)
     return wide;
 }
 
-std::string Utf8FromWide(const std::wstring &wide)
-{
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr, nullptr);
-    return utf8;
-}
-
 void PrintTo(DWORD stream, const std::string &cp932)
 {
     std::wstring wide = WideText(cp932);
@@ -35,6 +27,14 @@ void PrintTo(DWORD stream, const std::string &cp932)
 }
 
 }  // namespace
+
+std::string Utf8FromWide(const std::wstring &wide)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
 
 std::string Utf8Text(const std::string &cp932)
 {

@@ -1,6 +1,7 @@
 // Implementation of the plug-in driving steps; see plugin_flow.h.
 #include "harness/plugin_flow.h"
 
+#include "harness/peer_instance.h"
 #include "harness/remote_windows.h"
 #include "host_protocol.h"
 
@@ -167,6 +168,21 @@ void TypeKeys(const std::vector<BYTE> &keys)
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs)
 {
     return WaitForWindowOfProcess(pid, nullptr, "#32768", timeoutMs);
+}
+
+bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+                   const std::string &folder)
+{
+    busy.onRequest = [&busy, &requester, keys, folder] {
+        TypeKeys(keys);
+        bool queued = false;
+        busy.Hold([&] { return queued = requester.Query(kQueryInputQueued) == 1; });
+        if (!queued)
+            ReportFailure("the keys typed while an instance was asked never reached its asker's queue");
+        if (!folder.empty())
+            SendAnswer(requester.hwnd, busy.hwnd(), folder);
+    };
+    return Activate(busy.hwnd());
 }
 
 Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys)

@@ -18,7 +18,8 @@ struct WindowSearch {
     HWND found;
 };
 
-BOOL CALLBACK MatchTopLevelWindow(HWND hwnd, LPARAM param)
+// For top-level windows and children alike.
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
 {
     WindowSearch *search = reinterpret_cast<WindowSearch *>(param);
     DWORD owner = 0;
@@ -43,22 +44,8 @@ BOOL CALLBACK MatchTopLevelWindow(HWND hwnd, LPARAM param)
 HWND FindTopLevel(DWORD pid, const char *title, const char *className, bool visibleOnly)
 {
     WindowSearch search = {pid, title, className, visibleOnly, nullptr};
-    EnumWindows(MatchTopLevelWindow, reinterpret_cast<LPARAM>(&search));
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-struct ChildSearch {
-    const char *className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchChild(HWND hwnd, LPARAM param)
-{
-    ChildSearch *search = reinterpret_cast<ChildSearch *>(param);
-    if (lstrcmpiA(ClassNameOf(hwnd).c_str(), search->className) != 0)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
 }
 
 // Memory inside another process, for messages whose pointers the receiving process dereferences.
@@ -185,7 +172,7 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs)
 
 HWND FindChildByClassName(HWND parent, const char *className)
 {
-    ChildSearch search = {className, nullptr};
-    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {0, nullptr, className, false, nullptr};
+    EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -24,7 +24,7 @@ grep -Eq '^[[:space:]]+DLL$' <<<"$headers" || fail "not marked as a DLL"
 
 # The export and import tables, read by one parser for every binutils layout it knows; a line it cannot
 # read fails the check by its number and text.
-if ! tables=$(LC_ALL=C awk -f "$(dirname "$0")/pe_tables.awk" <<<"$headers"); then
+if ! tables=$(LC_ALL=C awk -f "$(dirname "$0")/../scripts/pe_tables.awk" <<<"$headers"); then
     fail "objdump's export and import tables not understood: $tables"
     tables=""
 fi

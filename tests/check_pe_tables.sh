@@ -5,7 +5,7 @@
 # Usage: check_pe_tables.sh FIXTURE_DIR    (FIXTURE_DIR/*.txt: objdump -p of the same VORPAN.DLL)
 set -uo pipefail
 
-parser=$(dirname "$0")/pe_tables.awk
+parser=$(dirname "$0")/../scripts/pe_tables.awk
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 parse() { LC_ALL=C awk -f "$parser"; }

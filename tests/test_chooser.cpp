@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -172,9 +173,12 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
     struct Dismissal {
         const char *name;
         std::function<void(HWND menu)> dismiss;
+        bool escapeWhileAsked = false;  // a busy instance, asked first, takes an Escape before it answers
     };
     const Dismissal dismissals[] = {
         {"Escape", [](HWND) { TypeKeys({VK_ESCAPE}); }},
+        {"Escape typed while the instances are asked, then once the menu is shown",
+         [](HWND) { TypeKeys({VK_ESCAPE}); }, true},
         {"click outside the menu",
          [](HWND menu) {
              // The screen's far corner: outside the menu and every host window, which lie at the top left.
@@ -202,13 +206,18 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
     };
     for (const Dismissal &dismissal : dismissals) {
         SCOPED_TRACE(dismissal.name);
+        std::unique_ptr<BusyInstance> busy(dismissal.escapeWhileAsked ? new BusyInstance("busy instance") : nullptr);
+        ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, a, {VK_ESCAPE}, instances.folderC));
         ASSERT_TRUE(ChooseCommand(a));
-        HWND menu = WaitForMenu(a.pid);
+        HWND menu = WaitForMenu(a.pid, expected::kBoundedSendMs);
         ASSERT_NE(menu, nullptr);
         dismissal.dismiss(menu);
 
         ASSERT_TRUE(RunEndedShowingNothing(a));
         EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
+        // A key the menu did not take reaches the file list once the run has ended.
+        ASSERT_TRUE(PumpUntil([&] { return a.Query(kQueryInputQueued) == 0; }));
+        EXPECT_EQ(ListView_GetSelectedCount(a.FileList()), 2u) << "the file list's selection moved";
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,12 +69,16 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         std::initializer_list<std::string> entries;
         std::string source, target;
         std::vector<std::string> files;
+        bool typedAhead = false;  // a busy target answers it, and Return is typed while it is asked
     };
     const Case cases[] = {
         {"a Japanese folder", {"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"}, "作業", "ソフト\\表示",
          {"memo.txt", "報告書.txt"}},
         {"trail bytes 0x5C", {"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"}, "ソース",
          "十能\\ソフト\\表示", {"能力.txt", "表.txt"}},
+        // The stand-in's dialog is shown only once its queue runs empty: the Return reaches it first.
+        {"Return typed ahead", {"作業\\報告書.txt", "作業\\memo.txt", "相手\\"}, "作業", "相手",
+         {"memo.txt", "報告書.txt"}, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,8 +87,14 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         HostInstance &target = bed.Start({"/path=" + targetFolder});
         HostInstance &source = bed.Start({"/path=" + bed.Path(c.source), "/selectall"});
         ASSERT_TRUE(bed.Ready());
+        std::unique_ptr<BusyInstance> busy(c.typedAhead ? new BusyInstance("busy target") : nullptr);
 
-        ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
+        if (busy == nullptr) {
+            ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
+        } else {
+            ASSERT_TRUE(TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder) && ChooseCommand(source));
+            ASSERT_TRUE(WaitForRunEnd(source, expected::kBoundedSendMs));
+        }
         EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
         EXPECT_EQ(FilesIn(targetFolder), c.files);
         for (const std::string &name : c.files) {
@@ -146,11 +157,13 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
         const char *sourceOption;                // beside its folder and selection, or null
         const char *noticeText;
         int targetAsks;                          // requests the target gets in each run
+        bool busy = false;  // the target a busy instance that gives no path, Return typed while it is asked
     };
     const Case cases[] = {
         {"a single instance", {}, nullptr, expected::kSingleInstanceText, 0},
         {"the target on the virtual folder", {"/virtual"}, nullptr, expected::kVirtualTargetText, 1},
         {"the source's path too long for the plug-in", {"/path=."}, "/longpath", expected::kSourceTooLongText, 0},
+        {"a Return typed while a target without a path is asked", {}, nullptr, expected::kVirtualTargetText, 1, true},
     };
     const std::vector<std::string> files = {"a.txt", "表.txt"};
     for (const Case &c : cases) {
@@ -162,6 +175,8 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
             sourceOptions.push_back(c.sourceOption);
         HostInstance &source = bed.Start(sourceOptions);
         ASSERT_TRUE(bed.Ready());
+        std::unique_ptr<BusyInstance> busy(c.busy ? new BusyInstance("busy target") : nullptr);
+        ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, source, {VK_RETURN}, ""));
         int serial = 0;
         for (const FallbackRun &run : kFallbackRuns) {
             SCOPED_TRACE(run.name);
@@ -169,9 +184,9 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
             WriteState(bed.plugins, run.state);
             LRESULT calls = source.Query(kQueryPluginCalls);
             LRESULT copies = source.Query(kQueryCopyCommands);
-            LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : 0;
-            if (target != nullptr) {
-                ASSERT_TRUE(Activate(target->hwnd));
+            LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : busy ? busy->Requests() : 0;
+            if (target != nullptr || busy != nullptr) {
+                ASSERT_TRUE(Activate(target != nullptr ? target->hwnd : busy->hwnd()));
             }
 
             ASSERT_TRUE(ChooseCommand(source));
@@ -202,8 +217,9 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
                     EXPECT_EQ(copied, "作業\\" + name);
                 }
             }
-            if (target != nullptr) {
-                EXPECT_EQ(target->Query(kQueryPluginCalls), targetCalls + c.targetAsks) << "requests to the target";
+            if (target != nullptr || busy != nullptr) {
+                EXPECT_EQ(target != nullptr ? target->Query(kQueryPluginCalls) : busy->Requests(),
+                          targetCalls + c.targetAsks) << "requests to the target";
             }
             EXPECT_TRUE(RunEndedClean(source));
         }

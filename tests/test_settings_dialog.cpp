@@ -16,15 +16,6 @@ namespace {
 // ---------------------------------------------------------------------------------------------------
 // The template in the built library.
 
-std::string Utf8(const std::wstring &wide)
-{
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string utf8(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length, nullptr, nullptr);
-    return utf8;
-}
-
 std::string Hex(DWORD value)
 {
     char text[16];
@@ -62,7 +53,7 @@ public:
         std::wstring wide;
         for (WORD c = Word(); ok_ && c != 0; c = Word())
             wide += static_cast<wchar_t>(c);
-        return Utf8(wide);
+        return Utf8FromWide(wide);
     }
     void AlignToDword() { offset_ = (offset_ + 3) & ~3u; }
     void Skip(DWORD count)
@@ -237,6 +228,7 @@ HWND OpenSettings(const HostInstance &host)
     return ChooseCommand(host) ? WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770") : nullptr;
 }
 
+// A message without arguments to a control of dialog, -1 when none answers; BM_CLICK clicks as the mouse would.
 LRESULT SendToControl(HWND dialog, int id, UINT message)
 {
     DWORD_PTR result = 0;
@@ -262,12 +254,6 @@ std::string Describe(const Checks &checks)
 {
     return std::string("1000 ") + (checks.notify ? "checked" : "clear") + ", 1001 " +
            (checks.previous ? "checked" : "clear") + ", 1002 " + (checks.choose ? "checked" : "clear");
-}
-
-// A click on a check box or radio button, which toggles or selects it as the mouse would.
-void Click(HWND dialog, int id)
-{
-    SendToControl(dialog, id, BM_CLICK);
 }
 
 // The run that opened the dialog ended cleanly after it closed, with no copy.
@@ -378,7 +364,7 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
         for (int id : c.clicks)
-            Click(dialog, id);
+            SendToControl(dialog, id, BM_CLICK);
         PressButton(dialog, IDOK);
         ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
         EXPECT_EQ(ReadState(setUp.bed.plugins), c.saved);
@@ -406,7 +392,7 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     HWND dialog = OpenSettings(setUp.host);
     ASSERT_NE(dialog, nullptr) << "no settings dialog";
     // A change: a profile write of the value the file already holds need not touch the file.
-    Click(dialog, expected::kNotifyBox);
+    SendToControl(dialog, expected::kNotifyBox, BM_CLICK);
     PressButton(dialog, IDOK);
     HWND box = WaitForPluginMessage(setUp.host);
     ASSERT_NE(box, nullptr) << "no message that the settings were not saved";
@@ -444,8 +430,8 @@ TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
         WriteState(setUp.bed.plugins.path, "013");
         HWND dialog = OpenSettings(setUp.host);
         ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        Click(dialog, expected::kNotifyBox);
-        Click(dialog, expected::kChooseRadio);
+        SendToControl(dialog, expected::kNotifyBox, BM_CLICK);
+        SendToControl(dialog, expected::kChooseRadio, BM_CLICK);
         EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
         way.close(dialog);
         ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));

@@ -11,5 +11,6 @@ void PrintText(const std::string &cp932);
 void PrintNotice(const std::string &cp932);
 // The same text in UTF-8, as files for the reader are written.
 std::string Utf8Text(const std::string &cp932);
+std::string Utf8FromWide(const std::wstring &wide);
 // Writes bytes, as they are, into a new file at path (replacing one that is there).
 bool WriteTextFile(const std::string &path, const std::string &bytes);

@@ -13,6 +13,8 @@
 #include "harness/plugin_facts.h"
 #include "harness/wait.h"
 
+class BusyInstance;
+
 // Makes host the active instance and chooses the command there. Posted, not sent: the run shows
 // modal windows and ends only when they close. The run has ended once WaitForRunEnd says so.
 bool ChooseCommand(const HostInstance &host, UINT command = kVorpanCommand);
@@ -69,6 +71,11 @@ Outcome CopyThroughFilled(const HostInstance &source, HWND target, const std::st
 // menu window: Wine's menu loop peeks a message and then removes the first of its type, so a key posted
 // while it handles the plug-in's own Down key is removed unseen.
 void TypeKeys(const std::vector<BYTE> &keys);
+// Activates busy, and makes it, asked by requester, type keys as the user would while requester waits
+// inside its request in the foreground, and hold until they are queued there (a failure if never); then
+// it answers with folder, or not at all for "". True once it is activated.
+bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+                   const std::string &folder);
 // A popup menu of process pid, once it is on the screen.
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
 // Chooses the command in the requester and, once its menu is open, types keys into it.
