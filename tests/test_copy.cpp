@@ -98,9 +98,7 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
         EXPECT_EQ(FilesIn(targetFolder), c.files);
         for (const std::string &name : c.files) {
-            std::string copied;
-            EXPECT_TRUE(ReadFileText(targetFolder + "\\" + name, &copied));
-            EXPECT_EQ(Utf8Text(copied), Utf8Text(c.source + "\\" + name));
+            EXPECT_TRUE(FileHolds(targetFolder + "\\" + name, c.source + "\\" + name));
         }
         EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
         EXPECT_TRUE(RunEndedClean(source));
@@ -127,9 +125,7 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     SCOPED_TRACE("tree path reported: " + otherCaseTree);
     ASSERT_TRUE(CopyThroughFilledDialog(source, peer.hwnd, targetFolder));
     EXPECT_EQ(peer.requests, 1);
-    std::string copied;
-    EXPECT_TRUE(ReadFileText(targetFolder + "\\Notes.txt", &copied));
-    EXPECT_EQ(copied, "Quelle\\Notes.txt");
+    EXPECT_TRUE(FileHolds(targetFolder + "\\Notes.txt", "Quelle\\Notes.txt"));
     EXPECT_TRUE(RunEndedClean(source));
 }
 
@@ -177,6 +173,9 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
         ASSERT_TRUE(bed.Ready());
         std::unique_ptr<BusyInstance> busy(c.busy ? new BusyInstance("busy target") : nullptr);
         ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, source, {VK_RETURN}, ""));
+        // The other instance, a stand-in host or a busy one, and the requests it has had.
+        HWND other = target != nullptr ? target->hwnd : busy != nullptr ? busy->hwnd() : nullptr;
+        auto asked = [&] { return target != nullptr ? target->Query(kQueryPluginCalls) : busy ? busy->Requests() : 0; };
         int serial = 0;
         for (const FallbackRun &run : kFallbackRuns) {
             SCOPED_TRACE(run.name);
@@ -184,10 +183,8 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
             WriteState(bed.plugins, run.state);
             LRESULT calls = source.Query(kQueryPluginCalls);
             LRESULT copies = source.Query(kQueryCopyCommands);
-            LRESULT targetCalls = target != nullptr ? target->Query(kQueryPluginCalls) : busy ? busy->Requests() : 0;
-            if (target != nullptr || busy != nullptr) {
-                ASSERT_TRUE(Activate(target != nullptr ? target->hwnd : busy->hwnd()));
-            }
+            LRESULT targetCalls = asked();
+            ASSERT_TRUE(other == nullptr || Activate(other));
 
             ASSERT_TRUE(ChooseCommand(source));
             if (run.noticeAnswer != 0) {
@@ -208,19 +205,10 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
                 EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
                 EXPECT_EQ(source.Query(kQueryCopiedFiles), static_cast<LRESULT>(files.size()));
             }
-            for (const std::string &name : files) {
-                SCOPED_TRACE(name);
-                std::string copied;
-                bool present = ReadFileText(destination + "\\" + name, &copied);
-                EXPECT_EQ(present, run.noticeAnswer != IDCANCEL);
-                if (present) {
-                    EXPECT_EQ(copied, "作業\\" + name);
-                }
-            }
-            if (target != nullptr || busy != nullptr) {
-                EXPECT_EQ(target != nullptr ? target->Query(kQueryPluginCalls) : busy->Requests(),
-                          targetCalls + c.targetAsks) << "requests to the target";
-            }
+            EXPECT_EQ(FilesIn(destination).empty(), run.noticeAnswer == IDCANCEL);
+            for (const std::string &name : files)
+                EXPECT_TRUE(run.noticeAnswer == IDCANCEL || FileHolds(destination + "\\" + name, "作業\\" + name));
+            EXPECT_EQ(asked(), targetCalls + c.targetAsks) << "requests to the target";
             EXPECT_TRUE(RunEndedClean(source));
         }
     }

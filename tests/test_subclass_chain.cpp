@@ -173,8 +173,6 @@ std::string Describe(const DialogSeen &seen)
 
 TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothing)
 {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
     HWND main = MakeWindow("VorpanChainMain", HostProc);
     HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
     ASSERT_TRUE(main != nullptr && target != nullptr);
@@ -238,8 +236,6 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
 // Neither may make a hook of ours call itself, nor keep later copies from being filled in.
 TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole)
 {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
     HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
     ASSERT_NE(target, nullptr);
     const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};

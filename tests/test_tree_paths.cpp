@@ -71,8 +71,6 @@ class TreeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
-        InitCommonControlsEx(&controls);
         lazy.parent = MakeMenuWindow("TreePathTestParent", ParentProc, "tree owner", {}, nullptr);
         lazy.tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS, 0, 0,
                                     300, 300, lazy.parent, nullptr, GetModuleHandleA(nullptr), nullptr);

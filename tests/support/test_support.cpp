@@ -10,6 +10,16 @@
     return ::testing::AssertionFailure() << Utf8Text(outcome.why);
 }
 
+::testing::AssertionResult FileHolds(const std::string &path, const std::string &text)
+{
+    std::string content;
+    bool read = ReadFileText(path, &content);
+    if (read && content == text)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Utf8Text(path)
+                                         << (read ? " holds \"" + Utf8Text(content) + "\"" : " cannot be read");
+}
+
 namespace {
 
 std::string DescribeReport(ULONG_PTR kind, const std::string &bytes, const std::string &sender)

@@ -28,6 +28,9 @@ inline ::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std
     return AsAssertion(CheckShowsFolder(view, folder));
 }
 
+// The file at path holds text (a file copied holds its own relative path in the tests' folders).
+::testing::AssertionResult FileHolds(const std::string &path, const std::string &text);
+
 inline ::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
                                                           const std::string &folder)
 {
