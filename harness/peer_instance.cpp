@@ -100,6 +100,9 @@ bool PeerInstanceWindow::Activate() const
 bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size)
 {
     COPYDATASTRUCT report = {kind, size, const_cast<void *>(data)};
+    // Within this thread a plain call: Wine 10's SendMessageTimeout copies cbData bytes, dropping forged ones.
+    if (GetWindowThreadProcessId(to, nullptr) == GetCurrentThreadId())
+        return SendMessageA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report)), true;
     DWORD_PTR ignored;
     return SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report),
                                SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;

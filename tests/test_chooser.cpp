@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 

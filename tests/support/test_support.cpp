@@ -16,8 +16,7 @@
     bool read = ReadFileText(path, &content);
     if (read && content == text)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << Utf8Text(path)
-                                         << (read ? " holds \"" + Utf8Text(content) + "\"" : " cannot be read");
+    return ::testing::AssertionFailure() << Utf8Text(path) << (read ? " holds " + Utf8Text(content) : " unreadable");
 }
 
 namespace {
