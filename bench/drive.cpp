@@ -28,15 +28,6 @@ HWND VisibleWindow(DWORD pid, const char *title, const char *className)
     return nullptr;
 }
 
-bool ReadTiming(const HostInstance &host, HostTiming *timing)
-{
-    LRESULT address = host.Query(kQueryTiming);
-    SIZE_T read = 0;
-    return address != kQueryFailed && address != 0 &&
-           ReadProcessMemory(host.process, reinterpret_cast<LPCVOID>(address), timing, sizeof *timing, &read) &&
-           read == sizeof *timing;
-}
-
 bool Runs(int warmUps, int counted, const std::function<bool(int, bool)> &run)
 {
     for (int i = 0; i < warmUps + counted; ++i) {

@@ -26,9 +26,6 @@ constexpr DWORD kMeasurePollMs = 1;
 // The visible top-level window of pid with this class (and title, when given), or null; looks once.
 HWND VisibleWindow(DWORD pid, const char *title, const char *className);
 
-// What the host recorded of its last plug-in call and its last confirmation dialog.
-bool ReadTiming(const HostInstance &host, HostTiming *timing);
-
 // warmUps runs and then `counted` ones, each made by run(i, counted); false as soon as one fails.
 bool Runs(int warmUps, int counted, const std::function<bool(int, bool)> &run);
 

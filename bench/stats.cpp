@@ -23,16 +23,6 @@ LONGLONG Ticks()
     return now.QuadPart;
 }
 
-double TicksMs(LONGLONG ticks)
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    return 1000.0 * double(ticks) / double(frequency);
-}
-
 double NowMs()
 {
     return TicksMs(Ticks());

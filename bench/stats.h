@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "harness/host_instance.h"
+
 struct Stats {
     int runs;
     double median;
@@ -17,9 +19,8 @@ struct Stats {
 Stats Summarize(std::vector<double> times);
 
 // QueryPerformanceCounter's ticks: the machine's counter, shared by every process, so the hosts'
-// HostTiming values compare with the benchmark's own.
+// HostTiming values compare with the benchmark's own (TicksMs, from the harness, takes them to ms).
 LONGLONG Ticks();
-double TicksMs(LONGLONG ticks);
 double NowMs();
 
 // One request to the platform's server and nothing else (ResetEvent: under Wine one request to the

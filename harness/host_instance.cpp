@@ -57,6 +57,25 @@ HWND HostInstance::FileList() const
     return FindChildByClassName(hwnd, WC_LISTVIEWA);
 }
 
+bool ReadTiming(const HostInstance &host, HostTiming *timing)
+{
+    LRESULT address = host.Query(kQueryTiming);
+    SIZE_T read = 0;
+    return address != kQueryFailed && address != 0 &&
+           ReadProcessMemory(host.process, reinterpret_cast<LPCVOID>(address), timing, sizeof *timing, &read) &&
+           read == sizeof *timing;
+}
+
+double TicksMs(LONGLONG ticks)
+{
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    return 1000.0 * double(ticks) / double(frequency);
+}
+
 LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;

@@ -238,7 +238,7 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
 TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 {
     TestBed bed({"作業\\a.txt"});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
+    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/timing"});
     ASSERT_TRUE(bed.Ready());
 
     // How a target fails to answer the request, inside it.
@@ -270,9 +270,9 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         ASSERT_TRUE(ChooseCommand(source));
 
         if (c.state & expected::kNotifyFallback) {
-            ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK, expected::kBoundedSendMs));
+            ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK, kWaitTimeoutMs + expected::kPeerSendBoundMs));
         }
-        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, expected::kBoundedSendMs);
+        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kWaitTimeoutMs + expected::kPeerSendBoundMs);
         ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
         EXPECT_EQ(target.Requests(), 1);
         std::string destination;
@@ -283,6 +283,9 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
         EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
         EXPECT_EQ(source.Query(kQueryCopiedFiles), -1);
         EXPECT_TRUE(RunEndedClean(source));
+        HostTiming timing = {};
+        ASSERT_TRUE(ReadTiming(source, &timing));
+        EXPECT_LT(TicksMs(timing.requestTicks), expected::kBoundedSendMs) << "the request outlasted its bound";
     }
 }
 
@@ -307,7 +310,10 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
     ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
-    EXPECT_TRUE(WaitForRunEndAfter(responder, 0, expected::kBoundedSendMs))
+    ASSERT_TRUE(WaitForRunEndAfter(responder, 0, kWaitTimeoutMs + expected::kPeerSendBoundMs));
+    HostTiming timing = {};
+    ASSERT_TRUE(ReadTiming(responder, &timing));
+    EXPECT_LT(TicksMs(timing.pluginReturnedAt - timing.pluginCalledAt), expected::kBoundedSendMs)
         << "the responder waited for the hung instance longer than one report's bound";
     EXPECT_TRUE(hung.thread.Hanging()) << "the instance came back before the run ended";
     hung.thread.Release();

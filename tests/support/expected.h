@@ -54,8 +54,9 @@ constexpr size_t kLongestTreePath = 519;
 // How long the plug-in waits for another instance to take one message: a request or one of its reports.
 // The chooser's round, however many instances stall, ends by the same bound after its first request.
 constexpr DWORD kPeerSendBoundMs = 3000;
-// What a loaded machine may add to a bound the plug-in promises before the test sees it end: a bound
-// checked with this much room still fails when the plug-in waits a second bound of its own.
+// What a loaded machine may add to a bound the plug-in promises, measured where the host recorded the
+// plug-in's sends or its call (HostTiming), not by the test's clock: a bound checked with this much room
+// still fails when the plug-in waits a second bound of its own.
 constexpr DWORD kMachineSlackMs = 2000;
 constexpr DWORD kBoundedSendMs = kPeerSendBoundMs + kMachineSlackMs;
 

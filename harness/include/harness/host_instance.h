@@ -24,6 +24,13 @@ public:
     HWND FileList() const;  // the main window's file list, or null
 };
 
+// What the host recorded of its last plug-in call and its last confirmation dialog (HostTiming), read
+// from its memory; false when it could not be read.
+struct HostTiming;
+bool ReadTiming(const HostInstance &host, HostTiming *timing);
+// A span of HostTiming's QueryPerformanceCounter ticks, which every process of the machine shares, in ms.
+double TicksMs(LONGLONG ticks);
+
 // Result of HostQuery when the host did not answer in time (no query answers with it).
 constexpr LRESULT kQueryFailed = static_cast<LRESULT>(0x80000000u);
 

@@ -16,6 +16,8 @@ struct Outcome {
 // Set-up steps (a scratch folder, a copied plug-in, a host process) also keep what failed in the error
 // field of their object; besides, each failure is told here, so that a test program, which installs a
 // sink that fails the running test, cannot overlook one it did not check. Without a sink it is only kept.
+// Only ever from the thread that drives the program's steps: a step on another thread (a busy instance's,
+// say) keeps what failed for that thread to read and tell, where the failure lands at the caller's line.
 using FailureSink = void (*)(const std::string &what);
 void SetFailureSink(FailureSink sink);
 void ReportFailure(const std::string &what);

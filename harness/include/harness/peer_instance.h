@@ -88,6 +88,9 @@ public:
     int Requests() const { return requests_; }
 
     std::function<void()> onRequest;
+    // Times keys typed when it was asked (TypeWhenAsked) never reached the asker's queue: counted on the
+    // instance's thread, read and told as a failure by whoever drives the run, on its own thread.
+    std::atomic<int> keysLost{0};
     // Made on its thread; it outlives the thread, so that what it received can be read afterwards.
     std::unique_ptr<PeerInstanceWindow> window;
     ThreadWindow thread;

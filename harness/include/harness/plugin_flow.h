@@ -72,8 +72,8 @@ Outcome CopyThroughFilled(const HostInstance &source, HWND target, const std::st
 // while it handles the plug-in's own Down key is removed unseen.
 void TypeKeys(const std::vector<BYTE> &keys);
 // Activates busy, and makes it, asked by requester, type keys as the user would while requester waits
-// inside its request in the foreground, and hold until they are queued there (a failure if never); then
-// it answers with folder, or not at all for "". True once it is activated.
+// inside its request in the foreground, and hold until they are queued there (busy.keysLost counts it
+// if never); then it answers with folder, or not at all for "". True once it is activated.
 bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder);
 // A popup menu of process pid, once it is on the screen.
