@@ -51,7 +51,7 @@ std::string ProgramFolder()
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-ScratchFolder::ScratchFolder(std::initializer_list<std::string> entries)
+ScratchFolder::ScratchFolder(const std::vector<std::string> &entries)
 {
     static int serial = 0;
     char temp[MAX_PATH + 1] = {};

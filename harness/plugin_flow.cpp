@@ -173,6 +173,13 @@ HWND WaitForMenu(DWORD pid, DWORD timeoutMs)
 bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder)
 {
+    TypeWhenAskedBy(busy, requester, keys, folder);
+    return Activate(busy.hwnd());
+}
+
+void TypeWhenAskedBy(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+                     const std::string &folder)
+{
     busy.onRequest = [&busy, &requester, keys, folder] {
         TypeKeys(keys);
         bool queued = false;
@@ -182,7 +189,6 @@ bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std:
         if (!folder.empty())
             SendAnswer(requester.hwnd, busy.hwnd(), folder);
     };
-    return Activate(busy.hwnd());
 }
 
 Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys)

@@ -1,8 +1,6 @@
 // The soak's runs, one after another on four stand-in hosts, each counted and checked; see soak_run.h.
 #include "soak_run.h"
 
-#include <memory>
-
 #include "harness/harness.h"
 #include "holdings.h"
 #include "host_protocol.h"
@@ -12,167 +10,83 @@ namespace {
 // Failures whose text the result keeps; the count goes on.
 constexpr size_t kFailuresKept = 10;
 
-struct Instance {
-    const char *name;
-    const char *folder;  // below the scratch folder
-    const char *file;    // the one file it shows, selected; empty for none
-};
-
 // A copies to B and B to A; A chooses among B, C and D; all four answer as responders. The folder
-// names hold double-byte characters whose trail byte is "\" (ソ, 表, 十, 能).
-const Instance kInstances[] = {
-    {"A", "作業", "報告書.txt"},
-    {"B", "ソフト\\表示", "表.txt"},
-    {"C", "資料", ""},
-    {"D", "十能", ""},
-};
+// names hold double-byte characters whose trail byte is "\" (ソ, 表, 十, 能). A's file is 作業\報告書.txt,
+// B's ソフト\表示\表.txt, each selected; a copied file holds its path below the scratch folder.
+const char *const kNames[] = {"A", "B", "C", "D"};
+const char *const kFolders[] = {"作業", "ソフト\\表示", "資料", "十能"};
+const char *const kFiles[] = {"報告書.txt", "表.txt"};
 enum { kA, kB, kC, kD, kInstanceCount };
 const char *const kRoles[] = {"copies to and from B; chooses among B, C, D; responds",
                               "copies to and from A; chosen; responds", "chosen; responds", "chosen; responds"};
 
-struct Soak {
-    Soak()
-    {
-        for (const Instance &instance : kInstances) {
-            folders.push_back(scratch.Path(instance.folder));
-            // A file's content is its path below the scratch folder, so a copy shows where it came from.
-            std::string file = std::string(instance.folder) + "\\" + instance.file;
-            if (instance.file[0] != '\0')
-                scratch.AddFile(file, file);
-            else
-                scratch.AddFolder(instance.folder);
-        }
-        // A last: the first copy starts in the active instance.
-        for (int i = kInstanceCount - 1; i >= 0; --i) {
-            std::vector<std::string> options = {"/path=" + folders[i], plugins.HostOption()};
-            if (kInstances[i].file[0] != '\0')
-                options.push_back("/selectall");
-            hosts[i].reset(new HostInstance(options));
-        }
-    }
-
-    std::vector<const HostInstance *> All() const
-    {
-        std::vector<const HostInstance *> all;
-        for (const auto &host : hosts)
-            all.push_back(host.get());
-        return all;
-    }
-
-    bool ok() const
-    {
-        for (const auto &host : hosts) {
-            if (!host || !host->ok())
-                return false;
-        }
-        return scratch.ok() && plugins.ok();
-    }
-
-    ScratchFolder scratch;
-    PluginFolder plugins;
-    std::vector<std::string> folders;
-    // After the folders: the hosts end before their folders are removed.
-    std::unique_ptr<HostInstance> hosts[kInstanceCount];
-};
-
 // Every host has handled all that was sent and posted to it, and no run is going on.
-bool Idle(const Soak &soak)
+bool Idle(const Desktop &desktop)
 {
-    for (const auto &host : soak.hosts) {
+    for (const HostInstance *host : desktop.Hosts()) {
         if (!WaitForRunEnd(*host))
             return false;
     }
-    return Settle(soak.All());
+    return Settle(desktop.Hosts());
 }
 
-// After a failed run: ends what it left open in host (a menu, a dialog, a message box) until the run
-// has ended, so that the next run starts from an idle host.
-bool EndFailedRun(const HostInstance &host)
+// The file copied into target's folder came from source and is removed again: the host never
+// overwrites, and the next copy of the same file must find the folder as before.
+Outcome Arrived(const Desktop &desktop, int target, int source)
 {
-    return PumpUntil([&] {
-        if (WaitForMenu(host.pid, 0) != nullptr) {
-            TypeKeys({VK_ESCAPE});
-            return false;
-        }
-        if (HWND open = WaitForWindowOfProcess(host.pid, nullptr, "#32770", 0)) {
-            PressButton(open, IDCANCEL);
-            return false;
-        }
-        LRESULT calls = host.Query(kQueryPluginCalls);
-        return calls != kQueryFailed && host.Query(kQueryPluginReturns) == calls;
-    }, 2 * kWaitTimeoutMs);
-}
-
-// The file copied into folder came from source and is removed again: the host never overwrites, and
-// the next copy of the same file must find the folder as before.
-Outcome Arrived(const std::string &folder, int source)
-{
-    std::string copy = folder + "\\" + kInstances[source].file;
+    const std::string copy = desktop.Path(std::string(kFolders[target]) + "\\" + kFiles[source]);
+    const std::string expected = std::string(kFolders[source]) + "\\" + kFiles[source];
     std::string content;
     bool read = ReadFileText(copy, &content);
     DeleteFileA(copy.c_str());
-    std::string expected = std::string(kInstances[source].folder) + "\\" + kInstances[source].file;
     if (read && content == expected)
         return Outcome::Ok();
     return Outcome::Failed(copy + (read ? " holds \"" + content + "\"" : " did not arrive"));
 }
 
-Outcome CopyRun(const Soak &soak, int source, int target)
+// A copy from source into the previously active target's folder through the filled-in dialog.
+Outcome CopyRun(Desktop &desktop, int source, int target)
 {
-    const HostInstance &from = *soak.hosts[source];
-    Outcome copied = CopyThroughFilled(from, soak.hosts[target]->hwnd, soak.folders[target]);
-    if (!copied)
-        return copied;
-    Outcome arrived = Arrived(soak.folders[target], source);
-    return arrived ? CheckRunEnded(from) : arrived;
+    Outcome copied = RunExpected(desktop, {kNames[source], {step::Filled(kFolders[target])}, {kNames[target]}});
+    return copied ? Arrived(desktop, target, source) : copied;
 }
 
 // The chooser's items are B, C, D (the order of their activation) and A itself; item -1 dismisses it.
-Outcome ChooserRun(const Soak &soak, int item)
+Outcome ChooserRun(Desktop &desktop, int item)
 {
-    const HostInstance &a = *soak.hosts[kA];
-    LRESULT calls = a.Query(kQueryPluginCalls);
     std::vector<BYTE> keys(item < 0 ? 0 : item, VK_DOWN);
     keys.push_back(item < 0 ? VK_ESCAPE : VK_RETURN);
-    Outcome chosen = TypeIntoChooser(a, keys);
-    if (!chosen)
-        return chosen;
-    if (item < 0) {
-        if (!WaitForRunEndAfter(a, calls))
-            return Outcome::Failed("the run did not end after Escape");
-        return CheckRunEnded(a);
-    }
-    const int target = kB + item;
-    Outcome confirmed = ConfirmFilled(a, soak.folders[target], calls);
-    if (!confirmed)
-        return confirmed;
-    Outcome arrived = Arrived(soak.folders[target], kA);
-    return arrived ? CheckRunEnded(a) : arrived;
+    std::vector<Step> steps = {step::Menu(keys)};
+    if (item >= 0)
+        steps.push_back(step::Filled(kFolders[kB + item]));
+    Outcome chosen = RunExpected(desktop, {kNames[kA], steps});
+    return chosen && item >= 0 ? Arrived(desktop, kB + item, kA) : chosen;
 }
 
-// peer, the most recently active instance, asks host for its paths as a requester would.
-Outcome ResponderRun(const Soak &soak, int responder, PeerInstanceWindow &peer)
+// peer, the most recently active instance, asks the responder for its paths as a requester would.
+Outcome ResponderRun(Desktop &desktop, int responder, PeerInstanceWindow &peer)
 {
-    const HostInstance &host = *soak.hosts[responder];
     peer.received.clear();
-    if (!SendCommand(host.hwnd, kVorpanCommand))
-        return Outcome::Failed("the command was not taken");
-    const std::string &folder = soak.folders[responder];
+    Outcome ran = RunExpected(desktop, {kNames[responder], {}, {}, ExpectedRun::kSent});
+    if (!ran)
+        return ran;
+    const std::string folder = desktop.Path(kFolders[responder]);
     const std::string expected[] = {folder + '\0', folder + "\\" + '\0'};
     bool answered = peer.received.size() == 2;
     for (size_t i = 0; answered && i < 2; ++i) {
         const ReceivedCopyData &report = peer.received[i];
-        answered = report.sender == host.hwnd && report.kind == i && report.bytes == expected[i];
+        answered = report.sender == desktop.Window(kNames[responder]) && report.kind == i &&
+                   report.bytes == expected[i];
     }
     if (!answered)
         return Outcome::Failed(std::to_string(peer.received.size()) + " reports, not \"" + folder +
                                "\" and its tree path");
-    return CheckRunEnded(host);
+    return Outcome::Ok();
 }
 
 class SoakRunner {
 public:
-    SoakRunner(Soak &soak, SoakResult &result, const std::function<void(const std::string &)> &progress)
+    SoakRunner(Desktop &soak, SoakResult &result, const std::function<void(const std::string &)> &progress)
         : soak_(soak), result_(result), progress_(progress)
     {
     }
@@ -187,8 +101,8 @@ public:
             if (result_.failures.size() < kFailuresKept)
                 result_.failures.push_back(failure);
             Say("FAILED " + failure);
-            for (const auto &host : soak_.hosts)
-                EndFailedRun(*host);
+            for (const HostInstance *host : soak_.Hosts())
+                EndRun(*host);
         }
         if (result_.runs % 100 == 0)
             Say(std::to_string(result_.runs) + " runs, " + std::to_string(result_.failed) + " failed");
@@ -196,19 +110,18 @@ public:
 
     void Copies(int count)
     {
-        WriteState(soak_.plugins, 0);
+        soak_.SetState(0);
         for (int i = 0; i < count; ++i)
             Record("copy", i, i % 2 == 0 ? CopyRun(soak_, kA, kB) : CopyRun(soak_, kB, kA));
     }
 
     void Chooser(int count)
     {
-        WriteState(soak_.plugins, state_flag::kChooseTarget);
+        soak_.SetState(state_flag::kChooseTarget);
         // The menu lists B, C, D in this order: the most recently active other instance first.
-        for (int i : {kD, kC, kB}) {
-            if (!Activate(soak_.hosts[i]->hwnd))
-                Record("chooser", -1, Outcome::Failed(std::string(kInstances[i].name) + " could not be activated"));
-        }
+        Outcome activated = soak_.Activate({"D", "C", "B"});
+        if (!activated)
+            Record("chooser", -1, activated);
         for (int i = 0; i < count; ++i)
             Record("chooser", i, ChooserRun(soak_, i % 2 == 0 ? -1 : (i / 2) % 3));
     }
@@ -232,7 +145,7 @@ private:
             progress_(text);
     }
 
-    Soak &soak_;
+    Desktop &soak_;
     SoakResult &result_;
     const std::function<void(const std::string &)> &progress_;
 };
@@ -243,10 +156,13 @@ SoakResult RunSoak(const SoakPlan &plan, const std::function<void(const std::str
 {
     SoakResult result;
     result.plan = plan;
-    Soak soak;
-    if (!soak.ok()) {
+    // A last: the first copy starts in the active instance.
+    Desktop soak({"作業\\報告書.txt", "ソフト\\表示\\表.txt", "資料\\", "十能\\"},
+                 {On("D", kFolders[kD]), On("C", kFolders[kC]), Selecting("B", kFolders[kB]),
+                  Selecting("A", kFolders[kA])});
+    if (!soak.Ready()) {
         result.failed = 1;
-        result.failures.push_back("the hosts did not start");
+        result.failures.push_back("the hosts did not start: " + soak.Ready().why);
         return result;
     }
     SoakRunner runner(soak, result, progress);
@@ -258,8 +174,8 @@ SoakResult RunSoak(const SoakPlan &plan, const std::function<void(const std::str
     result.warmUps = result.runs;
     Idle(soak);
     for (int i = 0; i < kInstanceCount; ++i) {
-        std::string name = std::string(kInstances[i].name) + " (" + kRoles[i] + ")";
-        result.hosts.push_back({name, Holdings(*soak.hosts[i]), {}});
+        std::string name = std::string(kNames[i]) + " (" + kRoles[i] + ")";
+        result.hosts.push_back({name, Holdings(soak.Host(kNames[i])), {}});
     }
 
     runner.Copies(plan.copies);
@@ -269,7 +185,7 @@ SoakResult RunSoak(const SoakPlan &plan, const std::function<void(const std::str
     if (!Idle(soak))
         result.leaks.push_back("a host that did not come back to its message loop");
     for (int i = 0; i < kInstanceCount; ++i)
-        result.hosts[i].after = Holdings(*soak.hosts[i]);
+        result.hosts[i].after = Holdings(soak.Host(kNames[i]));
     result.eventClosed = PathEventClosed();
     FindLeaks(result);
     return result;

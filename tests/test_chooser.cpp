@@ -45,216 +45,171 @@ void ClickAt(POINT point)
 // ---------------------------------------------------------------------------------------------------
 // Across processes: three stand-in hosts, the command chosen in one, the menu driven by keys.
 
-// Three instances on real folders (or the previous one on the virtual folder), A with its files
-// selected, so that A's instanceWindows are {B, C, A}.
-struct ThreeOnFolders {
-    explicit ThreeOnFolders(int state, bool previousOnVirtualFolder = false)
-        : folderA(bed.Path("作業")), folderB(bed.Path("ソフト\\表示")), folderC(bed.Path("R&D")),
-          three(bed, {"/path=" + folderC}, {previousOnVirtualFolder ? "/virtual" : "/path=" + folderB},
-                {"/path=" + folderA, "/selectall"}),
-          a(*three.a)
-    {
-        WriteState(bed.plugins, state);
-    }
+// Three instances on real folders (or B on the virtual folder), C activated first, then B, then the
+// requester A with its files selected: A's instanceWindows are {B, C, A}, its menu lists them so.
+const std::vector<std::string> kThreeFolders = {"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"};
 
-    TestBed bed{"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\", "R&D\\"};
-    const std::string folderA, folderB, folderC;
-    ThreeInstances three;
-    const HostInstance &a;
-};
-
-// What must hold after every run of the requester, however it ended: nothing of it is left open.
-::testing::AssertionResult RunEndedShowingNothing(const HostInstance &requester)
+std::vector<Instance> ThreeOnFolders(const std::string &folderB = "ソフト\\表示")
 {
-    if (!WaitForRunEnd(requester))
-        return ::testing::AssertionFailure() << "the run did not end";
-    if (ShowsAnything(requester.pid))
-        return ::testing::AssertionFailure() << "a menu, dialog or message box is still open";
-    return RunEndedClean(requester);
+    return {On("C", "R&D"), On("B", folderB), Selecting("A", "作業")};
 }
 
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
-    ThreeOnFolders instances(expected::kChooseTarget);
-    ASSERT_TRUE(instances.three.Ready());
-    const HostInstance &a = instances.a;
+    Desktop desktop(kThreeFolders, ThreeOnFolders(), expected::kChooseTarget);
+    ASSERT_TRUE(Ready(desktop));
     struct Choice {
         const char *name;
         std::vector<BYTE> keys;  // after the menu opened with its first item highlighted
         std::string folder;      // the folder the dialog must show and the files go to
     };
     const Choice choices[] = {
-        {"first item: the previously active instance B", {VK_RETURN}, instances.folderB},
-        {"second item: the instance C active before it", {VK_DOWN, VK_RETURN}, instances.folderC},
+        {"first item: the previously active instance B", {VK_RETURN}, "ソフト\\表示"},
+        {"second item: the instance C active before it", {VK_DOWN, VK_RETURN}, "R&D"},
     };
     for (const Choice &choice : choices) {
         SCOPED_TRACE(choice.name);
-        ASSERT_TRUE(ChooseFromMenu(a, choice.keys));
-
-        HWND dialog = WaitForConfirmDialog(a);
-        ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
-        ConfirmView view = ReadConfirmDialog(dialog);
-        EXPECT_EQ(Utf8Text(view.destination), Utf8Text(choice.folder));
-        EXPECT_EQ(Utf8Text(view.treePath), Utf8Text(choice.folder + "\\"));
-        PressButton(dialog, IDOK);
-        ASSERT_TRUE(RunEndedShowingNothing(a));
-
-        EXPECT_EQ(a.Query(kQueryCopiedFiles), 2);
-        EXPECT_TRUE(FileHolds(choice.folder + "\\報告書.txt", "作業\\報告書.txt"));
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", {step::Menu(choice.keys), step::Filled(choice.folder)}}, &counts));
+        EXPECT_EQ(counts.copied, 2);
+        EXPECT_TRUE(FileHolds(desktop.Path(choice.folder + "\\報告書.txt"), "作業\\報告書.txt"));
     }
 }
 
+// Enter on the highlighted grey item ends the menu without a choice (with notices on, choosing it would
+// show the virtual-folder notice); the item below it still leads to its instance's folder.
 TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 {
-    // With notices on, choosing the grayed item would show the virtual-folder notice.
-    ThreeOnFolders instances(expected::kChooseTarget | expected::kNotifyFallback, true);
-    ASSERT_TRUE(instances.three.Ready());
-    const HostInstance &a = instances.a;
-
-    // Enter on the highlighted grayed item ends the menu without a choice.
-    ASSERT_TRUE(ChooseFromMenu(a, {VK_RETURN}));
-    ASSERT_TRUE(RunEndedShowingNothing(a));
-    EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
-
-    // The item below it still leads to its instance's folder.
-    ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_RETURN}));
-    HWND dialog = WaitForConfirmDialog(a);
-    ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
-    EXPECT_EQ(Utf8Text(ReadConfirmDialog(dialog).destination), Utf8Text(instances.folderC));
-    PressButton(dialog, IDCANCEL);
-    ASSERT_TRUE(RunEndedShowingNothing(a));
+    Desktop desktop(kThreeFolders, ThreeOnFolders(""), expected::kChooseTarget | expected::kNotifyFallback);
+    ASSERT_TRUE(Ready(desktop));
+    struct Choice {
+        ExpectedRun run;
+        LRESULT copies;
+    };
+    const Choice choices[] = {
+        {{"A", {step::Menu({VK_RETURN})}}, 0},
+        {{"A", {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D", IDCANCEL)}}, 1},
+    };
+    for (const Choice &choice : choices) {
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, choice.run, &counts));
+        EXPECT_EQ(counts.copies, choice.copies);
+    }
 }
 
 // The last item, this instance: the host's own copy, after the notice when notices are on.
 TEST(TargetChooser, ChoosingItselfCopiesNormally)
 {
-    ThreeOnFolders instances(expected::kChooseTarget);
-    ASSERT_TRUE(instances.three.Ready());
-    const HostInstance &a = instances.a;
+    Desktop desktop(kThreeFolders, ThreeOnFolders());
+    ASSERT_TRUE(Ready(desktop));
+    const Step itself = step::Menu({VK_DOWN, VK_DOWN, VK_RETURN}), normalCopy = step::HostDialog("作業", IDCANCEL);
     struct Answer {
         const char *name;
         int state;
-        int button;       // to the notice; 0: none comes
-        bool normalCopy;  // the host's own confirmation dialog follows
+        std::vector<Step> steps;
+        LRESULT copies;
     };
     const Answer answers[] = {
-        {"notices on, OK", expected::kChooseTarget | expected::kNotifyFallback, IDOK, true},
-        {"notices on, Cancel", expected::kChooseTarget | expected::kNotifyFallback, IDCANCEL, false},
-        {"notices off", expected::kChooseTarget, 0, true},
+        {"notices on, OK", expected::kChooseTarget | expected::kNotifyFallback,
+         {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1},
+        {"notices on, Cancel", expected::kChooseTarget | expected::kNotifyFallback,
+         {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0},
+        {"notices off", expected::kChooseTarget, {itself, normalCopy}, 1},
     };
     for (const Answer &answer : answers) {
         SCOPED_TRACE(answer.name);
-        WriteState(instances.bed.plugins, answer.state);
-        LRESULT copiesBefore = a.Query(kQueryCopyCommands);
-        ASSERT_TRUE(ChooseFromMenu(a, {VK_DOWN, VK_DOWN, VK_RETURN}));
-
-        if (answer.button != 0) {
-            ASSERT_TRUE(AnswersNotice(a, expected::kTargetIsSelfText, answer.button));
-        }
-        if (answer.normalCopy) {
-            HWND dialog = WaitForConfirmDialog(a, expected::kConfirmTitle);
-            ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-            EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), instances.folderA));
-            PressButton(dialog, IDCANCEL);
-        }
-        ASSERT_TRUE(RunEndedShowingNothing(a));
-        EXPECT_EQ(a.Query(kQueryCopyCommands), copiesBefore + (answer.normalCopy ? 1 : 0));
+        desktop.SetState(answer.state);
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", answer.steps}, &counts));
+        EXPECT_EQ(counts.copies, answer.copies);
     }
+}
+
+// While the menu is open the host's own loop takes the command, with the main window active and in the
+// foreground, as when the user chose it: still no second run over the first one's hooks.
+Outcome ChooseAgainWhileTheMenuIsOpen(const Desktop &desktop, HWND menu)
+{
+    const HostInstance &a = desktop.Host("A");
+    LRESULT calls = a.Query(kQueryPluginCalls), asked = desktop.Host("B").Query(kQueryPluginCalls);
+    PostMessageA(a.hwnd, WM_COMMAND, kVorpanCommand, 0);
+    if (!PumpUntil([&] { return a.Query(kQueryPluginCalls) == calls + 1 && a.Query(kQueryPluginReturns) == calls; }))
+        return Outcome::Failed("the second call did not end while the menu was open");
+    LRESULT role = a.Query(kQueryRoleAtLastCall);
+    if (role != (kSeenActive | kSeenForeground) || desktop.Host("B").Query(kQueryPluginCalls) != asked ||
+        !IsWindowVisible(menu))
+        return Outcome::Failed("the second call's role " + std::to_string(role) +
+                               ", a second round, or the menu closed");
+    return Outcome::Ok();
+}
+
+// A click at the screen's far corner: outside the menu and every host window, which lie at the top left.
+Outcome ClickOutside(const Desktop &, HWND menu)
+{
+    POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
+    RECT menuRect;
+    GetWindowRect(menu, &menuRect);
+    if (PtInRect(&menuRect, outside) || !WaitForMenuCapture(menu))
+        return Outcome::Failed("the menu covers the far corner, or never took the mouse");
+    ClickAt(outside);
+    return Outcome::Ok();
 }
 
 TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
 {
-    ThreeOnFolders instances(expected::kChooseTarget | expected::kNotifyFallback);
-    ASSERT_TRUE(instances.three.Ready());
-    const HostInstance &a = instances.a, &b = instances.three.b;
     struct Dismissal {
         const char *name;
-        std::function<void(HWND menu)> dismiss;
-        bool escapeWhileAsked = false;  // a busy instance, asked first, takes an Escape before it answers
+        std::vector<BYTE> keys;
+        Outcome (*act)(const Desktop &, HWND menu);
+        bool escapeWhileAsked;  // a busy instance, asked first, takes an Escape before it answers
     };
     const Dismissal dismissals[] = {
-        {"Escape", [](HWND) { TypeKeys({VK_ESCAPE}); }},
-        {"Escape typed while the instances are asked, then once the menu is shown",
-         [](HWND) { TypeKeys({VK_ESCAPE}); }, true},
-        {"click outside the menu",
-         [](HWND menu) {
-             // The screen's far corner: outside the menu and every host window, which lie at the top left.
-             POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
-             RECT menuRect;
-             GetWindowRect(menu, &menuRect);
-             EXPECT_FALSE(PtInRect(&menuRect, outside));
-             EXPECT_TRUE(WaitForMenuCapture(menu));
-             ClickAt(outside);
-         }},
-        // While the menu is open the host's own loop takes the command, with the main window active and in
-        // the foreground, as when the user chose it: still no second run over the first one's hooks.
-        {"the command posted again while the menu is open, then Escape",
-         [&](HWND menu) {
-             LRESULT calls = a.Query(kQueryPluginCalls), asked = b.Query(kQueryPluginCalls);
-             EXPECT_TRUE(PostMessageA(a.hwnd, WM_COMMAND, kVorpanCommand, 0));
-             EXPECT_TRUE(PumpUntil([&] {
-                 return a.Query(kQueryPluginCalls) == calls + 1 && a.Query(kQueryPluginReturns) == calls;
-             })) << "the second call did not end while the menu was open";
-             EXPECT_EQ(a.Query(kQueryRoleAtLastCall), kSeenActive | kSeenForeground);
-             EXPECT_EQ(b.Query(kQueryPluginCalls), asked) << "a second round asked the other instances";
-             EXPECT_TRUE(IsWindowVisible(menu));
-             TypeKeys({VK_ESCAPE});
-         }},
+        {"Escape", {VK_ESCAPE}, nullptr, false},
+        {"Escape typed while the instances are asked, then once the menu is shown", {VK_ESCAPE}, nullptr, true},
+        {"click outside the menu", {}, ClickOutside, false},
+        {"the command posted again while the menu is open, then Escape", {VK_ESCAPE}, ChooseAgainWhileTheMenuIsOpen,
+         false},
     };
     for (const Dismissal &dismissal : dismissals) {
         SCOPED_TRACE(dismissal.name);
-        std::unique_ptr<BusyInstance> busy(dismissal.escapeWhileAsked ? new BusyInstance("busy instance") : nullptr);
-        ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, a, {VK_ESCAPE}, instances.folderC));
-        ASSERT_TRUE(ChooseCommand(a));
-        HWND menu = WaitForMenu(a.pid, kWaitTimeoutMs + expected::kPeerSendBoundMs);
-        ASSERT_NE(menu, nullptr);
-        dismissal.dismiss(menu);
-
-        ASSERT_TRUE(RunEndedShowingNothing(a));
-        EXPECT_EQ(a.Query(kQueryCopyCommands), 0);
-        EXPECT_EQ(busy != nullptr ? busy->keysLost.load() : 0, 0) << "the Escape never reached the requester's queue";
+        std::vector<Instance> instances = ThreeOnFolders();
+        if (dismissal.escapeWhileAsked)
+            instances.insert(instances.end() - 1, BusyWindow("busy").TypingWhenAsked({VK_ESCAPE}, "R&D"));
+        Desktop desktop(kThreeFolders, instances, expected::kChooseTarget | expected::kNotifyFallback);
+        ASSERT_TRUE(Ready(desktop));
+        const Step menu = step::Menu(dismissal.keys).Then([&](HWND window) {
+            return dismissal.act != nullptr ? dismissal.act(desktop, window) : Outcome::Ok();
+        });
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", {menu}}, &counts));
+        EXPECT_EQ(counts.copies, 0);
         // A key the menu did not take reaches the file list once the run has ended.
+        const HostInstance &a = desktop.Host("A");
         ASSERT_TRUE(PumpUntil([&] { return a.Query(kQueryInputQueued) == 0; }));
         EXPECT_EQ(ListView_GetSelectedCount(a.FileList()), 2u) << "the file list's selection moved";
     }
 }
 
 // No menu opens when 「選択する」 is off, nor with only two instances: the previously active one is the
-// target.
+// target, and the only one asked. No key is typed: a menu would keep the dialog from ever opening.
 TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
 {
     struct Case {
         const char *name;
         int state;
-        bool third;  // a third instance runs
+        std::vector<Instance> instances;
     };
     const Case cases[] = {
-        {"three instances, the target not chosen", 0, true},
-        {"the target chosen, two instances", expected::kChooseTarget, false},
+        {"three instances, the target not chosen", 0, ThreeOnFolders()},
+        {"the target chosen, two instances", expected::kChooseTarget, {On("B", "ソフト\\表示"), Selecting("A", "作業")}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TestBed bed({"作業\\a.txt", "ソフト\\表示\\", "R&D\\"});
-        WriteState(bed.plugins, c.state);
-        const HostInstance *third = c.third ? &bed.Start({"/path=" + bed.Path("R&D")}) : nullptr;
-        const HostInstance &b = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
-        const HostInstance &a = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-        ASSERT_TRUE(bed.Ready());
-        ASSERT_TRUE((third == nullptr || Activate(third->hwnd)) && Activate(b.hwnd));
-
-        ASSERT_TRUE(ChooseCommand(a));
-        // No key is typed: a menu would keep the dialog from ever opening.
-        HWND dialog = WaitForConfirmDialog(a);
-        ASSERT_NE(dialog, nullptr) << "no filled-in confirmation dialog";
-        EXPECT_EQ(WaitForMenu(a.pid, 0), nullptr);
-        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), bed.Path("ソフト\\表示")));
-        // Only the target was asked for its path; a menu would have asked every other instance.
-        EXPECT_EQ(b.Query(kQueryPluginCalls), 1);
-        if (third != nullptr) {
-            EXPECT_EQ(third->Query(kQueryPluginCalls), 0);
-        }
-        PressButton(dialog, IDCANCEL);
-        ASSERT_TRUE(RunEndedShowingNothing(a));
+        Desktop desktop(kThreeFolders, c.instances, c.state);
+        ASSERT_TRUE(Ready(desktop));
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", {step::Filled("ソフト\\表示", IDCANCEL)}}, &counts));
+        EXPECT_EQ(counts.requests["B"], 1);
+        EXPECT_EQ(counts.requests["C"], 0);
     }
 }
 
@@ -412,26 +367,17 @@ std::vector<std::string> ItemsShown(const MenuSeen &seen)
 }
 
 // Two other instances, B previously active and C before it, and this program's window as the requester,
-// activated last.
+// activated last, showing ownFolder.
 struct OwnAndTwoOthers {
-    OwnAndTwoOthers(TestBed &bed, const std::string &ownFolder, const std::string &optionB,
-                    const std::string &optionC, const RECT &frame = {40, 30, 640, 430})
-        : own(ownFolder, frame), others(bed, {optionC}, {optionB}), c(&others.c), b(&others.b)
+    OwnAndTwoOthers(const std::vector<std::string> &entries, const std::string &ownFolder, const std::string &folderB,
+                    const std::string &folderC, const RECT &frame = {40, 30, 640, 430})
+        : own("", frame), desktop(entries, {On("C", folderC), On("B", folderB), OwnWindow("own", own.hwndMain)})
     {
-        activated = own.ok() && others.Ready() && Activate(own.hwndMain);
-    }
-
-    ::testing::AssertionResult Ready() const
-    {
-        if (!activated && others.Ready())
-            return ::testing::AssertionFailure() << "no own window, or it could not be activated";
-        return others.Ready();
+        own.currentPath = desktop.Path(ownFolder);
     }
 
     OwnInstance own;
-    ThreeInstances others;
-    HostInstance *c, *b;
-    bool activated = false;
+    Desktop desktop;
 };
 
 // The other instances in the list's order and this one last, each with its folder as it is, "&" too, and
@@ -441,7 +387,7 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
     struct Case {
         const char *name;
-        std::initializer_list<std::string> entries;
+        std::vector<std::string> entries;
         std::string own, b, c;  // their folders; B's empty: the virtual folder
         std::vector<BYTE> keys;
         int chosen;  // 0: B, 1: C, -1: none
@@ -453,34 +399,32 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TestBed bed(c.entries);
-        OwnAndTwoOthers setUp(bed, bed.Path(c.own), c.b.empty() ? "/virtual" : "/path=" + bed.Path(c.b),
-                              "/path=" + bed.Path(c.c));
-        ASSERT_TRUE(setUp.Ready());
+        OwnAndTwoOthers setUp(c.entries, c.own, c.b, c.c);
+        const Desktop &desktop = setUp.desktop;
+        ASSERT_TRUE(Ready(desktop));
 
         MenuSeen seen;
-        ASSERT_TRUE(RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, c.keys, &seen));
+        ASSERT_TRUE(RunChooser(setUp.own, {desktop.Window("B"), desktop.Window("C")}, c.keys, &seen));
         const std::vector<ShownItem> expected = {
             c.b.empty() ? ShownItem{expected::kFirstItemId, expected::kVirtualFolderItem, kGrey}
-                        : ShownItem{expected::kFirstItemId, bed.Path(c.b), 0},
-            {expected::kFirstItemId + 1, bed.Path(c.c), 0},
-            {expected::kFirstItemId + 2, bed.Path(c.own), 0},
+                        : ShownItem{expected::kFirstItemId, desktop.Path(c.b), 0},
+            {expected::kFirstItemId + 1, desktop.Path(c.c), 0},
+            {expected::kFirstItemId + 2, desktop.Path(c.own), 0},
         };
         EXPECT_EQ(ItemsShown(seen), Describe(expected));
         EXPECT_TRUE(seen.firstHighlighted) << "the menu did not open with its first item highlighted";
-        EXPECT_EQ(seen.chosen, c.chosen < 0 ? kNoTarget : c.chosen == 0 ? setUp.b->hwnd : setUp.c->hwnd);
+        EXPECT_EQ(seen.chosen, c.chosen < 0 ? kNoTarget : desktop.Window(c.chosen == 0 ? "B" : "C"));
     }
 }
 
 TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
 {
-    TestBed bed({"作業\\", "ソフト\\", "資料\\"});
     const RECT frame = {130, 70, 631, 470};  // odd sizes: the centre is rounded toward zero
-    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト"), "/path=" + bed.Path("資料"), frame);
-    ASSERT_TRUE(setUp.Ready());
+    OwnAndTwoOthers setUp({"作業\\", "ソフト\\", "資料\\"}, "作業", "ソフト", "資料", frame);
+    ASSERT_TRUE(Ready(setUp.desktop));
 
     MenuSeen seen;
-    ASSERT_TRUE(RunChooser(setUp.own, {setUp.b->hwnd, setUp.c->hwnd}, {VK_ESCAPE}, &seen));
+    ASSERT_TRUE(RunChooser(setUp.own, {setUp.desktop.Window("B"), setUp.desktop.Window("C")}, {VK_ESCAPE}, &seen));
     ASSERT_TRUE(seen.opened);
     EXPECT_EQ(seen.chosen, kNoTarget);
     // Centre-aligned at the main window's centre: the menu's own centre lies there, within a pixel.
@@ -567,9 +511,9 @@ std::vector<HANDLE> ThreadsSince(const std::vector<DWORD> &known)
 // own; an answer after its instance's ask has ended changes nothing.
 TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
 {
-    TestBed bed({"作業\\", "ソフト\\表示\\", "資料\\"});
-    OwnAndTwoOthers setUp(bed, bed.Path("作業"), "/path=" + bed.Path("ソフト\\表示"), "/path=" + bed.Path("資料"));
-    ASSERT_TRUE(setUp.Ready());
+    OwnAndTwoOthers setUp({"作業\\", "ソフト\\表示\\", "資料\\"}, "作業", "ソフト\\表示", "資料");
+    const Desktop &desktop = setUp.desktop;
+    ASSERT_TRUE(Ready(desktop));
     const HWND own = setUp.own.hwndMain;
     const std::string grey = expected::kVirtualFolderItem, slowFolder = "C:\\遅れても間に合う答え";
 
@@ -581,7 +525,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         std::vector<BYTE> keys;
         int chosen;  // index among the others; -1: none
     };
-    const std::string folderB = bed.Path("ソフト\\表示"), folderC = bed.Path("資料");
+    const std::string folderB = desktop.Path("ソフト\\表示"), folderC = desktop.Path("資料");
     const Row rows[] = {
         {"two stall among those that answer", {kB, kHeld, kC, kLate}, {folderB, grey, folderC, grey},
          {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
@@ -641,15 +585,15 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         // Stalled just before the command: not yet counted as hung, so each ask runs to its time-out.
         ASSERT_TRUE(held.Hang() && held2.Hang());
 
-        const HWND windows[] = {setUp.b->hwnd, setUp.c->hwnd, held.hwnd,   held2.hwnd,
-                                late.hwnd(),   slow.hwnd(),   chatty.hwnd(), waiter.hwnd()};
+        const HWND windows[] = {desktop.Window("B"), desktop.Window("C"), held.hwnd,    held2.hwnd,
+                                late.hwnd(),         slow.hwnd(),         chatty.hwnd(), waiter.hwnd()};
         std::vector<HWND> others;
         std::vector<ShownItem> expectedItems;
         for (size_t i = 0; i < row.others.size(); ++i) {
             others.push_back(windows[row.others[i]]);
             expectedItems.push_back({expected::kFirstItemId + UINT(i), row.shown[i], row.shown[i] != grey ? 0 : kGrey});
         }
-        expectedItems.push_back({expected::kFirstItemId + UINT(others.size()), bed.Path("作業"), 0});
+        expectedItems.push_back({expected::kFirstItemId + UINT(others.size()), desktop.Path("作業"), 0});
 
         MenuSeen seen;
         // Once the menu is up the late one answers: after its time-out, that changes nothing.

@@ -30,7 +30,7 @@ constexpr char kCommandNotFoundText[] = "エラー";
 constexpr char kSaveFailedText[] = "設定を保存できませんでした。";
 
 // The settings dialog: its title, its resource and its buttons.
-constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
+inline constexpr auto &kSettingsTitle = ::kSettingsTitle;
 constexpr int kSettingsDialogId = 101;
 enum : int {
     kNotifyBox = 1000,      // check box: notices before a fallback

@@ -18,6 +18,17 @@
 
 ::testing::AssertionResult AsAssertion(const Outcome &outcome);
 
+// A desktop ready, and a run that went as expected; what failed, at the caller's line.
+inline ::testing::AssertionResult Ready(const Desktop &desktop)
+{
+    return AsAssertion(desktop.Ready());
+}
+
+inline ::testing::AssertionResult Runs(Desktop &desktop, const ExpectedRun &run, RunCounts *counts = nullptr)
+{
+    return AsAssertion(RunExpected(desktop, run, counts));
+}
+
 inline ::testing::AssertionResult RunEndedClean(const HostInstance &host)
 {
     return AsAssertion(CheckRunEnded(host));

@@ -2,7 +2,6 @@
 // afterwards, plug-in folders with a fresh copy of VORPAN.DLL, and reads of what a copy left.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,7 @@ std::string ProgramFolder();
 // Declare it before the hosts that show it, so that they end before it is removed.
 class ScratchFolder {
 public:
-    explicit ScratchFolder(std::initializer_list<std::string> entries = {});
+    explicit ScratchFolder(const std::vector<std::string> &entries = {});
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder &) = delete;
     ScratchFolder &operator=(const ScratchFolder &) = delete;

@@ -4,6 +4,7 @@
 
 #include "harness/child_process.h"
 #include "harness/console_text.h"
+#include "harness/desktop.h"
 #include "harness/folders.h"
 #include "harness/host_instance.h"
 #include "harness/outcome.h"

@@ -1,6 +1,6 @@
 // What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the
 // product's own headers: its command in a host whose plug-in folder holds only VORPAN.DLL, the caption
-// of its message boxes, its menu item, the title it gives the dialog it fills in, the notice of a target
+// of its message boxes, its menu item, the title it gives the dialog it fills in and its settings dialog's, the notice of a target
 // without a folder, the kinds of its path reports, its settings file with the State flags, and the
 // event earlier versions named.
 #pragma once
@@ -15,6 +15,7 @@ constexpr UINT kVorpanCommand = 33100;
 constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";
 constexpr char kPluginMenuLabel[] = "２画面ファイラー風ファイルコピー(&C)";  // its item in a host's plug-in menu
 constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";
+constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
 // The notice before the normal copy when the target shows no folder, answers nothing, or did not answer.
 constexpr char kVirtualTargetNotice[] = "対象が仮想フォルダなので通常動作にします。";
 constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";

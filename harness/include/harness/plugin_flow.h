@@ -76,6 +76,9 @@ void TypeKeys(const std::vector<BYTE> &keys);
 // if never); then it answers with folder, or not at all for "". True once it is activated.
 bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder);
+// The same without the activation.
+void TypeWhenAskedBy(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+                     const std::string &folder);
 // A popup menu of process pid, once it is on the screen.
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
 // Chooses the command in the requester and, once its menu is open, types keys into it.

@@ -12,6 +12,7 @@ enum : DWORD {
     kWaitTimeoutMs = 5000,    // a window, a dialog or a state another process produces
     kCloseTimeoutMs = 3000,   // a host asked to close before it is terminated
     kSendTimeoutMs = 5000,    // one cross-process SendMessageTimeout
+    kStepTimeoutMs = 10000,   // a step of a run: its window, also once the plug-in waited on a stalled instance
 };
 
 // Conditions in other processes do not wake this thread, so a wait looks again this often; a measure
