@@ -34,38 +34,32 @@ TEST(Reentrancy, ARequestWhileTheRunWaitsIsAnsweredAndTheRunGoesOn)
 {
     for (bool inTheRequest : {true, false}) {
         SCOPED_TRACE(inTheRequest ? "during the run's own request" : "while the dialog is open");
-        TestBed bed({"作業\\a.txt", "作業\\表.txt", "相手\\"});
-        PeerInstanceWindow third("third instance"), target("target instance");
-        ASSERT_TRUE(third.ok() && target.ok()) << third.error << target.error;
-        HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-        ASSERT_TRUE(bed.Ready());
-        const std::string targetFolder = bed.Path("相手");
+        Desktop desktop({"作業\\a.txt", "作業\\表.txt", "相手\\"},
+                        {PeerWindow("third"), PeerWindow("target"), Selecting("source", "作業")});
+        ASSERT_TRUE(Ready(desktop));
+        PeerInstanceWindow &third = desktop.Peer("third"), &target = desktop.Peer("target");
+        const HostInstance &source = desktop.Host("source");
         bool innerRequestAnswered = false;
         target.onRequest = [&] {
             if (inTheRequest)
                 innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
-            SendAnswer(source.hwnd, target.hwnd, targetFolder);
+            SendAnswer(source.hwnd, target.hwnd, desktop.Path("相手"));
         };
-        ASSERT_TRUE(Activate(target.hwnd));
-        ASSERT_TRUE(ChooseCommand(source));
+        const Step dialog = step::Filled("相手").Then([&](HWND) {
+            if (!inTheRequest)
+                innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+            return Outcome::Ok();
+        });
 
-        HWND dialog = WaitForConfirmDialog(source);
-        ASSERT_NE(dialog, nullptr);
-        if (!inTheRequest)
-            innerRequestAnswered = AskAsThirdInstance(source, third.hwnd);
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"source", {dialog}}, &counts));
         EXPECT_TRUE(innerRequestAnswered);
-        EXPECT_EQ(target.requests, 1);
-        EXPECT_EQ(DescribeReports(third.received, {{source.hwnd, "source"}}), ExpectedAnswer(bed.Path("作業"), "source"));
-        ConfirmView view = ReadConfirmDialog(dialog);
-        EXPECT_EQ(view.title, kFilledTitle);
-        EXPECT_TRUE(ShowsFolder(view, targetFolder));
-
-        PressButton(dialog, IDOK);
-        ASSERT_TRUE(WaitForRunEndAfter(source, 0));
-        EXPECT_EQ(FilesIn(targetFolder), (std::vector<std::string>{"a.txt", "表.txt"}));
+        // What the answer holds is the responder's own table's (test_path_exchange.cpp).
+        EXPECT_EQ(third.received.size(), 2u) << "the third instance got no whole answer";
+        EXPECT_EQ(counts.requests["target"], 1);
+        EXPECT_EQ(FilesIn(desktop.Path("相手")), (std::vector<std::string>{"a.txt", "表.txt"}));
         EXPECT_EQ(source.Query(kQueryPluginCalls), 2);
         EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-        EXPECT_TRUE(RunEndedClean(source));
     }
 }
 
@@ -98,41 +92,33 @@ TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TestBed bed({"作業\\a.txt", "相手\\b.txt", "第三\\"});
-        WriteState(bed.plugins, c.ask == kChooser ? expected::kChooseTarget : 0);
-        ThreeInstances three(bed, {"/path=" + bed.Path("第三")}, {"/path=" + bed.Path("相手"), "/selectall"},
-                             {"/path=" + bed.Path("作業"), "/selectall"});
-        const HostInstance &third = three.c, &asked = three.b, &source = *three.a;
-        ASSERT_TRUE(three.Ready() && Activate(source.hwnd));
-        ASSERT_TRUE(asked.Stage(c.stage, 1));
+        Desktop desktop({"作業\\a.txt", "相手\\b.txt", "第三\\"},
+                        {On("C", "第三"), Selecting("B", "相手").Staged(c.stage), Selecting("A", "作業")},
+                        c.ask == kChooser ? expected::kChooseTarget : 0);
+        ASSERT_TRUE(Ready(desktop));
+        const HostInstance &asked = desktop.Host("B");
         if (c.stage == kStageActiveBehind) {
             GUITHREADINFO info = {};
             info.cbSize = sizeof info;
             ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(asked.hwnd, nullptr), &info));
             ASSERT_EQ(info.hwndActive, asked.hwnd) << "B's thread does not hold its main window active";
-            ASSERT_EQ(GetForegroundWindow(), source.hwnd);
+            ASSERT_EQ(GetForegroundWindow(), desktop.Window("A"));
         }
+        // Also when the user clicked elsewhere meanwhile: the host opens it while in the background.
+        const Step dialog = step::Filled("相手", IDCANCEL).Then([&](HWND) {
+            return ShowsAnything(asked.pid) ? Outcome::Failed("B shows a window of its run") : Outcome::Ok();
+        });
+        const ExpectedRun run = c.ask == kPosted    ? ExpectedRun{"B", {}, {}, ExpectedRun::kPosted}
+                                : c.ask == kChooser ? ExpectedRun{"A", {step::Menu({VK_RETURN}), dialog}}
+                                                    : ExpectedRun{"A", {dialog}};
 
-        if (c.ask == kPosted) {
-            ASSERT_TRUE(PostMessageA(asked.hwnd, WM_COMMAND, kVorpanCommand, 0));
-            ASSERT_TRUE(WaitForRunEnd(asked));
-        } else {
-            ASSERT_TRUE(c.ask == kChooser ? ChooseFromMenu(source, {VK_RETURN}) : ChooseCommand(source));
-            HWND dialog = WaitForConfirmDialog(source, nullptr);
-            ASSERT_NE(dialog, nullptr) << "no confirmation dialog";
-            // Also when the user clicked elsewhere meanwhile: the host opens it while in the background.
-            EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), bed.Path("相手")));
-            EXPECT_FALSE(ShowsAnything(asked.pid)) << "B shows a window of its run";
-            PressButton(dialog, IDCANCEL);
-            ASSERT_TRUE(WaitForRunEnd(source));
-            EXPECT_TRUE(RunEndedClean(source));
-        }
+        EXPECT_TRUE(Runs(desktop, run));
         EXPECT_EQ(asked.Query(kQueryRoleAtLastCall), c.role) << "B was not as the case needs";
         EXPECT_EQ(asked.Query(kQueryPluginCalls), c.calls);
         EXPECT_EQ(asked.Query(kQueryPluginReturns), c.calls);
         EXPECT_EQ(asked.Query(kQueryCopyCommands), 0) << "B started a copy";
         EXPECT_FALSE(ShowsAnything(asked.pid));
-        EXPECT_EQ(third.Query(kQueryCopyCommands), 0);
+        EXPECT_EQ(desktop.Host("C").Query(kQueryCopyCommands), 0);
     }
 }
 
@@ -152,12 +138,9 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 // run whatever the number means there. The run goes on as for an instance that did not answer.
 TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
 {
-    TestBed bed({"作業\\a.txt", "相手\\", "第三\\"});
-    ThreeInstances three(bed, {"/path=" + bed.Path("第三")}, {"/path=" + bed.Path("相手")},
-                         {"/path=" + bed.Path("作業"), "/selectall"});
-    const HostInstance &third = three.c, &other = three.b, &source = *three.a;
-    ASSERT_TRUE(three.Ready());
-
+    Desktop desktop({"作業\\a.txt", "相手\\", "第三\\"}, {On("C", "第三"), On("B", "相手"), Selecting("A", "作業")});
+    ASSERT_TRUE(Ready(desktop));
+    const HostInstance &source = desktop.Host("A");
     struct Case {
         const char *name;
         const char *pluginMenu;  // null: no menu bar
@@ -167,122 +150,103 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
         {"a window without a menu bar", nullptr, {}},
         {"a window whose menu bar lists our label", kPluginMenuText, {"元に戻す(&U)", kPluginMenuLabel}},
     };
+    // Listed between B and C in the chooser: greyed, the others in order.
+    struct Choice {
+        std::vector<BYTE> keys;
+        std::vector<Step> steps;
+    };
+    const Choice choices[] = {
+        {{VK_RETURN}, {step::Filled("相手", IDCANCEL)}},
+        {{VK_DOWN, VK_RETURN}, {}},
+        {{VK_DOWN, VK_DOWN, VK_RETURN}, {step::Filled("第三", IDCANCEL)}},
+    };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         foreignCommands = foreignReports = 0;
         ThreadWindow foreign([&c] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, "foreign", c.menu, c.pluginMenu); });
         ASSERT_NE(foreign.hwnd, nullptr);
-        ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
+        ASSERT_TRUE(AsAssertion(desktop.Activate({"C", "B"})));
         ASSERT_TRUE(source.Stage(kStageListAlso, reinterpret_cast<LPARAM>(foreign.hwnd)));
 
-        {
-            SCOPED_TRACE("listed as the previously active instance: the normal copy, after the notice if set");
-            ASSERT_TRUE(source.Stage(kStageListAt, 0));
-            for (int state : {expected::kNotifyFallback, 0}) {
-                WriteState(bed.plugins, state);
-                LRESULT calls = source.Query(kQueryPluginCalls);
-                ASSERT_TRUE(ChooseCommand(source));
-                if (state != 0) {
-                    ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK));
-                }
-                HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
-                ASSERT_NE(dialog, nullptr) << "no normal copy";
-                PressButton(dialog, IDCANCEL);
-                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-            }
+        // Listed as the previously active instance: the normal copy, after the notice if set.
+        ASSERT_TRUE(source.Stage(kStageListAt, 0));
+        for (int state : {expected::kNotifyFallback, 0}) {
+            desktop.SetState(state);
+            std::vector<Step> steps = {step::HostDialog("作業", IDCANCEL)};
+            if (state != 0)
+                steps.insert(steps.begin(), step::Notice(expected::kVirtualTargetText, IDOK));
+            EXPECT_TRUE(Runs(desktop, {"A", steps})) << "State " << state;
         }
-        {
-            SCOPED_TRACE("as the instance a responder reports to: no report");
-            LRESULT calls = source.Query(kQueryPluginCalls);
-            ASSERT_TRUE(SendCommand(source.hwnd, kVorpanCommand));
-            EXPECT_EQ(source.Query(kQueryPluginReturns), calls + 1) << "the plug-in was not asked";
-        }
-        {
-            SCOPED_TRACE("listed in the chooser between two instances: greyed, the others in order");
-            WriteState(bed.plugins, expected::kChooseTarget);
-            ASSERT_TRUE(source.Stage(kStageListAt, 1));
-            struct Choice {
-                std::vector<BYTE> keys;
-                std::string folder;  // empty: nothing chosen
-            };
-            const Choice choices[] = {
-                {{VK_RETURN}, bed.Path("相手")},
-                {{VK_DOWN, VK_RETURN}, ""},
-                {{VK_DOWN, VK_DOWN, VK_RETURN}, bed.Path("第三")},
-            };
-            for (const Choice &choice : choices) {
-                LRESULT calls = source.Query(kQueryPluginCalls);
-                ASSERT_TRUE(Activate(third.hwnd) && Activate(other.hwnd));
-                ASSERT_TRUE(ChooseFromMenu(source, choice.keys));
-                if (!choice.folder.empty()) {
-                    HWND dialog = WaitForConfirmDialog(source);
-                    ASSERT_NE(dialog, nullptr) << "no filled-in dialog for " << choice.folder;
-                    EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), choice.folder));
-                    PressButton(dialog, IDCANCEL);
-                }
-                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-                EXPECT_FALSE(ShowsAnything(source.pid));
-            }
+        // As the instance a responder reports to: no report.
+        EXPECT_TRUE(Runs(desktop, {"A", {}, {}, ExpectedRun::kSent})) << "answering";
+        desktop.SetState(expected::kChooseTarget);
+        ASSERT_TRUE(source.Stage(kStageListAt, 1));
+        for (const Choice &choice : choices) {
+            std::vector<Step> steps = choice.steps;
+            steps.insert(steps.begin(), step::Menu(choice.keys));
+            EXPECT_TRUE(Runs(desktop, {"A", steps, {"C", "B"}})) << choice.keys.size() << " keys into the chooser";
         }
         ASSERT_TRUE(source.Stage(kStageListAlso, 0));
 
         EXPECT_EQ(foreignCommands.load(), 0) << "a command of ours reached another program";
         EXPECT_EQ(foreignReports.load(), 0) << "a path report reached another program";
-        EXPECT_TRUE(RunEndedClean(source));
     }
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Targets that do not answer
 
+// Inside its request, or before the request could reach it: each time the host's own copy, after the
+// notice when notices are on, and the request never waited past its bound by the host's own record.
 TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 {
-    TestBed bed({"作業\\a.txt"});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/timing"});
-    ASSERT_TRUE(bed.Ready());
-
-    // How a target fails to answer the request, inside it.
+    enum Failure { kHangs, kGoesAway, kThreadEnds, kHeldBefore, kNoWindow };
     struct Case {
         const char *name;
-        void (*fail)(BusyInstance &target);
+        Failure failure;
         int state;
+        int asked;  // requests the target took
     };
     const Case cases[] = {
-        {"a target that hangs", [](BusyInstance &target) { target.Hold(); }, expected::kNotifyFallback},
-        {"a target whose window goes away",
-         [](BusyInstance &target) {
-             DestroyWindow(target.hwnd());
-             PostQuitMessage(0);
-         },
-         0},
-        {"a target whose thread ends, never replying", [](BusyInstance &) { ExitThread(0); },
-         expected::kNotifyFallback},
+        {"a target that hangs", kHangs, expected::kNotifyFallback, 1},
+        {"a target whose window goes away", kGoesAway, 0, 1},
+        {"a target whose thread ends, never replying", kThreadEnds, expected::kNotifyFallback, 1},
+        {"a target whose thread is held before it is asked", kHeldBefore, 0, 0},
+        {"a target that is no window any more", kNoWindow, expected::kNotifyFallback, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        BusyInstance target("unresponsive instance");
-        ASSERT_TRUE(target.ok());
-        target.onRequest = [&] { c.fail(target); };
-        WriteState(bed.plugins, c.state);
-        LRESULT calls = source.Query(kQueryPluginCalls);
-        LRESULT copies = source.Query(kQueryCopyCommands);
-        ASSERT_TRUE(Activate(target.hwnd()));
-        ASSERT_TRUE(ChooseCommand(source));
-
-        if (c.state & expected::kNotifyFallback) {
-            ASSERT_TRUE(AnswersNotice(source, expected::kVirtualTargetText, IDOK, kWaitTimeoutMs + expected::kPeerSendBoundMs));
+        Desktop desktop({"作業\\a.txt"}, {BusyWindow("target"), Selecting("source", "作業", {"/timing"})}, c.state);
+        ASSERT_TRUE(Ready(desktop));
+        BusyInstance &target = desktop.Busy("target");
+        target.onRequest = [&] {
+            if (c.failure == kHangs) {
+                target.Hold();
+            } else if (c.failure == kGoesAway) {
+                DestroyWindow(target.hwnd());
+                PostQuitMessage(0);
+            } else {
+                ExitThread(0);
+            }
+        };
+        const HostInstance &source = desktop.Host("source");
+        if (c.failure == kHeldBefore) {
+            ASSERT_TRUE(target.thread.Hang());
+        } else if (c.failure == kNoWindow) {
+            HWND gone = ThreadWindow(DefWindowProcA).hwnd;
+            ASSERT_TRUE(gone != nullptr && !IsWindow(gone));
+            ASSERT_TRUE(source.Stage(kStageListAlso, reinterpret_cast<LPARAM>(gone)) && source.Stage(kStageListAt, 0));
         }
-        HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle, kWaitTimeoutMs + expected::kPeerSendBoundMs);
-        ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-        EXPECT_EQ(target.Requests(), 1);
-        std::string destination;
-        PumpUntil([&] { return !(destination = ReadConfirmDialog(dialog).destination).empty(); });
-        EXPECT_EQ(destination, bed.Path("作業")) << "the host's own destination";
-        PressButton(dialog, IDCANCEL);
-        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-        EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
-        EXPECT_EQ(source.Query(kQueryCopiedFiles), -1);
-        EXPECT_TRUE(RunEndedClean(source));
+        std::vector<Step> steps = {step::HostDialog("作業", IDCANCEL)};
+        if (c.state & expected::kNotifyFallback)
+            steps.insert(steps.begin(), step::Notice(expected::kVirtualTargetText, IDOK));
+
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"source", steps}, &counts));
+        target.Release();
+        EXPECT_EQ(counts.requests["target"], c.asked);
+        EXPECT_EQ(counts.copies, 1);
+        EXPECT_EQ(counts.copied, 0);
         HostTiming timing = {};
         ASSERT_TRUE(ReadTiming(source, &timing));
         EXPECT_LT(TicksMs(timing.requestTicks), expected::kBoundedSendMs) << "the request outlasted its bound";
@@ -297,20 +261,16 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 // and answers the next instance that asks.
 TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 {
-    TestBed bed({"表示\\"});
-    const std::string folder = bed.Path("表示");
-    HostInstance &responder = bed.Start({"/path=" + folder});
-    ASSERT_TRUE(bed.Ready());
-    BusyInstance hung("hung instance");
-    ASSERT_TRUE(hung.ok());
-    ASSERT_TRUE(Activate(hung.hwnd()));
+    Desktop desktop({"表示\\"}, {On("responder", "表示"), BusyWindow("hung")});
+    ASSERT_TRUE(Ready(desktop));
+    const HostInstance &responder = desktop.Host("responder");
+    BusyInstance &hung = desktop.Busy("hung");
     // Held until the responder's run has ended or one report's bound has passed, and released only
     // then: a tree-path report sent after the first gave up would still wait for it, and be taken.
     ASSERT_TRUE(hung.thread.Hang());
 
     // Posted: only the host's thread may be held by the hung instance, not the test's.
-    ASSERT_TRUE(PostMessageA(responder.hwnd, WM_COMMAND, kVorpanCommand, 0));
-    ASSERT_TRUE(WaitForRunEndAfter(responder, 0, kWaitTimeoutMs + expected::kPeerSendBoundMs));
+    EXPECT_TRUE(Runs(desktop, {"responder", {}, {}, ExpectedRun::kPosted}));
     HostTiming timing = {};
     ASSERT_TRUE(ReadTiming(responder, &timing));
     EXPECT_LT(TicksMs(timing.pluginReturnedAt - timing.pluginCalledAt), expected::kBoundedSendMs)
@@ -327,7 +287,7 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
     ASSERT_TRUE(live.ok()) << live.error;
     ASSERT_TRUE(live.Activate());
     ASSERT_TRUE(SendCommand(responder.hwnd, kVorpanCommand));
-    EXPECT_EQ(DescribeReports(live.received, {{responder.hwnd, "responder"}}), ExpectedAnswer(folder, "responder"));
+    EXPECT_EQ(live.received.size(), 2u) << "no whole answer to the next request";
     EXPECT_EQ(responder.Query(kQueryPluginReturns), 2);
     EXPECT_EQ(responder.Query(kQueryLastPluginResult), 1);
 }
@@ -518,34 +478,22 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 // another instance may: the run neither depends on it nor touches it.
 TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
 {
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    PeerInstanceWindow target("target instance");
-    ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    const std::string targetFolder = bed.Path("相手");
-
+    Desktop desktop({"作業\\a.txt", "相手\\"}, {PeerWindow("target"), Selecting("source", "作業")});
+    ASSERT_TRUE(Ready(desktop));
+    PeerInstanceWindow &target = desktop.Peer("target");
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, kPathEventName);
     ASSERT_NE(event, nullptr);
     DWORD stateDuringRequest = WAIT_FAILED;
     target.onRequest = [&] {
         stateDuringRequest = WaitForSingleObject(event, 0);
-        SendAnswer(source.hwnd, target.hwnd, targetFolder);
+        SendAnswer(desktop.Window("source"), target.hwnd, desktop.Path("相手"));
     };
-    ASSERT_TRUE(Activate(target.hwnd));
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source);
+    // Closed once the request is over: the run's end checks that no process holds the event then.
+    const Step dialog = step::Filled("相手").Then([&](HWND) { return CloseHandle(event), Outcome::Ok(); });
+
+    EXPECT_TRUE(Runs(desktop, {"source", {dialog}}));
     EXPECT_EQ(stateDuringRequest, static_cast<DWORD>(WAIT_OBJECT_0)) << "reset by the request";
-    if (dialog != nullptr) {
-        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), targetFolder));
-        PressButton(dialog, IDOK);
-    }
-    bool ended = WaitForRunEndAfter(source, 0);
-    CloseHandle(event);
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
-    EXPECT_TRUE(RunEndedClean(source));
+    EXPECT_EQ(FilesIn(desktop.Path("相手")), std::vector<std::string>{"a.txt"});
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -589,9 +537,8 @@ std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, si
 // The file copied into a 252-byte folder gets a path of 259 bytes.
 TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
 {
-    TestBed bed({"作業\\表.txt"});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
+    Desktop desktop({"作業\\表.txt"}, {Selecting("source", "作業")});
+    ASSERT_TRUE(Ready(desktop));
 
     struct Case {
         const char *name;
@@ -607,24 +554,18 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string relative = RelativePathOfLength(bed.scratch, c.length, c.maxName, c.makeName);
-        const std::string folder = bed.Path(relative);
+        const std::string relative = RelativePathOfLength(desktop.scratch, c.length, c.maxName, c.makeName);
+        const std::string folder = desktop.Path(relative);
         ASSERT_EQ(folder.size(), c.length);
-        ASSERT_TRUE(bed.scratch.AddFolder(relative)) << bed.scratch.error;
-        HostInstance target({"/path=" + folder, bed.plugins.HostOption()});
+        ASSERT_TRUE(desktop.scratch.AddFolder(relative)) << desktop.scratch.error;
+        // A host of its own for each folder, the previously active instance: a desktop's folders come first.
+        HostInstance target({"/path=" + folder, desktop.plugins.HostOption()});
         ASSERT_TRUE(target.ok());
         ASSERT_EQ(WindowText(target.hwnd), expected::kHostTitlePrefix + folder) << "the target did not open the folder";
-
-        LRESULT calls = source.Query(kQueryPluginCalls);
         ASSERT_TRUE(Activate(target.hwnd));
-        ASSERT_TRUE(ChooseCommand(source));
-        HWND dialog = WaitForConfirmDialog(source);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), folder));
-        PressButton(dialog, c.copy ? IDOK : IDCANCEL);
-        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+
+        EXPECT_TRUE(Runs(desktop, {"source", {step::Filled(relative, c.copy ? IDOK : IDCANCEL)}}));
         EXPECT_TRUE(!c.copy || FileHolds(folder + "\\表.txt", "作業\\表.txt"));
-        EXPECT_TRUE(RunEndedClean(source));
     }
 }
 
