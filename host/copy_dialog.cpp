@@ -15,6 +15,8 @@ void OnInitDialog(HWND dialog)
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
     dialogShown = false;
+    if (host.dialogShape & kDialogTitledInSetUp)
+        SetWindowTextA(dialog, HOST_CONFIRM_TITLE);
     if (host.dialogShape & kDialogCommandFirst)
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kHostDlgSource, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, kHostDlgSource)));
@@ -173,8 +175,9 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return FALSE;
 }
 
-// The template as the resource holds it, or made WS_VISIBLE under kDialogVisibleAtOnce: a DIALOGEX
-// template keeps its style after dlgVer, signature, helpID and exStyle.
+// The template as the resource holds it, or made WS_VISIBLE under kDialogVisibleAtOnce, or with its title's
+// first character changed under kDialogTitledInSetUp: a DIALOGEX template keeps its style after dlgVer,
+// signature, helpID and exStyle, and its title after its position, size, menu and class (none: a word each).
 void RunConfirmDialog()
 {
     if (host.dialogShape & kDialogDecoyFirst) {
@@ -186,9 +189,11 @@ void RunConfirmDialog()
     HRSRC resource = FindResourceA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), RT_DIALOG);
     const BYTE *bytes = static_cast<const BYTE *>(LockResource(LoadResource(host.instance, resource)));
     std::vector<BYTE> copy(bytes, bytes + SizeofResource(host.instance, resource));
-    const size_t styleAt = 12;
+    const size_t styleAt = 12, titleAt = 30;
     if (host.dialogShape & kDialogVisibleAtOnce)
         *reinterpret_cast<DWORD *>(&copy[styleAt]) |= WS_VISIBLE;
+    if (host.dialogShape & kDialogTitledInSetUp)
+        *reinterpret_cast<WCHAR *>(&copy[titleAt]) = L'x';
     DialogBoxIndirectParamA(host.instance, reinterpret_cast<const DLGTEMPLATE *>(copy.data()), host.hwndMain,
                             ConfirmDialogProc, 0);
 }

@@ -71,8 +71,9 @@ enum : WPARAM {
     kStageDialogShape = 7,          // lParam: kDialog* flags, what the confirmation dialog of each copy
                                     // command does as other programs' dialogs do; 0 ends it
 };
-// What the confirmation dialog does in its set-up (WM_INITDIALOG), in this order: the first two before it
-// writes its destination and builds its tree, the third at its end.
+// What the confirmation dialog does in its set-up (WM_INITDIALOG), in this order: its own title given under
+// kDialogTitledInSetUp, then the first two flags before it writes its destination and builds its tree,
+// the third at its end.
 enum : LPARAM {
     kDialogCommandFirst = 1,  // it sends itself a button's command (BN_CLICKED), as a dialog bringing an
                               // option's dependent controls in line does
@@ -82,6 +83,8 @@ enum : LPARAM {
                               // first runs empty
     kDialogDecoyFirst = 16,   // before the dialog, the copy makes a window of the dialog's title owned by
                               // another window of its thread, as a tool's window may be
+    kDialogTitledInSetUp = 32, // it is made under another title and given its own first in its set-up,
+                               // as one titled from the host's texts: not known by its creation
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter

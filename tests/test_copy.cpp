@@ -203,12 +203,11 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
         EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
 }
 
-// Into the previously active instance's folder, whatever the host's dialog does in its own set-up and
-// whatever the user does: what the dialog shows once it can be read is what OK confirms (the files arrive
-// in the folder it showed), its title names the plug-in only over the target's folder, a dialog of the
-// host's own title is filled in, and a Return typed while a busy target was asked confirms nothing but
-// the filled-in dialog. The folders' names hold 十 (8F 5C), 能 (94 5C), ソ (83 5C) and 表 (95 5C), which
-// end in the byte of "\": a path split at bytes would look for folders that do not exist.
+// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user
+// does: what the dialog shows once it can be read is what OK confirms, its title names the plug-in only
+// over the target's folder, a dialog of the host's own title is filled in, and a Return typed ahead
+// confirms nothing but the filled-in dialog. The folders' names hold 十 (8F 5C), 能 (94 5C), ソ (83 5C)
+// and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
     enum Input { kReadThenReturn, kReadThenClick, kReturnAhead };
@@ -218,9 +217,7 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         Input input;
     };
     const Row rows[] = {
-        {"as the host makes it, read, click", 0, kReadThenClick},
-        // The stand-in's dialog is shown only once its queue runs empty: the Return reaches it first.
-        {"as the host makes it, Return typed ahead", 0, kReturnAhead},
+        {"as the host makes it, Return typed ahead (reaching it before it is shown)", 0, kReturnAhead},
         {"a button's command in its set-up, read, Return", kDialogCommandFirst, kReadThenReturn},
         {"a button's command in its set-up, Return typed ahead", kDialogCommandFirst, kReturnAhead},
         {"a button's command in its set-up, read, click", kDialogCommandFirst, kReadThenClick},
@@ -234,6 +231,10 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         {"shown at once, renamed, Return typed ahead", kDialogVisibleAtOnce | kDialogRenamed, kReturnAhead},
         {"all three, Return typed ahead", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, kReturnAhead},
         {"a window of its title owned elsewhere made first, read, click", kDialogDecoyFirst, kReadThenClick},
+        // Caught by the deactivation: filled in when shown, left as the host made it when shown already.
+        {"titled in its set-up, read, click", kDialogTitledInSetUp, kReadThenClick},
+        {"titled in its set-up, Return typed ahead", kDialogTitledInSetUp, kReturnAhead},
+        {"titled in set-up, shows itself, Return ahead", kDialogTitledInSetUp | kDialogShowsItself, kReturnAhead},
     };
     TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
     const std::string sourceFolder = bed.Path("ソース"), targetFolder = bed.Path("十能\\ソフト\\表示");
@@ -243,7 +244,8 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
     ASSERT_TRUE(bed.Ready());
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        const bool renamed = (row.shape & kDialogRenamed) != 0;
+        const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
+        const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
         ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
         LRESULT calls = source.Query(kQueryPluginCalls);
         std::unique_ptr<BusyInstance> busy(row.input == kReturnAhead ? new BusyInstance("busy target") : nullptr);
@@ -251,12 +253,12 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         ASSERT_TRUE(ChooseCommand(source));
 
         std::string confirmed = targetFolder;  // where OK sends the files
-        if (row.input != kReturnAhead || renamed) {
+        if (row.input != kReturnAhead || !filled || late) {
             HWND dialog = WaitForConfirmDialog(source, nullptr);
             ASSERT_NE(dialog, nullptr) << "no dialog left to read: something was confirmed unseen";
             ConfirmView view = ReadConfirmDialog(dialog);
-            EXPECT_EQ(view.title, renamed ? HOST_RENAMED_TITLE : kFilledTitle);
-            EXPECT_TRUE(ShowsFolder(view, renamed ? sourceFolder : targetFolder));
+            EXPECT_EQ(view.title, filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE);
+            EXPECT_TRUE(ShowsFolder(view, filled ? targetFolder : sourceFolder));
             confirmed = view.destination;
             if (row.input == kReadThenReturn)
                 TypeKeys({VK_RETURN});
@@ -282,15 +284,14 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 // it waited, and nothing of the program's own.
 TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
 {
-    // A key, a character, a click, a click on the frame, then touch and pen: WM_GESTURE, WM_TOUCH,
-    // WM_NCPOINTERUPDATE, WM_POINTERDOWN and WM_POINTERHWHEEL, the end of their range.
-    const UINT given[] = {WM_KEYDOWN, WM_CHAR, WM_LBUTTONDOWN, WM_NCLBUTTONDOWN, 0x119, 0x240, 0x241, 0x246, 0x24F};
+    // A key, a character, a click, a click on the frame, touch and pen (WM_GESTURE, WM_TOUCH, WM_NCPOINTERUPDATE,
+    // WM_POINTERDOWN, WM_POINTERHWHEEL: the end of their range), then two of the program's own.
+    const UINT posted[] = {WM_KEYDOWN, WM_CHAR,    WM_LBUTTONDOWN, WM_NCLBUTTONDOWN, 0x119, 0x240, 0x241,
+                           0x246,      0x24F,      WM_APP + 5,     WM_TIMER};
     const std::vector<UINT> own = {WM_APP + 5, WM_TIMER};
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    for (UINT message : given)
-        PostMessageA(window, message, 0, 0);
-    for (UINT message : own)
+    for (UINT message : posted)
         PostMessageA(window, message, 0, 0);
     DiscardQueuedInput();
     std::vector<UINT> left;
