@@ -53,10 +53,10 @@ bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy)
 {
     ScratchFolder scratch({"作業\\報告書.txt", "ソフト\\表示\\"});
     const std::string sourceFolder = scratch.Path("作業");
-    const std::string otherTitle = std::string(HOST_CONFIRM_TITLE) + " (2)";
+    const char otherTitle[] = HOST_RENAMED_TITLE;
     HostInstance target({"/path=" + scratch.Path("ソフト\\表示"), plugins.HostOption()});
-    HostInstance source({"/path=" + sourceFolder, "/selectall", "/confirmtitle=" + otherTitle, plugins.HostOption()});
-    if (!scratch.ok() || !target.ok() || !source.ok())
+    HostInstance source({"/path=" + sourceFolder, "/selectall", plugins.HostOption()});
+    if (!scratch.ok() || !target.ok() || !source.ok() || !source.Stage(kStageDialogShape, kDialogRenamed))
         return Fail("hosts did not start");
     if (!Activate(target.hwnd))
         return Fail("the target instance could not be activated");
@@ -65,7 +65,7 @@ bool MeasureNoDialogCopy(const PluginFolder &plugins, NoDialogCopy *copy)
             double shown = 0;
             HostTiming t = {};
             // The dialog keeps what the host put in: the source's own folder.
-            if (!TimeDialog(source, {&target}, kVorpanCommand, otherTitle.c_str(), sourceFolder, &shown, &t))
+            if (!TimeDialog(source, {&target}, kVorpanCommand, otherTitle, sourceFolder, &shown, &t))
                 return false;
             if (!ReadTiming(source, &t))
                 return Fail("the source host gave no timing after the run");

@@ -36,6 +36,7 @@ BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lParam)
 struct HookSlot {
     HWND window;       // the window whose chain holds the procedure; null: in no chain, free
     HookWork work;     // what it does with a message; null: disarmed, it only passes messages on
+    HookWhen when;     // whether work runs before the rest of the chain or after it
     WNDPROC replaced;  // what it passes messages on to in that window
 };
 
@@ -52,9 +53,12 @@ LRESULT RunSlot(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     HookSlot &slot = hookSlots[index];
     // Taken before the work runs: it may end the hook and so free the slot.
     WNDPROC next = slot.replaced != nullptr ? slot.replaced : DefWindowProcA;
-    if (slot.work != nullptr && slot.window == hwnd)
+    if (slot.work != nullptr && slot.window == hwnd && slot.when == kBeforePassingOn)
         slot.work(hwnd, message, wParam, lParam);
     LRESULT result = CallWindowProcA(next, hwnd, message, wParam, lParam);
+    // The chain may have ended the hook, or handed the slot to another window, meanwhile.
+    if (slot.work != nullptr && slot.window == hwnd && slot.when == kAfterPassingOn)
+        slot.work(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY && slot.window == hwnd)
         slot.window = nullptr;
     return result;
@@ -125,9 +129,9 @@ void PinLibrary()
 
 }  // namespace
 
-bool HookWindow(HWND hwnd, HookWork work)
+bool HookWindow(HWND hwnd, HookWork work, HookWhen when)
 {
-    if (!IsWindow(hwnd))
+    if (!IsWindow(hwnd) || GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId())
         return false;
     TakeOffDisarmed(hwnd);
     int index = FreeSlot();
@@ -137,6 +141,7 @@ bool HookWindow(HWND hwnd, HookWork work)
     HookSlot &slot = hookSlots[index];
     slot.window = hwnd;
     slot.work = work;
+    slot.when = when;
     slot.replaced = GetWindowProc(hwnd);
     SetWindowProc(hwnd, slotProcs[index]);
     return true;
@@ -185,9 +190,15 @@ bool IsHostInstance(HWND window, HWND hwndMain)
 
 void DiscardQueuedInput()
 {
-    // Non-client clicks too: one on the frame's close button would close the host.
-    static const UINT ranges[][2] = {
-        {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+    // Non-client clicks too: one on the frame's close button would close the host. Touch and pen input
+    // (Windows 7 and later) is posted as WM_GESTURE (0x0119) and as WM_TOUCH and the WM_NCPOINTER* and
+    // WM_POINTER* messages (0x0240 to 0x024F), and becomes mouse input only when dispatched; the headers
+    // for Windows XP do not name them.
+    static const UINT ranges[][2] = {{WM_KEYFIRST, WM_KEYLAST},
+                                     {WM_MOUSEFIRST, WM_MOUSELAST},
+                                     {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                                     {0x0119, 0x0119},
+                                     {0x0240, 0x024F}};
     MSG message;
     for (const auto &range : ranges) {
         while (PeekMessageA(&message, nullptr, range[0], range[1], PM_REMOVE)) {

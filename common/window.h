@@ -9,14 +9,16 @@
 // lies is never asked by a message through the chain, and it passes messages on correctly for as long
 // as any chain can call it.
 
-// What a hook does with a message of its window before the message is passed on down the chain. It
-// may end its own hook (UnhookWindow) while it runs.
+// What a hook does with a message of its window, before the message is passed on down the chain or
+// once the chain has handled it. It may end its own hook (UnhookWindow) while it runs.
 typedef void (*HookWork)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+enum HookWhen { kBeforePassingOn, kAfterPassingOn };
 
 // Puts a procedure of ours that does work on top of hwnd's chain: one that is in no window's chain.
-// False when hwnd is no window, or when every procedure of ours is held below other modules'
+// False when hwnd is no window of the calling thread (the hook would run on the window's own thread,
+// against this thread's state), or when every procedure of ours is held below other modules'
 // subclasses: then nothing is put on.
-bool HookWindow(HWND hwnd, HookWork work);
+bool HookWindow(HWND hwnd, HookWork work, HookWhen when = kBeforePassingOn);
 // Ends work's hook on hwnd. Its procedure is taken out of the chain when it is on top; otherwise
 // another module subclassed hwnd over it, and it stays in the chain passing messages on until it comes
 // to the top again or its window is gone. Does nothing when work has no hook on hwnd.
@@ -38,7 +40,7 @@ void FindChildrenByClass(HWND parent, const char *const *classNames, HWND *found
 // A class name that cannot be read counts as another.
 bool IsHostInstance(HWND window, HWND hwndMain);
 
-// Removes the keyboard and mouse input queued for this thread, the window frames' included. Our waits
+// Removes the keyboard, mouse and pointer input queued for this thread, the window frames' included. Our waits
 // take only sent messages, so what the user typed or clicked meanwhile stays queued, and the next loop
 // that reads input would act on it: a menu's, a dialog's before it is shown, the file list's.
 void DiscardQueuedInput();

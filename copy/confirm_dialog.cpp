@@ -21,7 +21,8 @@ const char kFilledTitle[] = VORPAN_CONFIRM_TITLE " - ２画面ファイラー風
 struct Takeover {
     const PathAnswer *target;  // null when no takeover is in progress
     HWND hwndMain;             // whose dialog is looked for, until one is caught
-    HWND dialog;               // the confirmation dialog caught, until the user can first act in it
+    HWND dialog;               // the confirmation dialog caught, until it is filled in
+    UINT fillAt;               // the dialog's message after which it is filled in
     HHOOK creations;           // the watch on the thread's window creations, until the dialog is caught
 } takeover;
 
@@ -43,11 +44,11 @@ bool HasTitle(HWND window, const char *title)
     return lstrcmpA(text, title) == 0;
 }
 
-// Fills dialog in with target's folder: title, destination field, tree selection.
-void FillConfirmDialog(HWND dialog, const PathAnswer &target)
+// Fills dialog in with target's folder: destination field, title, tree selection. The title says the
+// other instance's folder is there, so it changes only once the field holds it. False when there is no
+// field to write: the dialog is then left as the host made it.
+bool FillConfirmDialog(HWND dialog, const PathAnswer &target)
 {
-    SetWindowTextA(dialog, kFilledTitle);
-
     const char *const classes[] = {WC_COMBOBOXA, WC_TREEVIEWA};
     HWND controls[2];
     FindChildrenByClass(dialog, classes, controls, 2);
@@ -55,82 +56,111 @@ void FillConfirmDialog(HWND dialog, const PathAnswer &target)
     // the path would do.
     HWND combo = controls[0];
     HWND field = combo != nullptr ? GetTopWindow(combo) : nullptr;
-    if (field != nullptr)
-        SetWindowTextA(field, target.currentPath);
+    if (field == nullptr || !SetWindowTextA(field, target.currentPath))
+        return false;
+    SetWindowTextA(dialog, kFilledTitle);
 
     HWND tree = controls[1];
-    if (tree == nullptr)
-        return;
-    HTREEITEM item = FindTreeItemByPath(tree, target.treePath);
+    HTREEITEM item = tree != nullptr ? FindTreeItemByPath(tree, target.treePath) : nullptr;
     if (item == nullptr)
-        return;
+        return true;
     // Clearing first makes the selection a change even when the host had already selected that item,
     // so the tree scrolls it into view and the host hears of it.
     TreeView_Select(tree, nullptr, TVGN_CARET);
     TreeView_Select(tree, item, TVGN_CARET);
+    return true;
 }
 
-// On the confirmation dialog from when it is caught until the user can first act in it: when it is first
-// shown, or when a button's command reaches it before that. A dialog whose template is not visible is
-// shown only once its queue runs empty, so a Return typed while we waited presses its default button
-// before it was ever shown: it must find the dialog filled in.
-void CatchDialogFirstUse(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
+// The owner test of both catches: a host may name a child of its main window as the owner, and the
+// dialog is then owned by its top window. A window of another thread never counts: our hooks would run
+// there, against this thread's state.
+bool IsDialogOfMain(HWND owner, HWND window)
 {
-    bool shown = message == WM_SHOWWINDOW && wParam == TRUE;
-    bool pressed = message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED;
-    if ((!shown && !pressed) || takeover.target == nullptr || hwnd != takeover.dialog)
+    return owner != nullptr && GetAncestor(owner, GA_ROOT) == takeover.hwndMain &&
+           (window == nullptr || GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId());
+}
+
+// On the confirmation dialog once its message (fillAt) has gone through the host: the end of the host's
+// own set-up (WM_INITDIALOG) for a dialog caught as it was made, else its first WM_SHOWWINDOW. Nothing
+// of the dialog's life but the end of its set-up says that the host is done with it: the host may send
+// it a button's command first, or write its destination late, and a dialog it shows itself
+// (SWP_SHOWWINDOW) gets no WM_SHOWWINDOW. Input is read only after this, so a Return typed while we
+// waited finds the dialog filled in; one left as the host made it must not get it.
+void FillWhenSetUp(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message != takeover.fillAt || (message == WM_SHOWWINDOW && wParam != TRUE) ||
+        takeover.target == nullptr || hwnd != takeover.dialog)
         return;
     takeover.dialog = nullptr;
-    UnhookWindow(hwnd, CatchDialogFirstUse);
+    UnhookWindow(hwnd, FillWhenSetUp);
     // Caught by the title it was made with, it may have been given another in the host's own set-up:
     // then it is not the dialog we know.
-    if (HasTitle(hwnd, VORPAN_CONFIRM_TITLE))
-        FillConfirmDialog(hwnd, *takeover.target);
+    if (!HasTitle(hwnd, VORPAN_CONFIRM_TITLE) || !FillConfirmDialog(hwnd, *takeover.target))
+        DiscardQueuedInput();
 }
 
 void CatchDialogActivation(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The dialog is found: no other is looked for in this copy. With no procedure of ours free, it stays as
-// the host made it.
-void CatchDialog(HWND dialog)
+// The dialog is found, or one is left alone: no other is looked for in this copy.
+void EndSearch()
 {
     HWND hwndMain = takeover.hwndMain;
     takeover.hwndMain = nullptr;
     EndWatch();
     UnhookWindow(hwndMain, CatchDialogActivation);
-    if (HookWindow(dialog, CatchDialogFirstUse))
+}
+
+// With no procedure of ours free the dialog stays as the host made it.
+void FillAfter(HWND dialog, UINT fillAt)
+{
+    takeover.fillAt = fillAt;
+    if (HookWindow(dialog, FillWhenSetUp, kAfterPassingOn))
         takeover.dialog = dialog;
+    else
+        DiscardQueuedInput();
 }
 
 // The thread's window creations during the host's copy: the dialog is known by its title and owner as it
-// is made, before its first message, whether the host's thread is in the foreground or not.
+// is made, before its first message, whether the host's thread is in the foreground or not. Another
+// window the host opens first, a dialog under another title included, is none we fill: what the user
+// typed while we waited was meant for the filled dialog, not for it.
 LRESULT CALLBACK WatchCreations(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_CREATEWND && takeover.target != nullptr && takeover.hwndMain != nullptr) {
         const CREATESTRUCTA *create = reinterpret_cast<const CBT_CREATEWNDA *>(lParam)->lpcs;
         const char *title = create->lpszName;
-        // A host may name a child of its main window as the owner: the dialog is owned by its top window.
-        if ((create->style & WS_CHILD) == 0 && create->hwndParent != nullptr &&
-            GetAncestor(create->hwndParent, GA_ROOT) == takeover.hwndMain && title != nullptr &&
-            !IS_INTRESOURCE(title) && lstrcmpA(title, VORPAN_CONFIRM_TITLE) == 0)
-            CatchDialog(reinterpret_cast<HWND>(wParam));
+        if ((create->style & WS_CHILD) == 0 && IsDialogOfMain(create->hwndParent, nullptr)) {
+            if (title != nullptr && !IS_INTRESOURCE(title) && lstrcmpA(title, VORPAN_CONFIRM_TITLE) == 0) {
+                EndSearch();
+                FillAfter(reinterpret_cast<HWND>(wParam), WM_INITDIALOG);
+            } else {
+                DiscardQueuedInput();
+            }
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // On hwndMain during the host's copy, beside the watch on creations: a dialog the host made before its
 // copy command, or titled only in its own set-up, is not seen by its creation, and the host deactivates
-// its main window in favour of the dialog before it shows it (in lParam). Also the one way the dialog is
-// caught when the thread's creations cannot be watched. Only while the host's thread is in the
-// foreground: one in the background opens its dialogs without this.
+// its main window in favour of the dialog (in lParam). Also the one way the dialog is caught when the
+// thread's creations cannot be watched. Only while the host's thread is in the foreground: one in the
+// background opens its dialogs without this. Its set-up is over by then, but a dialog not shown yet
+// reads the input queued before it is shown, and one already shown may be read by the user already:
+// neither may be changed now, and neither may get what was typed before it could be seen.
 void CatchDialogActivation(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_ACTIVATE || LOWORD(wParam) != WA_INACTIVE || takeover.target == nullptr ||
         hwnd != takeover.hwndMain)
         return;
     HWND dialog = reinterpret_cast<HWND>(lParam);
-    if (HasTitle(dialog, VORPAN_CONFIRM_TITLE))
-        CatchDialog(dialog);
+    if (dialog == nullptr || !IsDialogOfMain(GetWindow(dialog, GW_OWNER), dialog) ||
+        !HasTitle(dialog, VORPAN_CONFIRM_TITLE))
+        return;
+    EndSearch();
+    DiscardQueuedInput();
+    if (!IsWindowVisible(dialog))
+        FillAfter(dialog, WM_SHOWWINDOW);
 }
 
 }  // namespace
@@ -154,6 +184,6 @@ void CopyIntoTarget(HWND hwndMain, const PathAnswer &target)
     // Also when a dialog was caught: a copy that showed no dialog leaves the hook in place.
     UnhookWindow(hwndMain, CatchDialogActivation);
     if (takeover.dialog != nullptr)
-        UnhookWindow(takeover.dialog, CatchDialogFirstUse);
+        UnhookWindow(takeover.dialog, FillWhenSetUp);
     takeover.dialog = nullptr;
 }

@@ -15,8 +15,13 @@ void OnInitDialog(HWND dialog)
     host.dialogOpen = dialog;
     host.copiedFiles = -1;
     dialogShown = false;
-    if (host.options.confirmTitle[0])
-        SetWindowTextA(dialog, host.options.confirmTitle);
+    if (host.dialogShape & kDialogTitledInSetUp)
+        SetWindowTextA(dialog, HOST_CONFIRM_TITLE);
+    if (host.dialogShape & kDialogCommandFirst)
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kHostDlgSource, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, kHostDlgSource)));
+    if (host.dialogShape & kDialogRenamed)
+        SetWindowTextA(dialog, HOST_RENAMED_TITLE);
 
     std::string source = std::to_string(ListView_GetSelectedCount(host.hwndList)) + " 個のファイルをコピーします";
     SetDlgItemTextA(dialog, kHostDlgSource, source.c_str());
@@ -29,6 +34,8 @@ void OnInitDialog(HWND dialog)
     HWND tree = GetDlgItem(dialog, kHostDlgTree);
     FillTreeRoots(tree);
     SelectTreePath(tree, host.currentPath);
+    if (host.dialogShape & kDialogShowsItself)
+        SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     Stamp(Step::kDialogReady);
 }
 
@@ -168,6 +175,29 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return FALSE;
 }
 
+// The template as the resource holds it, or made WS_VISIBLE under kDialogVisibleAtOnce, or with its title's
+// first character changed under kDialogTitledInSetUp: a DIALOGEX template keeps its style after dlgVer,
+// signature, helpID and exStyle, and its title after its position, size, menu and class (none: a word each).
+void RunConfirmDialog()
+{
+    if (host.dialogShape & kDialogDecoyFirst) {
+        HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, host.instance, nullptr);
+        DestroyWindow(CreateWindowExA(0, "STATIC", HOST_CONFIRM_TITLE, WS_POPUP, 0, 0, 0, 0, other, nullptr,
+                                      host.instance, nullptr));
+        DestroyWindow(other);
+    }
+    HRSRC resource = FindResourceA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), RT_DIALOG);
+    const BYTE *bytes = static_cast<const BYTE *>(LockResource(LoadResource(host.instance, resource)));
+    std::vector<BYTE> copy(bytes, bytes + SizeofResource(host.instance, resource));
+    const size_t styleAt = 12, titleAt = 30;
+    if (host.dialogShape & kDialogVisibleAtOnce)
+        *reinterpret_cast<DWORD *>(&copy[styleAt]) |= WS_VISIBLE;
+    if (host.dialogShape & kDialogTitledInSetUp)
+        *reinterpret_cast<WCHAR *>(&copy[titleAt]) = L'x';
+    DialogBoxIndirectParamA(host.instance, reinterpret_cast<const DLGTEMPLATE *>(copy.data()), host.hwndMain,
+                            ConfirmDialogProc, 0);
+}
+
 }  // namespace
 
 // Copies from the current folder; on the virtual folder or with nothing selected there is nothing to
@@ -177,6 +207,6 @@ void RunCopyCommand()
     Stamp(Step::kCopyCommand);
     ++host.copyCommands;
     if (!host.dialogOpen && host.currentPath[0] != '\0' && ListView_GetSelectedCount(host.hwndList) != 0)
-        DialogBoxParamA(host.instance, MAKEINTRESOURCEA(IDD_HOST_CONFIRM), host.hwndMain, ConfirmDialogProc, 0);
+        RunConfirmDialog();
     Stamp(Step::kCopyCommandEnd);
 }

@@ -11,7 +11,7 @@
 
 enum : int {
     kPathSize = MAX_PATH,  // a folder or file path with its NUL, as the plug-in receives it
-    kTitleSize = 128,      // the confirmation dialog's title given on the command line
+    kTitleSize = 128,      // a title given on the command line
     kMaxPlugins = 16,
     kMaxInstances = 64,    // entries of instanceWindows, this instance included
 };
@@ -24,7 +24,6 @@ struct HostOptions {
     bool selectAll;
     char pluginFolder[kPathSize];
     bool noTree;                   // a host without a folder tree
-    char confirmTitle[kTitleSize]; // empty: the dialog keeps its own title
     char pluginMenuText[kTitleSize]; // empty: the plug-in menu keeps its own text
     bool hasPos;
     int x, y, width, height;
@@ -58,6 +57,7 @@ struct HostState {
     int listAlsoAt;                // its position there
     DWORD busyWhenAskedMs;         // a plug-in command another thread sends waits this long first
     bool fillDialog;               // the confirmation dialog fills itself in (/filldialog)
+    LPARAM dialogShape;            // kDialog* flags: what the confirmation dialog does in its set-up
 };
 
 extern HostState host;

@@ -7,6 +7,7 @@
 #define HOST_WINDOW_CLASS "RiloFile2StandIn"      // class of every instance's main window
 #define HOST_EXE_NAME "rilohost.exe"
 #define HOST_CONFIRM_TITLE "ファイルの操作の確認"   // the copy confirmation dialog's own title
+#define HOST_RENAMED_TITLE HOST_CONFIRM_TITLE " (2)"  // its title in its set-up under kDialogRenamed
 #define HOST_VIRTUAL_ROOT "ごみ箱"                 // the virtual folder: a root of the folder tree without a path
 #define HOST_MESSAGE_CAPTION "RiloFile2"         // caption of the copy's message boxes (not a folder, files skipped)
 
@@ -67,6 +68,23 @@ enum : WPARAM {
                                     // one reading a network folder; 0 ends it
     kStageFillDialog = 6,           // lParam 1: the confirmation dialog of each copy command fills itself in
                                     // as /filldialog says when it is first shown; 0 ends it
+    kStageDialogShape = 7,          // lParam: kDialog* flags, what the confirmation dialog of each copy
+                                    // command does as other programs' dialogs do; 0 ends it
+};
+// What the confirmation dialog does in its set-up (WM_INITDIALOG), in this order: its own title given under
+// kDialogTitledInSetUp, then the first two flags before it writes its destination and builds its tree,
+// the third at its end.
+enum : LPARAM {
+    kDialogCommandFirst = 1,  // it sends itself a button's command (BN_CLICKED), as a dialog bringing an
+                              // option's dependent controls in line does
+    kDialogRenamed = 2,       // it gives itself the title HOST_RENAMED_TITLE, as another version may
+    kDialogShowsItself = 4,   // it shows itself with SetWindowPos(SWP_SHOWWINDOW): no WM_SHOWWINDOW comes
+    kDialogVisibleAtOnce = 8, // its template is WS_VISIBLE: shown as its set-up ends, not once its queue
+                              // first runs empty
+    kDialogDecoyFirst = 16,   // before the dialog, the copy makes a window of the dialog's title owned by
+                              // another window of its thread, as a tool's window may be
+    kDialogTitledInSetUp = 32, // it is made under another title and given its own first in its set-up,
+                               // as one titled from the host's texts: not known by its creation
 };
 
 // When the host's steps around a plug-in call happened, for the benchmark: QueryPerformanceCounter
@@ -97,7 +115,6 @@ struct HostTiming {
 //   /selectall           select every file of the folder
 //   /plugins=<folder>    load the plug-in DLLs of this folder (default: the folder of the program)
 //   /notree              no folder tree (a host a plug-in cannot read a tree path from)
-//   /confirmtitle=<t>    give the confirmation dialog this title instead of its own
 //   /pluginmenu=<text>   give the plug-in menu this text instead of "プラグイン(&P)" (a host whose
 //                        plug-in menu a plug-in cannot find)
 //   /pos=<x>,<y>,<w>,<h> place the main window

@@ -82,9 +82,6 @@ bool ParseCommandLine(int argc, char **argv, HostOptions *options)
             options->noTree = true;
         } else if (lstrcmpiA(arg, "/longpath") == 0) {
             options->longPath = true;
-        } else if ((value = OptionValue(arg, "/confirmtitle="))) {
-            if (!CopyText(options->confirmTitle, sizeof options->confirmTitle, value))
-                return false;
         } else if ((value = OptionValue(arg, "/pluginmenu="))) {
             if (!CopyText(options->pluginMenuText, sizeof options->pluginMenuText, value))
                 return false;
@@ -131,11 +128,8 @@ std::string FileSizeText(const char *folder, const char *name)
 
 bool Contains(const std::vector<std::string> &names, const char *name)
 {
-    for (const std::string &n : names) {
-        if (lstrcmpiA(n.c_str(), name) == 0)
-            return true;
-    }
-    return false;
+    return std::any_of(names.begin(), names.end(),
+                       [name](const std::string &n) { return lstrcmpiA(n.c_str(), name) == 0; });
 }
 
 // Re-reads the current folder; the files selected before stay selected, so refreshing on every
@@ -332,6 +326,9 @@ LRESULT OnStage(WPARAM stage, LPARAM lParam)
     case kStageFillDialog:
         host.fillDialog = lParam != 0 && host.options.fillFolder[0] != '\0';
         return host.fillDialog == (lParam != 0);
+    case kStageDialogShape:
+        host.dialogShape = lParam;
+        return 1;
     }
     return 0;
 }

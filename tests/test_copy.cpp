@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/window.h"
 #include "host_protocol.h"
 #include "support/test_support.h"
 
@@ -56,52 +57,6 @@ std::string OtherCase(const std::string &path)
             out[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
     }
     return out;
-}
-
-// Into the previously active instance's folder; also into folders whose names hold 十 (8F 5C), 能 (94 5C),
-// ソ (83 5C) and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders
-// that do not exist.
-TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
-{
-    struct Case {
-        const char *name;
-        std::initializer_list<std::string> entries;
-        std::string source, target;
-        std::vector<std::string> files;
-        bool typedAhead = false;  // a busy target answers it, and Return is typed while it is asked
-    };
-    const Case cases[] = {
-        {"a Japanese folder", {"作業\\報告書.txt", "作業\\memo.txt", "ソフト\\表示\\"}, "作業", "ソフト\\表示",
-         {"memo.txt", "報告書.txt"}},
-        {"trail bytes 0x5C", {"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"}, "ソース",
-         "十能\\ソフト\\表示", {"能力.txt", "表.txt"}},
-        // The stand-in's dialog is shown only once its queue runs empty: the Return reaches it first.
-        {"Return typed ahead", {"作業\\報告書.txt", "作業\\memo.txt", "相手\\"}, "作業", "相手",
-         {"memo.txt", "報告書.txt"}, true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        TestBed bed(c.entries);
-        const std::string targetFolder = bed.Path(c.target);
-        HostInstance &target = bed.Start({"/path=" + targetFolder});
-        HostInstance &source = bed.Start({"/path=" + bed.Path(c.source), "/selectall"});
-        ASSERT_TRUE(bed.Ready());
-        std::unique_ptr<BusyInstance> busy(c.typedAhead ? new BusyInstance("busy target") : nullptr);
-
-        if (busy == nullptr) {
-            ASSERT_TRUE(CopyThroughFilledDialog(source, target.hwnd, targetFolder));
-        } else {
-            ASSERT_TRUE(TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder) && ChooseCommand(source));
-            ASSERT_TRUE(WaitForRunEnd(source, expected::kBoundedSendMs));
-        }
-        EXPECT_EQ(source.Query(kQueryCopiedFiles), LRESULT(c.files.size()));
-        EXPECT_EQ(FilesIn(targetFolder), c.files);
-        for (const std::string &name : c.files) {
-            EXPECT_TRUE(FileHolds(targetFolder + "\\" + name, c.source + "\\" + name));
-        }
-        EXPECT_EQ(source.Query(kQueryDialogProcRestored), 1);
-        EXPECT_TRUE(RunEndedClean(source));
-    }
 }
 
 // The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed
@@ -248,62 +203,103 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
         EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
 }
 
-// With nothing to copy the command is the way to the settings, even when another instance runs.
-TEST(SettingsRoute, NothingToCopyOpensTheSettingsDialogInsteadOfCopying)
+// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user
+// does: what the dialog shows once it can be read is what OK confirms, its title names the plug-in only
+// over the target's folder, a dialog of the host's own title is filled in, and a Return typed ahead
+// confirms nothing but the filled-in dialog. The folders' names hold 十 (8F 5C), 能 (94 5C), ソ (83 5C)
+// and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders that do not exist.
+TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
-    ASSERT_TRUE(bed.Ready());
-    WriteState(bed.plugins, expected::kNotifyFallback);
-
-    struct Situation {
+    enum Input { kReadThenReturn, kReadThenClick, kReturnAhead };
+    struct Row {
         const char *name;
-        std::vector<std::string> options;
+        LPARAM shape;  // kDialog* flags of the host's dialog
+        Input input;
     };
-    const Situation situations[] = {
-        {"no file selected", {"/path=" + bed.Path("作業"), bed.plugins.HostOption()}},
-        {"on the virtual folder", {"/virtual", bed.plugins.HostOption()}},
+    const Row rows[] = {
+        {"as the host makes it, Return typed ahead (reaching it before it is shown)", 0, kReturnAhead},
+        {"a button's command in its set-up, read, Return", kDialogCommandFirst, kReadThenReturn},
+        {"a button's command in its set-up, Return typed ahead", kDialogCommandFirst, kReturnAhead},
+        {"a button's command in its set-up, read, click", kDialogCommandFirst, kReadThenClick},
+        {"shows itself, read, Return", kDialogShowsItself, kReadThenReturn},
+        {"shows itself, Return typed ahead", kDialogShowsItself, kReturnAhead},
+        {"shows itself, read, click", kDialogShowsItself, kReadThenClick},
+        {"renamed in its set-up, read, Return", kDialogRenamed, kReadThenReturn},
+        {"renamed in its set-up, Return typed ahead", kDialogRenamed, kReturnAhead},
+        {"renamed in its set-up, read, click", kDialogRenamed, kReadThenClick},
+        {"shown at once, a command first, read, click", kDialogVisibleAtOnce | kDialogCommandFirst, kReadThenClick},
+        {"shown at once, renamed, Return typed ahead", kDialogVisibleAtOnce | kDialogRenamed, kReturnAhead},
+        {"all three, Return typed ahead", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, kReturnAhead},
+        {"a window of its title owned elsewhere made first, read, click", kDialogDecoyFirst, kReadThenClick},
+        // Caught by the deactivation: filled in when shown, left as the host made it when shown already.
+        {"titled in its set-up, read, click", kDialogTitledInSetUp, kReadThenClick},
+        {"titled in its set-up, Return typed ahead", kDialogTitledInSetUp, kReturnAhead},
+        {"titled in set-up, shows itself, Return ahead", kDialogTitledInSetUp | kDialogShowsItself, kReturnAhead},
     };
-    for (const Situation &situation : situations) {
-        SCOPED_TRACE(situation.name);
-        HostInstance source(situation.options);
-        ASSERT_TRUE(source.ok());
-        ASSERT_TRUE(Activate(target.hwnd));
+    TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
+    const std::string sourceFolder = bed.Path("ソース"), targetFolder = bed.Path("十能\\ソフト\\表示");
+    const std::vector<std::string> files = {"能力.txt", "表.txt"};
+    HostInstance &target = bed.Start({"/path=" + targetFolder});
+    HostInstance &source = bed.Start({"/path=" + sourceFolder, "/selectall"});
+    ASSERT_TRUE(bed.Ready());
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
+        const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
+        ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
+        LRESULT calls = source.Query(kQueryPluginCalls);
+        std::unique_ptr<BusyInstance> busy(row.input == kReturnAhead ? new BusyInstance("busy target") : nullptr);
+        ASSERT_TRUE(busy != nullptr ? TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder) : Activate(target.hwnd));
         ASSERT_TRUE(ChooseCommand(source));
-        HWND settings = WaitForWindowOfProcess(source.pid, expected::kSettingsTitle, "#32770");
-        ASSERT_NE(settings, nullptr) << "no settings dialog";
-        PressButton(settings, IDCANCEL);
-        ASSERT_TRUE(WaitForRunEnd(source));
-        EXPECT_EQ(source.Query(kQueryCopyCommands), 0);
-        EXPECT_EQ(target.Query(kQueryPluginCalls), 0) << "the target was asked for its paths";
+
+        std::string confirmed = targetFolder;  // where OK sends the files
+        if (row.input != kReturnAhead || !filled || late) {
+            HWND dialog = WaitForConfirmDialog(source, nullptr);
+            ASSERT_NE(dialog, nullptr) << "no dialog left to read: something was confirmed unseen";
+            ConfirmView view = ReadConfirmDialog(dialog);
+            EXPECT_EQ(view.title, filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE);
+            EXPECT_TRUE(ShowsFolder(view, filled ? targetFolder : sourceFolder));
+            confirmed = view.destination;
+            if (row.input == kReadThenReturn)
+                TypeKeys({VK_RETURN});
+            else
+                PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            // The host's own destination is the source folder, where every file is already: it says so.
+            if (confirmed == sourceFolder)
+                PressButton(WaitForWindowOfProcess(source.pid, HOST_MESSAGE_CAPTION, "#32770"), IDOK);
+        }
+        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
+        const bool intoTarget = confirmed == targetFolder;
+        EXPECT_EQ(source.Query(kQueryCopiedFiles), intoTarget ? LRESULT(files.size()) : 0);
+        EXPECT_EQ(FilesIn(targetFolder), intoTarget ? files : std::vector<std::string>());
         EXPECT_TRUE(RunEndedClean(source));
+        for (const std::string &name : FilesIn(targetFolder)) {
+            EXPECT_TRUE(FileHolds(targetFolder + "\\" + name, "ソース\\" + name));
+            DeleteFileA((targetFolder + "\\" + name).c_str());
+        }
     }
 }
 
-// A host whose copy shows its dialog under another title: the plug-in must not take over a window it
-// does not know, and its run ends with the host's copy.
-TEST(TwoPaneCopy, ADialogWithAnotherTitleIsLeftAsTheHostMadeIt)
+// What the plug-in discards before a window it does not fill can read it: whatever the user gave while
+// it waited, and nothing of the program's own.
+TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
 {
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    const std::string otherTitle = std::string(expected::kConfirmTitle) + " (2)";
-    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/confirmtitle=" + otherTitle});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(Activate(target.hwnd));
-
-    ASSERT_TRUE(ChooseCommand(source));
-    HWND dialog = WaitForConfirmDialog(source, otherTitle.c_str());
-    ASSERT_NE(dialog, nullptr) << "no dialog titled " << otherTitle;
-    EXPECT_EQ(target.Query(kQueryPluginCalls), 1) << "the target was not asked for its paths";
-    ConfirmView view = ReadConfirmDialog(dialog);
-    EXPECT_EQ(view.title, otherTitle);
-    EXPECT_EQ(view.destination, bed.Path("作業"));
-    EXPECT_EQ(view.treePath, bed.Path("作業") + "\\");
-
-    PressButton(dialog, IDCANCEL);
-    ASSERT_TRUE(WaitForRunEnd(source));
-    EXPECT_TRUE(FilesIn(bed.Path("相手")).empty());
-    EXPECT_TRUE(RunEndedClean(source));
+    // A key, a character, a click, a click on the frame, touch and pen (WM_GESTURE, WM_TOUCH, WM_NCPOINTERUPDATE,
+    // WM_POINTERDOWN, WM_POINTERHWHEEL: the end of their range), then two of the program's own.
+    const UINT posted[] = {WM_KEYDOWN, WM_CHAR,    WM_LBUTTONDOWN, WM_NCLBUTTONDOWN, 0x119, 0x240, 0x241,
+                           0x246,      0x24F,      WM_APP + 5,     WM_TIMER};
+    const std::vector<UINT> own = {WM_APP + 5, WM_TIMER};
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    for (UINT message : posted)
+        PostMessageA(window, message, 0, 0);
+    DiscardQueuedInput();
+    std::vector<UINT> left;
+    MSG message;
+    while (PeekMessageA(&message, window, 0, 0, PM_REMOVE))
+        left.push_back(message.message);
+    EXPECT_EQ(left, own);
+    DestroyWindow(window);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -244,35 +246,60 @@ LRESULT CALLBACK QuietHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// A window may keep a procedure of ours below another module's subclass for as long as it lives, so the
-// host must not be able to unload the library once a hook was put on.
-TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
+typedef int(WINAPI *DoProcessProc)(Record *record);
+
+// One round: the library loaded from a plug-in folder of its own (the settings file the run writes goes
+// beside it), called as the requester, whose report hook goes on the main window, then freed as the
+// host frees it. What went wrong, or nothing.
+std::string RunAsRequesterThenFree()
 {
-    PluginFolder plugins;  // the settings file the run writes goes beside this copy
-    ASSERT_TRUE(plugins.ok()) << plugins.error;
+    PluginFolder plugins;
     HMODULE module = LoadLibraryA((plugins.path + "\\VORPAN.DLL").c_str());
-    ASSERT_NE(module, nullptr);
-    typedef int(WINAPI * DoProcessProc)(Record * record);
     DoProcessProc doProcess =
-        reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")));
-    ASSERT_NE(doProcess, nullptr);
+        module ? reinterpret_cast<DoProcessProc>(reinterpret_cast<void *>(GetProcAddress(module, "DoProcess")))
+               : nullptr;
+    if (doProcess == nullptr)
+        return "VORPAN.DLL could not be loaded from a plug-in folder: " + plugins.error;
     auto quietHost = [] {
         return MakeMenuWindow("VorpanQuietHost", QuietHostProc, "quiet host", {kPluginMenuLabel}, kPluginMenuText,
                               WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     };
     HWND main = quietHost(), other = quietHost();
-    ASSERT_TRUE(main != nullptr && other != nullptr);
-    ASSERT_TRUE(Activate(main));
-
+    if (main == nullptr || other == nullptr || !Activate(main))
+        return "the quiet hosts could not be made and activated";
     HWND instances[] = {other, main};
     char currentPath[] = "C:\\";
     Record record = {main, 0, main, instances, 2, currentPath};
-    EXPECT_EQ(doProcess(&record), 1);
-    EXPECT_TRUE(FileExists(plugins.IniPath())) << "the call did not run as the requester";
+    if (doProcess(&record) != 1)
+        return "DoProcess did not return 1";
+    if (!FileExists(plugins.IniPath()))
+        return "the call did not run as the requester";
     FreeLibrary(module);
-    EXPECT_NE(GetModuleHandleA("VORPAN.DLL"), nullptr) << "the library was unloaded";
-    DestroyWindow(other);
-    DestroyWindow(main);
+    return GetModuleHandleA("VORPAN.DLL") == nullptr ? "the library was unloaded" : "";
+}
+
+[[noreturn]] void ExitWith(const std::string &fault)
+{
+    std::fputs(fault.c_str(), stderr);
+    std::fflush(stderr);
+    std::_Exit(fault.empty() ? 0 : 1);
+}
+
+// A window may keep a procedure of ours below another module's subclass for as long as it lives, so the
+// host must not be able to unload the library once a hook was put on. The pin lasts as long as the
+// process, so the round runs in a process of its own (a death test's): in this one a second round would
+// find the first's library. Its temporary folder lies in this one's scratch folder, removed here once it
+// has ended and no longer holds the library.
+TEST(DllLifetime, StaysLoadedWhenTheHostFreesItOnceAHookWasPutOn)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.ok()) << scratch.error;
+    char temporary[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TMP", temporary, MAX_PATH);
+    ASSERT_LT(length, DWORD(MAX_PATH));
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", scratch.path.c_str()));
+    EXPECT_EXIT(ExitWith(RunAsRequesterThenFree()), testing::ExitedWithCode(0), "");
+    SetEnvironmentVariableA("TMP", length > 0 ? temporary : nullptr);
 }
 
 }  // namespace

@@ -57,12 +57,11 @@ void Unsubclass()
     SetWindowLongPtrA(foreign[N].hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(foreign[N].saved));
 }
 
-// What the confirmation dialog showed when it was confirmed.
-struct DialogSeen {
-    std::string title;
-    std::string destination;
-    std::string selected;  // the tree's selected item
-};
+// What a confirmation dialog shows, in one line: title, destination and the tree's selected item.
+std::string Shown(const std::string &title, const std::string &destination, const std::string &selected)
+{
+    return "title \"" + title + "\", destination \"" + destination + "\", selected \"" + selected + "\"";
+}
 
 // The host's side of this window: its own messages counted, and its copy command running a modal
 // confirmation dialog with a destination field and a folder tree "C:" > "作業", "相手".
@@ -70,7 +69,7 @@ struct OwnHost {
     int copyData = 0;
     int copies = 0;
     std::function<void()> onCopy;
-    DialogSeen dialog;
+    std::string dialog;  // what the confirmation dialog showed when it was confirmed
     std::string preselected;  // the tree item the dialog selects itself when it is made, if any
     std::string notified;     // the item the last selection change after that told the dialog of
 } host;
@@ -96,15 +95,11 @@ void FillDialog(HWND dialog)
     host.notified.clear();
 }
 
-DialogSeen ReadDialog(HWND dialog)
+std::string ReadDialog(HWND dialog)
 {
-    DialogSeen seen;
-    seen.title = WindowText(dialog);
-    HWND combo = GetDlgItem(dialog, kComboId);
-    seen.destination = WindowText(GetTopWindow(combo));
     HWND tree = GetDlgItem(dialog, kTreeId);
-    seen.selected = TreeItemText(tree, TreeView_GetSelection(tree));
-    return seen;
+    return Shown(WindowText(dialog), WindowText(GetTopWindow(GetDlgItem(dialog, kComboId))),
+                 TreeItemText(tree, TreeView_GetSelection(tree)));
 }
 
 INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -119,10 +114,6 @@ INT_PTR CALLBACK ConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             host.notified = TreeItemText(change->hdr.hwndFrom, change->itemNew.hItem);
         return FALSE;
     }
-    case WM_SHOWWINDOW:
-        if (wParam)
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // the user confirms what was shown
-        return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             host.dialog = ReadDialog(dialog);
@@ -143,13 +134,18 @@ struct ConfirmTemplate {
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The dialog waits for the user, whatever was done to it while it opened: the user confirms what it shows.
+    if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX) {
+        PostMessageA(reinterpret_cast<HWND>(lParam), WM_COMMAND, IDOK, 0);
+        return 0;
+    }
     if (message == WM_COPYDATA) {
         ++host.copyData;
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == expected::kHostCopyCommand) {
         ++host.copies;
-        host.dialog = DialogSeen();
+        host.dialog.clear();
         if (host.onCopy)
             host.onCopy();
         alignas(4) ConfirmTemplate confirm = {
@@ -165,22 +161,41 @@ HWND MakeWindow(const char *className, WNDPROC proc)
     return MakeMenuWindow(className, proc, className, {}, nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
 }
 
-std::string Describe(const DialogSeen &seen)
-{
-    return "title \"" + seen.title + "\", destination \"" + seen.destination + "\", selected \"" + seen.selected +
-           "\"";
-}
+// Each test starts from a host and modules that saw nothing, and ends with its windows gone.
+class SubclassChain : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (Foreign &module : foreign)
+            module = Foreign();
+        target = MakeWindow("VorpanChainTarget", DefWindowProcA);
+        ASSERT_NE(target, nullptr);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(main);
+        DestroyWindow(target);
+        host = OwnHost();  // its onCopy may name this test's locals
+    }
+    // A host's main window, active, with counts from nothing; the one before it is gone.
+    HWND NewMain()
+    {
+        DestroyWindow(main);
+        host = OwnHost();
+        main = MakeWindow("VorpanChainMain", HostProc);
+        return main != nullptr && Activate(main) ? main : nullptr;
+    }
 
-TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothing)
+    HWND main = nullptr, target = nullptr;
+};
+
+TEST_F(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothing)
 {
-    HWND main = MakeWindow("VorpanChainMain", HostProc);
-    HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
-    ASSERT_TRUE(main != nullptr && target != nullptr);
-    ASSERT_TRUE(Activate(main));
+    ASSERT_NE(NewMain(), nullptr);
     const WNDPROC hostProc = GetWindowProc(main);
-    const DialogSeen filledWork = {kFilledTitle, "C:\\作業", "作業"};
-    const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};
-    const DialogSeen untouched = {expected::kConfirmTitle, "", ""};
+    const std::string filledWork = Shown(kFilledTitle, "C:\\作業", "作業");
+    const std::string filledOther = Shown(kFilledTitle, "C:\\相手", "相手");
+    const std::string untouched = Shown(expected::kConfirmTitle, "", "");
 
     // A module subclasses during our request and leaves after it: our hook is left below it, disarmed.
     PathRequest request;
@@ -202,9 +217,9 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
             Subclass<1>(main);
     };
     CopyIntoTarget(main, answer);
-    EXPECT_EQ(Describe(host.dialog), Describe(filledWork));
+    EXPECT_EQ(host.dialog, filledWork);
     SendMessageA(main, WM_COMMAND, expected::kHostCopyCommand, 0);
-    EXPECT_EQ(Describe(host.dialog), Describe(untouched));
+    EXPECT_EQ(host.dialog, untouched);
     Unsubclass<1>();
     host.onCopy = nullptr;
     EXPECT_EQ(foreign[1].copies, 1) << "the module did not see the normal copy";
@@ -220,27 +235,23 @@ TEST(SubclassChain, AnotherModuleOnTheSameWindowKeepsItsMessagesAndCrashesNothin
     host.preselected = "相手";
     CopyIntoTarget(main, second);
     host.preselected.clear();
-    EXPECT_EQ(Describe(host.dialog), Describe(filledOther));
+    EXPECT_EQ(host.dialog, filledOther);
     EXPECT_EQ(host.notified, "相手") << "the host was not told of the selection";
     EXPECT_EQ(foreign[2].copyData, 2);
 
     EXPECT_EQ(host.copyData, 6) << "every report reached the host's own procedure";
     EXPECT_EQ(host.copies, 3);
     EXPECT_EQ(GetWindowProc(main), hostProc) << "the others have gone, and so have our hooks";
-    DestroyWindow(main);
-    DestroyWindow(target);
 }
 
 // A careless module that stays on top of our report hook and answers registered messages itself, and
 // a module that leaves by putting back what it saved, which cuts our hook out of the chain with it.
 // Neither may make a hook of ours call itself, nor keep later copies from being filled in.
-TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole)
+TEST_F(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole)
 {
-    HWND target = MakeWindow("VorpanChainTarget", DefWindowProcA);
-    ASSERT_NE(target, nullptr);
-    const DialogSeen filledOther = {kFilledTitle, "C:\\相手", "相手"};
+    const std::string filledOther = Shown(kFilledTitle, "C:\\相手", "相手");
     // A two-pane copy into 相手: the request with its reports, then the host's copy.
-    auto copyToOther = [&](HWND main) {
+    auto copyToOther = [&] {
         PathRequest request;
         PathAnswer answer;
         if (!BeginPathRequest(&request, main, target, &answer))
@@ -248,33 +259,28 @@ TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole
         SendAnswer(main, target, "C:\\相手");
         EndPathRequest(&request);
         CopyIntoTarget(main, answer);
-        return Describe(host.dialog);
+        return host.dialog;
     };
 
     {
         SCOPED_TRACE("a module that swallows registered messages stays over our report hook");
-        host = OwnHost();
-        HWND main = MakeWindow("VorpanChainMain", HostProc);
-        ASSERT_TRUE(main != nullptr && Activate(main));
+        ASSERT_NE(NewMain(), nullptr);
         PathRequest request;
         PathAnswer answer;
         ASSERT_TRUE(BeginPathRequest(&request, main, target, &answer));
         Subclass<3>(main, true);
         SendTextReport(main, target, kCurrentPathReport, "C:\\作業");
         EndPathRequest(&request);
-        EXPECT_EQ(copyToOther(main), Describe(filledOther));
-        EXPECT_EQ(copyToOther(main), Describe(filledOther));
+        EXPECT_EQ(copyToOther(), filledOther);
+        EXPECT_EQ(copyToOther(), filledOther);
         EXPECT_EQ(host.copyData, 5) << "every report reached the host's own procedure";
         EXPECT_EQ(host.copies, 2);
         EXPECT_EQ(foreign[3].copyData, 5) << "the module was cut out of the chain";
         EXPECT_EQ(foreign[3].copies, 2);
-        DestroyWindow(main);
     }
     {
         SCOPED_TRACE("a module subclassed before the request puts back what it saved during it");
-        host = OwnHost();
-        HWND main = MakeWindow("VorpanChainMain", HostProc);
-        ASSERT_TRUE(main != nullptr && Activate(main));
+        ASSERT_NE(NewMain(), nullptr);
         const WNDPROC hostProc = GetWindowProc(main);
         Subclass<4>(main);
         PathRequest request;
@@ -286,14 +292,17 @@ TEST(SubclassChain, NeighboursThatSwallowMessagesOrCutUsOutLeaveLaterCopiesWhole
         EndPathRequest(&request);
         EXPECT_STREQ(answer.currentPath, "C:\\作業");
         EXPECT_FALSE(answer.treeArrived) << "a report after our hook was cut out was taken";
-        EXPECT_EQ(copyToOther(main), Describe(filledOther));
+        // Copied with that answer, whose tree path never came: the tree keeps the host's own selection.
+        host.preselected = "相手";
+        CopyIntoTarget(main, answer);
+        host.preselected.clear();
+        EXPECT_EQ(host.dialog, Shown(kFilledTitle, "C:\\作業", "相手"));
+        EXPECT_EQ(copyToOther(), filledOther);
         EXPECT_EQ(host.copyData, 4);
-        EXPECT_EQ(host.copies, 1);
+        EXPECT_EQ(host.copies, 2);
         EXPECT_EQ(foreign[4].copyData, 1);
         EXPECT_EQ(GetWindowProc(main), hostProc) << "nobody stayed, and neither did our hooks";
-        DestroyWindow(main);
     }
-    DestroyWindow(target);
 }
 
 }  // namespace
