@@ -1,6 +1,9 @@
-// Implementation of the plug-in driving steps; see plugin_flow.h.
+// The expected run's step runner and the plug-in driving steps beneath it; see plugin_flow.h.
 #include "harness/plugin_flow.h"
 
+#include <algorithm>
+
+#include "harness/desktop.h"
 #include "harness/peer_instance.h"
 #include "harness/remote_windows.h"
 #include "host_protocol.h"
@@ -73,23 +76,6 @@ std::string MessageText(HWND box)
     return WindowText(GetDlgItem(box, 0xFFFF));
 }
 
-Outcome AnswerNotice(const HostInstance &host, const std::string &text, int button, DWORD timeoutMs)
-{
-    HWND box = WaitForPluginMessage(host, timeoutMs);
-    if (box == nullptr)
-        return Outcome::Failed("no notice");
-    // A host thread held for more than 5 s counts as hung until it next takes a message: until then a
-    // send with SMTO_ABORTIFHUNG fails at once, even to the box it has just shown.
-    std::string shown;
-    PumpUntil([&] { return !(shown = MessageText(box)).empty(); });
-    bool offersBoth = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr;
-    PressButton(box, button);
-    if (shown == text && offersBoth)
-        return Outcome::Ok();
-    return Outcome::Failed("expected the notice \"" + text + "\" with OK and Cancel; got \"" + shown + "\"" +
-                           (offersBoth ? "" : " without both buttons"));
-}
-
 bool ShowsAnything(DWORD pid)
 {
     return FindVisibleWindowOfProcess(pid, nullptr, "#32770") != nullptr ||
@@ -135,28 +121,6 @@ bool TypeDestination(HWND dialog, const std::string &folder)
                                reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
 }
 
-Outcome ConfirmFilled(const HostInstance &source, const std::string &folder, LRESULT callsBefore)
-{
-    HWND dialog = WaitForConfirmDialog(source);
-    if (dialog == nullptr)
-        return Outcome::Failed("no filled-in confirmation dialog");
-    Outcome shows = CheckShowsFolder(ReadConfirmDialog(dialog), folder);
-    PressButton(dialog, shows ? IDOK : IDCANCEL);
-    if (!WaitForRunEndAfter(source, callsBefore))
-        return Outcome::Failed("the run did not end after the dialog closed");
-    return shows;
-}
-
-Outcome CopyThroughFilled(const HostInstance &source, HWND target, const std::string &folder)
-{
-    LRESULT calls = source.Query(kQueryPluginCalls);
-    if (!Activate(target))
-        return Outcome::Failed("the target instance could not be activated");
-    if (!ChooseCommand(source))
-        return Outcome::Failed("the command was not chosen");
-    return ConfirmFilled(source, folder, calls);
-}
-
 void TypeKeys(const std::vector<BYTE> &keys)
 {
     for (BYTE key : keys) {
@@ -170,15 +134,8 @@ HWND WaitForMenu(DWORD pid, DWORD timeoutMs)
     return WaitForWindowOfProcess(pid, nullptr, "#32768", timeoutMs);
 }
 
-bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+void TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder)
-{
-    TypeWhenAskedBy(busy, requester, keys, folder);
-    return Activate(busy.hwnd());
-}
-
-void TypeWhenAskedBy(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
-                     const std::string &folder)
 {
     busy.onRequest = [&busy, &requester, keys, folder] {
         TypeKeys(keys);
@@ -191,12 +148,166 @@ void TypeWhenAskedBy(BusyInstance &busy, const HostInstance &requester, const st
     };
 }
 
-Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys)
+Step Step::Then(const std::function<Outcome(HWND)> &action) const
 {
-    if (!ChooseCommand(requester))
-        return Outcome::Failed("the command was not chosen");
-    if (WaitForMenu(requester.pid) == nullptr)
-        return Outcome::Failed("no menu opened");
-    TypeKeys(keys);
+    Step changed = *this;
+    changed.act = action;
+    return changed;
+}
+
+Step step::HostDialog(const std::string &folder, int button, const std::string &typed)
+{
+    Step dialog = Confirm(HOST_CONFIRM_TITLE, folder, button);
+    dialog.typed = typed;
+    return dialog;
+}
+
+namespace {
+
+const char *const kStepNames[] = {"the chooser's menu", "the notice", "the error box", "the confirmation dialog",
+                                  "the settings dialog"};
+
+// What of a run is on the screen, for a failure: a dialog or message box by its title, and a menu.
+std::string OnTheScreen(DWORD pid)
+{
+    HWND dialog = FindVisibleWindowOfProcess(pid, nullptr, "#32770");
+    std::string shown = dialog != nullptr ? "「" + WindowText(dialog) + "」" : "";
+    if (FindVisibleWindowOfProcess(pid, nullptr, "#32768") != nullptr)
+        shown += shown.empty() ? "a menu" : " and a menu";
+    return "; on the screen: " + (shown.empty() ? "nothing" : shown);
+}
+
+// The box's text once it can be read: a host thread held for more than 5 s counts as hung until it next
+// takes a message, and until then a send with SMTO_ABORTIFHUNG to the box it has just shown fails.
+Outcome TakeBox(const HostInstance &host, const Step &step, bool withCancel)
+{
+    HWND box = WaitForPluginMessage(host, kStepTimeoutMs);
+    if (box == nullptr)
+        return Outcome::Failed("none" + OnTheScreen(host.pid));
+    std::string shown;
+    PumpUntil([&] { return !(shown = MessageText(box)).empty(); });
+    bool buttons = GetDlgItem(box, IDOK) != nullptr && (GetDlgItem(box, IDCANCEL) != nullptr) == withCancel;
+    Outcome acted = step.act ? step.act(box) : Outcome::Ok();
+    PressButton(box, step.button);
+    if (shown != step.text || !buttons)
+        return Outcome::Failed("expected 「" + step.text + "」 with OK" + (withCancel ? " and Cancel" : " alone") +
+                               "; got 「" + shown + "」" + (buttons ? "" : " with other buttons"));
+    return acted;
+}
+
+// The dialog as the user can first read it, whatever its title: the host names it while it is open.
+Outcome TakeConfirm(const Desktop &desktop, const HostInstance &host, const Step &step)
+{
+    HWND dialog = nullptr;
+    PumpUntil([&] {
+        dialog = reinterpret_cast<HWND>(host.Query(kQueryDialogOpen));
+        return dialog != nullptr && dialog != reinterpret_cast<HWND>(kQueryFailed) && IsWindowVisible(dialog);
+    }, kStepTimeoutMs);
+    if (dialog == nullptr || !IsWindowVisible(dialog))
+        return Outcome::Failed("none shown" + OnTheScreen(host.pid));
+    if (FindVisibleWindowOfProcess(host.pid, kPluginCaption, "#32770") != nullptr)
+        return Outcome::Failed("a message box of the plug-in is open beside it");
+    ConfirmView view;
+    PumpUntil([&] { return !(view = ReadConfirmDialog(dialog)).destination.empty(); }, kStepTimeoutMs);
+    Outcome shows = view.title == step.text ? CheckShowsFolder(view, desktop.Path(step.folder))
+                                            : Outcome::Failed("titled 「" + view.title + "」, not 「" + step.text + "」");
+    if (shows && !step.typed.empty() && !TypeDestination(dialog, desktop.Path(step.typed)))
+        shows = Outcome::Failed("the destination could not be typed");
+    if (shows && step.act)
+        shows = step.act(dialog);
+    // Never OK on a dialog that shows what it should not: the files would go there.
+    if (!shows || step.button != 0)
+        PressButton(dialog, shows ? step.button : IDCANCEL);
+    return shows;
+}
+
+Outcome TakeStep(const Desktop &desktop, const HostInstance &host, const Step &step)
+{
+    HWND window = nullptr;
+    switch (step.kind) {
+    case Step::kNotice:
+        return TakeBox(host, step, true);
+    case Step::kErrorBox:
+        return TakeBox(host, step, false);
+    case Step::kConfirm:
+        return TakeConfirm(desktop, host, step);
+    case Step::kMenu:
+        window = WaitForMenu(host.pid, kStepTimeoutMs);
+        break;
+    case Step::kSettings:
+        window = WaitForWindowOfProcess(host.pid, step.text.c_str(), "#32770", kStepTimeoutMs);
+        break;
+    }
+    if (window == nullptr)
+        return Outcome::Failed("none" + OnTheScreen(host.pid));
+    Outcome acted = step.act ? step.act(window) : Outcome::Ok();
+    TypeKeys(step.keys);
+    if (step.button != 0)
+        PressButton(window, acted ? step.button : IDCANCEL);
+    return acted;
+}
+
+}  // namespace
+
+Outcome RunExpected(Desktop &desktop, const ExpectedRun &run, RunCounts *counts)
+{
+    const HostInstance &from = desktop.Host(run.from);
+    Outcome activated = run.after.empty() ? Outcome::Ok() : desktop.Activate(run.after);
+    if (!activated)
+        return activated;
+    std::map<std::string, int> requests;
+    for (const std::string &name : desktop.Names())
+        requests[name] = desktop.Requests(name);
+    const LRESULT calls = from.Query(kQueryPluginCalls), copies = from.Query(kQueryCopyCommands);
+    const int lost = desktop.KeysLost();
+    desktop.ArmTyping(from);
+
+    bool started = run.start == ExpectedRun::kChosen   ? ChooseCommand(from)
+                   : run.start == ExpectedRun::kPosted ? PostMessageA(from.hwnd, WM_COMMAND, kVorpanCommand, 0) != 0
+                                                       : SendCommand(from.hwnd, kVorpanCommand);
+    Outcome failed = started ? Outcome::Ok() : Outcome::Failed("the command did not reach " + run.from);
+    for (size_t i = 0; failed && i < run.steps.size(); ++i) {
+        Outcome done = TakeStep(desktop, from, run.steps[i]);
+        if (!done)
+            failed = Outcome::Failed("step " + std::to_string(i + 1) + ", " + kStepNames[run.steps[i].kind] + ": " +
+                                     done.why);
+    }
+    if (failed && !WaitForRunEndAfter(from, calls, kStepTimeoutMs))
+        failed = Outcome::Failed("the run did not end after its last step" + OnTheScreen(from.pid));
+    else if (failed && ShowsAnything(from.pid))
+        failed = Outcome::Failed("the run ended" + OnTheScreen(from.pid));
+    if (!failed) {
+        EndRun(from);
+        return failed;
+    }
+    Outcome clean = CheckRunEnded(from);
+    if (!clean)
+        return Outcome::Failed("the run's end: " + clean.why);
+    if (desktop.KeysLost() != lost)
+        return Outcome::Failed("the keys typed while an instance was asked never reached the requester's queue");
+    if (counts != nullptr) {
+        counts->copies = from.Query(kQueryCopyCommands) - copies;
+        counts->copied = counts->copies > 0 ? std::max<LRESULT>(from.Query(kQueryCopiedFiles), 0) : 0;
+        for (auto &request : requests)
+            request.second = desktop.Requests(request.first) - request.second;
+        requests.erase(run.from);
+        counts->requests = requests;
+    }
     return Outcome::Ok();
+}
+
+bool EndRun(const HostInstance &host)
+{
+    return PumpUntil([&] {
+        if (WaitForMenu(host.pid, 0) != nullptr) {
+            TypeKeys({VK_ESCAPE});
+            return false;
+        }
+        if (HWND open = FindVisibleWindowOfProcess(host.pid, nullptr, "#32770")) {
+            PressButton(open, IDCANCEL);
+            return false;
+        }
+        LRESULT calls = host.Query(kQueryPluginCalls);
+        return calls != kQueryFailed && host.Query(kQueryPluginReturns) == calls;
+    }, 2 * kWaitTimeoutMs);
 }

@@ -63,107 +63,71 @@ std::string OtherCase(const std::string &path)
 // in case only, a drive letter typed small); the walk compares names ignoring case.
 TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
 {
-    TestBed bed({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"});
-    const std::string targetFolder = bed.Path("Projekt\\Daten");
+    Desktop desktop({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"},
+                    {PeerWindow("target"), Selecting("source", "Quelle")});
+    ASSERT_TRUE(Ready(desktop));
+    const std::string targetFolder = desktop.Path("Projekt\\Daten");
     const std::string otherCaseTree = OtherCase(targetFolder + "\\");
     ASSERT_NE(otherCaseTree, targetFolder + "\\");
-    PeerInstanceWindow peer;
-    ASSERT_TRUE(peer.ok()) << peer.error;
-    HostInstance &source = bed.Start({"/path=" + bed.Path("Quelle"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
+    PeerInstanceWindow &peer = desktop.Peer("target");
     peer.onRequest = [&] {
-        SendTextReport(source.hwnd, peer.hwnd, kCurrentPathReport, targetFolder);
-        SendTextReport(source.hwnd, peer.hwnd, kTreePathReport, otherCaseTree);
+        SendTextReport(desktop.Window("source"), peer.hwnd, kCurrentPathReport, targetFolder);
+        SendTextReport(desktop.Window("source"), peer.hwnd, kTreePathReport, otherCaseTree);
     };
 
     SCOPED_TRACE("tree path reported: " + otherCaseTree);
-    ASSERT_TRUE(CopyThroughFilledDialog(source, peer.hwnd, targetFolder));
-    EXPECT_EQ(peer.requests, 1);
+    RunCounts counts;
+    EXPECT_TRUE(Runs(desktop, {"source", {step::Filled("Projekt\\Daten")}}, &counts));
+    EXPECT_EQ(counts.requests["target"], 1);
     EXPECT_TRUE(FileHolds(targetFolder + "\\Notes.txt", "Quelle\\Notes.txt"));
-    EXPECT_TRUE(RunEndedClean(source));
 }
 
-// One way a fallback can go: with or without the notice, and the user's answer to it.
-struct FallbackRun {
-    const char *name;
-    int state;        // the State flag word
-    int noticeAnswer; // IDOK or IDCANCEL when a notice is expected, 0 when none
-};
-
-const FallbackRun kFallbackRuns[] = {
-    {"notice, OK", expected::kNotifyFallback, IDOK},
-    {"notice, Cancel", expected::kNotifyFallback, IDCANCEL},
-    {"no notice", 0, 0},
-};
-
-// Each case in which a two-pane copy is not possible, run for each way in kFallbackRuns, with the bed's
-// 先<n> as the destination the user types into the host's own dialog: what the user sees and where the
-// files go. A target, when there is one, is asked each time.
+// Each case in which a two-pane copy is not possible, run with the notice answered OK, with it answered
+// Cancel, and without it, the user typing 先<n> as the destination into the host's own dialog: what the
+// user sees and where the files go. A target, when there is one, is asked each time.
 TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
 {
     struct Case {
         const char *name;
-        std::vector<std::string> targetOptions;  // none: no other instance
-        const char *sourceOption;                // beside its folder and selection, or null
+        std::vector<Instance> others;
+        std::vector<std::string> sourceOptions;
         const char *noticeText;
-        int targetAsks;                          // requests the target gets in each run
-        bool busy = false;  // the target a busy instance that gives no path, Return typed while it is asked
+        int targetAsks;  // requests the target gets in each run
     };
     const Case cases[] = {
-        {"a single instance", {}, nullptr, expected::kSingleInstanceText, 0},
-        {"the target on the virtual folder", {"/virtual"}, nullptr, expected::kVirtualTargetText, 1},
-        {"the source's path too long for the plug-in", {"/path=."}, "/longpath", expected::kSourceTooLongText, 0},
-        {"a Return typed while a target without a path is asked", {}, nullptr, expected::kVirtualTargetText, 1, true},
+        {"a single instance", {}, {}, expected::kSingleInstanceText, 0},
+        {"the target on the virtual folder", {On("target", "")}, {}, expected::kVirtualTargetText, 1},
+        {"the source's path too long for the plug-in", {On("target", "相手")}, {"/longpath"},
+         expected::kSourceTooLongText, 0},
+        {"a Return typed while a target without a path is asked",
+         {BusyWindow("target").TypingWhenAsked({VK_RETURN}, "")}, {}, expected::kVirtualTargetText, 1},
     };
     const std::vector<std::string> files = {"a.txt", "表.txt"};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TestBed bed({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\"});
-        const HostInstance *target = c.targetOptions.empty() ? nullptr : &bed.Start(c.targetOptions);
-        std::vector<std::string> sourceOptions = {"/path=" + bed.Path("作業"), "/selectall"};
-        if (c.sourceOption != nullptr)
-            sourceOptions.push_back(c.sourceOption);
-        HostInstance &source = bed.Start(sourceOptions);
-        ASSERT_TRUE(bed.Ready());
-        std::unique_ptr<BusyInstance> busy(c.busy ? new BusyInstance("busy target") : nullptr);
-        ASSERT_TRUE(busy == nullptr || TypeWhenAsked(*busy, source, {VK_RETURN}, ""));
-        // The other instance, a stand-in host or a busy one, and the requests it has had.
-        HWND other = target != nullptr ? target->hwnd : busy != nullptr ? busy->hwnd() : nullptr;
-        auto asked = [&] { return target != nullptr ? target->Query(kQueryPluginCalls) : busy ? busy->Requests() : 0; };
-        int serial = 0;
-        for (const FallbackRun &run : kFallbackRuns) {
-            SCOPED_TRACE(run.name);
-            const std::string destination = bed.Path("先" + std::to_string(++serial));
-            WriteState(bed.plugins, run.state);
-            LRESULT calls = source.Query(kQueryPluginCalls);
-            LRESULT copies = source.Query(kQueryCopyCommands);
-            LRESULT targetCalls = asked();
-            ASSERT_TRUE(other == nullptr || Activate(other));
+        std::vector<Instance> instances = c.others;
+        instances.push_back(Selecting("source", "作業", c.sourceOptions));
+        Desktop desktop({"作業\\a.txt", "作業\\表.txt", "先1\\", "先2\\", "先3\\", "相手\\"}, instances);
+        ASSERT_TRUE(Ready(desktop));
+        for (int answer : {IDOK, IDCANCEL, 0}) {
+            const std::string destination = "先" + std::to_string(answer == IDOK ? 1 : answer == IDCANCEL ? 2 : 3);
+            SCOPED_TRACE(answer == IDOK ? "notice, OK" : answer == IDCANCEL ? "notice, Cancel" : "no notice");
+            desktop.SetState(answer != 0 ? expected::kNotifyFallback : 0);
+            std::vector<Step> steps;
+            if (answer != 0)
+                steps.push_back(step::Notice(c.noticeText, answer));
+            if (answer != IDCANCEL)
+                steps.push_back(step::HostDialog("作業", IDOK, destination));
 
-            ASSERT_TRUE(ChooseCommand(source));
-            if (run.noticeAnswer != 0) {
-                ASSERT_TRUE(AnswersNotice(source, c.noticeText, run.noticeAnswer));
-            }
-            if (run.noticeAnswer == IDCANCEL) {
-                ASSERT_TRUE(WaitForRunEndAfter(source, calls))
-                    << "the run goes on after Cancel; copy dialog open: " << source.Query(kQueryDialogOpen);
-                EXPECT_EQ(source.Query(kQueryCopyCommands), copies) << "Cancel on the notice still copied";
-            } else {
-                HWND dialog = WaitForConfirmDialog(source, expected::kConfirmTitle);
-                ASSERT_NE(dialog, nullptr) << "no confirmation dialog with the host's own title";
-                EXPECT_EQ(FindWindowOfProcess(source.pid, kPluginCaption, "#32770"), nullptr);
-                EXPECT_EQ(ReadConfirmDialog(dialog).destination, bed.Path("作業")) << "the host's own destination";
-                EXPECT_TRUE(TypeDestination(dialog, destination));
-                PressButton(dialog, IDOK);
-                ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-                EXPECT_EQ(source.Query(kQueryCopyCommands), copies + 1);
-                EXPECT_EQ(source.Query(kQueryCopiedFiles), static_cast<LRESULT>(files.size()));
-            }
-            EXPECT_EQ(FilesIn(destination).empty(), run.noticeAnswer == IDCANCEL);
-            for (const std::string &name : files)
-                EXPECT_TRUE(run.noticeAnswer == IDCANCEL || FileHolds(destination + "\\" + name, "作業\\" + name));
-            EXPECT_EQ(asked(), targetCalls + c.targetAsks) << "requests to the target";
-            EXPECT_TRUE(RunEndedClean(source));
+            RunCounts counts;
+            EXPECT_TRUE(Runs(desktop, {"source", steps}, &counts));
+            const bool copied = answer != IDCANCEL;
+            EXPECT_EQ(counts.copies, copied ? 1 : 0);
+            EXPECT_EQ(counts.copied, copied ? LRESULT(files.size()) : 0);
+            EXPECT_EQ(FilesIn(desktop.Path(destination)), copied ? files : std::vector<std::string>());
+            for (const std::string &name : FilesIn(desktop.Path(destination)))
+                EXPECT_TRUE(FileHolds(desktop.Path(destination + "\\" + name), "作業\\" + name));
+            EXPECT_EQ(c.others.empty() ? 0 : counts.requests["target"], c.targetAsks) << "requests to the target";
         }
     }
 }
@@ -172,35 +136,44 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
 // notices or not.
 TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
 {
-    TestBed bed({"作業\\a.txt", "相手\\"});
-    HostInstance &target = bed.Start({"/path=" + bed.Path("相手")});
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall", "/pluginmenu=ツール(&T)"});
-    ASSERT_TRUE(bed.Ready());
-
+    Desktop desktop({"作業\\a.txt", "相手\\"},
+                    {On("target", "相手"), Selecting("source", "作業", {"/pluginmenu=ツール(&T)"})});
+    ASSERT_TRUE(Ready(desktop));
     std::vector<HICON> icons;
+    const Step errorBox = step::ErrorBox(expected::kCommandNotFoundText).Then([&](HWND box) {
+        icons.push_back(MessageBoxIcon(box));
+        return Outcome::Ok();
+    });
     for (int state : {expected::kNotifyFallback, 0}) {
         SCOPED_TRACE("State " + std::to_string(state));
-        WriteState(bed.plugins, state);
-        LRESULT calls = source.Query(kQueryPluginCalls);
-        ASSERT_TRUE(Activate(target.hwnd));
-        ASSERT_TRUE(ChooseCommand(source));
-        HWND box = WaitForPluginMessage(source);
-        ASSERT_NE(box, nullptr) << "no error box";
-        EXPECT_EQ(MessageText(box), expected::kCommandNotFoundText);
-        EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the error box has only OK";
-        icons.push_back(MessageBoxIcon(box));
-        PressButton(box, IDOK);
-        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-        EXPECT_EQ(source.Query(kQueryCopyCommands), 0);
-        EXPECT_EQ(target.Query(kQueryPluginCalls), 0) << "the target was asked although the command is unknown";
-        EXPECT_TRUE(FilesIn(bed.Path("相手")).empty());
-        EXPECT_TRUE(RunEndedClean(source));
+        desktop.SetState(state);
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"source", {errorBox}}, &counts));
+        EXPECT_EQ(counts.copies, 0);
+        EXPECT_EQ(counts.requests["target"], 0) << "the target was asked although the command is unknown";
+        EXPECT_TRUE(FilesIn(desktop.Path("相手")).empty());
     }
 
-    HICON errorIcon = HostErrorIcon(source);
+    HICON errorIcon = HostErrorIcon(desktop.Host("source"));
     ASSERT_NE(errorIcon, nullptr);
+    ASSERT_EQ(icons.size(), 2u);
     for (HICON icon : icons)
         EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
+}
+
+// How the user confirms a dialog once it has read it: a Return typed, or a click of OK as it reaches the
+// button. The host's own destination is the source folder, where every file is already: it says so.
+Outcome Confirm(bool typeReturn, bool intoItsOwnFolder, DWORD pid, HWND dialog)
+{
+    if (typeReturn)
+        TypeKeys({VK_RETURN});
+    else
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    HWND box = intoItsOwnFolder ? WaitForWindowOfProcess(pid, HOST_MESSAGE_CAPTION, "#32770") : nullptr;
+    if (intoItsOwnFolder && box == nullptr)
+        return Outcome::Failed("the host did not say the files are in their folder already");
+    PressButton(box, IDOK);
+    return Outcome::Ok();
 }
 
 // Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user
@@ -236,46 +209,34 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
         {"titled in its set-up, Return typed ahead", kDialogTitledInSetUp, kReturnAhead},
         {"titled in set-up, shows itself, Return ahead", kDialogTitledInSetUp | kDialogShowsItself, kReturnAhead},
     };
-    TestBed bed({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"});
-    const std::string sourceFolder = bed.Path("ソース"), targetFolder = bed.Path("十能\\ソフト\\表示");
+    const std::string target = "十能\\ソフト\\表示";
+    Desktop desktop({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"},
+                    {BusyWindow("busy target").TypingWhenAsked({VK_RETURN}, target), On("target", target),
+                     Selecting("source", "ソース")});
+    ASSERT_TRUE(Ready(desktop));
+    const HostInstance &source = desktop.Host("source");
     const std::vector<std::string> files = {"能力.txt", "表.txt"};
-    HostInstance &target = bed.Start({"/path=" + targetFolder});
-    HostInstance &source = bed.Start({"/path=" + sourceFolder, "/selectall"});
-    ASSERT_TRUE(bed.Ready());
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
         const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
         ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
-        LRESULT calls = source.Query(kQueryPluginCalls);
-        std::unique_ptr<BusyInstance> busy(row.input == kReturnAhead ? new BusyInstance("busy target") : nullptr);
-        ASSERT_TRUE(busy != nullptr ? TypeWhenAsked(*busy, source, {VK_RETURN}, targetFolder) : Activate(target.hwnd));
-        ASSERT_TRUE(ChooseCommand(source));
-
-        std::string confirmed = targetFolder;  // where OK sends the files
+        std::vector<Step> steps;
+        // Otherwise nothing is left to read: the Return typed ahead confirms the filled-in dialog.
         if (row.input != kReturnAhead || !filled || late) {
-            HWND dialog = WaitForConfirmDialog(source, nullptr);
-            ASSERT_NE(dialog, nullptr) << "no dialog left to read: something was confirmed unseen";
-            ConfirmView view = ReadConfirmDialog(dialog);
-            EXPECT_EQ(view.title, filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE);
-            EXPECT_TRUE(ShowsFolder(view, filled ? targetFolder : sourceFolder));
-            confirmed = view.destination;
-            if (row.input == kReadThenReturn)
-                TypeKeys({VK_RETURN});
-            else
-                PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-            // The host's own destination is the source folder, where every file is already: it says so.
-            if (confirmed == sourceFolder)
-                PressButton(WaitForWindowOfProcess(source.pid, HOST_MESSAGE_CAPTION, "#32770"), IDOK);
+            const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
+            steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
+                return Confirm(row.input == kReadThenReturn, !filled, source.pid, dialog);
+            }));
         }
-        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-        const bool intoTarget = confirmed == targetFolder;
-        EXPECT_EQ(source.Query(kQueryCopiedFiles), intoTarget ? LRESULT(files.size()) : 0);
-        EXPECT_EQ(FilesIn(targetFolder), intoTarget ? files : std::vector<std::string>());
-        EXPECT_TRUE(RunEndedClean(source));
-        for (const std::string &name : FilesIn(targetFolder)) {
-            EXPECT_TRUE(FileHolds(targetFolder + "\\" + name, "ソース\\" + name));
-            DeleteFileA((targetFolder + "\\" + name).c_str());
+
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"source", steps, {row.input == kReturnAhead ? "busy target" : "target"}}, &counts));
+        EXPECT_EQ(counts.copied, filled ? LRESULT(files.size()) : 0);
+        EXPECT_EQ(FilesIn(desktop.Path(target)), filled ? files : std::vector<std::string>());
+        for (const std::string &name : FilesIn(desktop.Path(target))) {
+            EXPECT_TRUE(FileHolds(desktop.Path(target + "\\" + name), "ソース\\" + name));
+            DeleteFileA(desktop.Path(target + "\\" + name).c_str());
         }
     }
 }

@@ -299,33 +299,25 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 // between runs) reach the host's own window procedure and change nothing.
 TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
 {
-    TestBed bed({"作業\\a.txt", "相手\\", "次\\", "違う\\"});
-    PeerInstanceWindow target("target instance");
-    ASSERT_TRUE(target.ok()) << target.error;
-    HostInstance &source = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    const std::string wrong = bed.Path("違う");
-
+    Desktop desktop({"作業\\a.txt", "相手\\", "次\\", "違う\\"}, {PeerWindow("target"), Selecting("source", "作業")});
+    ASSERT_TRUE(Ready(desktop));
+    PeerInstanceWindow &target = desktop.Peer("target");
+    const HWND source = desktop.Window("source");
+    const std::string wrong = desktop.Path("違う");
     for (const char *folder : {"相手", "次"}) {
         SCOPED_TRACE(folder);
-        const std::string targetFolder = bed.Path(folder);
-        target.onRequest = [&] { SendAnswer(source.hwnd, target.hwnd, targetFolder); };
-        SendAnswer(source.hwnd, target.hwnd, wrong);
-        LRESULT calls = source.Query(kQueryPluginCalls);
-        ASSERT_TRUE(Activate(target.hwnd));
-        ASSERT_TRUE(ChooseCommand(source));
-        HWND dialog = WaitForConfirmDialog(source);
-        ASSERT_NE(dialog, nullptr);
-        SendAnswer(source.hwnd, target.hwnd, wrong);
-        EXPECT_TRUE(ShowsFolder(ReadConfirmDialog(dialog), targetFolder));
-        PressButton(dialog, IDOK);
-        ASSERT_TRUE(WaitForRunEndAfter(source, calls));
-        EXPECT_EQ(FilesIn(targetFolder), std::vector<std::string>{"a.txt"});
+        target.onRequest = [&] { SendAnswer(source, target.hwnd, desktop.Path(folder)); };
+        SendAnswer(source, target.hwnd, wrong);
+        const Step dialog = step::Filled(folder).Then([&](HWND window) {
+            SendAnswer(source, target.hwnd, wrong);
+            return CheckShowsFolder(ReadConfirmDialog(window), desktop.Path(folder));
+        });
+        EXPECT_TRUE(Runs(desktop, {"source", {dialog}}));
+        EXPECT_EQ(FilesIn(desktop.Path(folder)), std::vector<std::string>{"a.txt"});
         EXPECT_TRUE(FilesIn(wrong).empty());
-        EXPECT_TRUE(RunEndedClean(source));
     }
-    SendAnswer(source.hwnd, target.hwnd, wrong);
-    EXPECT_TRUE(RunEndedClean(source));
+    SendAnswer(source, target.hwnd, wrong);
+    EXPECT_TRUE(RunEndedClean(desktop.Host("source")));
 }
 
 // ---------------------------------------------------------------------------------------------------

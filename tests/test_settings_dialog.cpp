@@ -222,12 +222,6 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
 // ---------------------------------------------------------------------------------------------------
 // The dialog on stand-in hosts.
 
-// Chooses the command and waits for the settings dialog.
-HWND OpenSettings(const HostInstance &host)
-{
-    return ChooseCommand(host) ? WaitForWindowOfProcess(host.pid, expected::kSettingsTitle, "#32770") : nullptr;
-}
-
 // A message without arguments to a control of dialog, -1 when none answers; BM_CLICK clicks as the mouse would.
 LRESULT SendToControl(HWND dialog, int id, UINT message)
 {
@@ -238,112 +232,92 @@ LRESULT SendToControl(HWND dialog, int id, UINT message)
     return static_cast<LRESULT>(result);
 }
 
-// The three buttons as the user sees them: checked or not.
-struct Checks {
-    bool notify, previous, choose;
-};
-
-Checks ReadChecks(HWND dialog)
+// The three buttons as the user sees them, checked or not.
+std::string Checks(HWND dialog)
 {
-    return {SendToControl(dialog, expected::kNotifyBox, BM_GETCHECK) == BST_CHECKED,
-            SendToControl(dialog, expected::kPreviousRadio, BM_GETCHECK) == BST_CHECKED,
-            SendToControl(dialog, expected::kChooseRadio, BM_GETCHECK) == BST_CHECKED};
+    std::string shown;
+    for (int id : {expected::kNotifyBox, expected::kPreviousRadio, expected::kChooseRadio})
+        shown += std::to_string(id) + (SendToControl(dialog, id, BM_GETCHECK) == BST_CHECKED ? " checked " : " clear ");
+    return shown;
 }
 
-std::string Describe(const Checks &checks)
+// The settings dialog of the one host on a folder with a file, none selected: there the command opens it.
+// What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
+::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act)
 {
-    return std::string("1000 ") + (checks.notify ? "checked" : "clear") + ", 1001 " +
-           (checks.previous ? "checked" : "clear") + ", 1002 " + (checks.choose ? "checked" : "clear");
-}
-
-// The run that opened the dialog ended cleanly after it closed, with no copy.
-::testing::AssertionResult RunEndedWithoutCopy(const HostInstance &host, HWND dialog)
-{
-    if (!WaitForWindowGone(dialog) || !WaitForRunEnd(host))
-        return ::testing::AssertionFailure() << "the dialog did not close, or its run did not end";
-    if (host.Query(kQueryCopyCommands) != 0)
+    RunCounts counts;
+    ::testing::AssertionResult ran = Runs(desktop, {"host", {step::Settings(button).Then([&](HWND dialog) {
+                                                         act(dialog);
+                                                         return Outcome::Ok();
+                                                     })}}, &counts);
+    if (ran && counts.copies != 0)
         return ::testing::AssertionFailure() << "a copy ran";
-    return RunEndedClean(host);
+    return ran;
 }
 
-// One host on a folder with a file, none selected: there the command opens the settings dialog.
-struct HostWithNothingSelected {
-    TestBed bed{"作業\\報告書.txt"};
-    HostInstance &host = bed.Start({"/path=" + bed.Path("作業")});
-};
+const std::vector<std::string> kOneFile = {"作業\\報告書.txt"};
 
+// The chooser is on and several instances run: still no menu and no request, only the dialog, over its
+// host, at 0,0 of the host's client area, not centred.
 TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
 {
-    TestBed bed({"作業\\報告書.txt", "資料\\"});
-    // The chooser is on and several instances run: still no menu and no request, only the dialog.
-    WriteState(bed.plugins, expected::kNotifyFallback | expected::kChooseTarget);
-    HostInstance &other = bed.Start({"/path=" + bed.Path("資料")});
-    HostInstance &noSelection = bed.Start({"/path=" + bed.Path("作業"), "/pos=100,80,640,420"});
-    HostInstance &onVirtual = bed.Start({"/virtual", "/pos=120,90,640,420"});
-    ASSERT_TRUE(bed.Ready());
-    ASSERT_TRUE(Activate(other.hwnd));
-
-    struct Requester {
-        const char *name;
-        const HostInstance &host;
-    };
-    const Requester requesters[] = {
-        {"real folder, no file selected", noSelection},
-        {"virtual folder", onVirtual},
-    };
-    for (const Requester &requester : requesters) {
-        SCOPED_TRACE(requester.name);
-        const HostInstance &host = requester.host;
-        HWND dialog = OpenSettings(host);
-        ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        EXPECT_EQ(GetWindow(dialog, GW_OWNER), host.hwnd) << "owner";
-        // Placed at 0,0 of the owner's client area, not centred.
-        POINT dialogOrigin = {0, 0}, hostOrigin = {0, 0};
-        ClientToScreen(dialog, &dialogOrigin);
-        ClientToScreen(host.hwnd, &hostOrigin);
+    Desktop desktop({"作業\\報告書.txt", "資料\\"},
+                    {On("real folder, no file selected", "作業", {"/pos=100,80,640,420"}),
+                     On("virtual folder", "", {"/pos=120,90,640,420"}), On("other", "資料")},
+                    expected::kNotifyFallback | expected::kChooseTarget);
+    ASSERT_TRUE(Ready(desktop));
+    for (const char *requester : {"real folder, no file selected", "virtual folder"}) {
+        SCOPED_TRACE(requester);
+        const HostInstance &host = desktop.Host(requester);
+        HWND owner = nullptr;
+        POINT dialogOrigin = {-1, -1}, hostOrigin = {0, 0};
+        const Step settings = step::Settings(IDCANCEL).Then([&](HWND dialog) {
+            owner = GetWindow(dialog, GW_OWNER);
+            dialogOrigin = {0, 0};
+            ClientToScreen(dialog, &dialogOrigin);
+            ClientToScreen(host.hwnd, &hostOrigin);
+            return Outcome::Ok();
+        });
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {requester, {settings}}, &counts));
+        EXPECT_EQ(owner, host.hwnd) << "owner";
         EXPECT_EQ(dialogOrigin.x, hostOrigin.x);
         EXPECT_EQ(dialogOrigin.y, hostOrigin.y);
-        EXPECT_EQ(WaitForMenu(host.pid, 0), nullptr) << "a menu opened";
-
-        PressButton(dialog, IDCANCEL);
-        ASSERT_TRUE(RunEndedWithoutCopy(host, dialog));
-        EXPECT_EQ(other.Query(kQueryPluginCalls), 0) << "another instance was asked for its path";
+        EXPECT_EQ(counts.copies, 0);
+        EXPECT_EQ(counts.requests["other"], 0) << "another instance was asked for its path";
     }
 }
 
 TEST(SettingsDialog, ShowsTheStoredFlags)
 {
-    HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.bed.Ready());
-
+    Desktop desktop(kOneFile, {On("host", "作業")});
+    ASSERT_TRUE(Ready(desktop));
     struct Case {
         int state;
-        Checks shown;
+        bool notify, previous, choose;
     };
     const Case cases[] = {
-        {0, {false, true, false}},
-        {1, {true, true, false}},
-        {2, {false, false, true}},
-        {3, {true, false, true}},
-        {4, {false, true, false}},   // a bit the dialog does not show
-        {-1, {true, false, true}},   // every bit set
+        {0, false, true, false},
+        {1, true, true, false},
+        {2, false, false, true},
+        {3, true, false, true},
+        {4, false, true, false},  // a bit the dialog does not show
+        {-1, true, false, true},  // every bit set
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("State " + std::to_string(c.state));
-        WriteState(setUp.bed.plugins, c.state);
-        HWND dialog = OpenSettings(setUp.host);
-        ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(c.shown));
-        PressButton(dialog, IDCANCEL);
-        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
+        desktop.SetState(c.state);
+        std::string shown;
+        EXPECT_TRUE(Settings(desktop, IDCANCEL, [&](HWND dialog) { shown = Checks(dialog); }));
+        EXPECT_EQ(shown, "1000" + std::string(c.notify ? " checked " : " clear ") + "1001" +
+                             (c.previous ? " checked " : " clear ") + "1002" + (c.choose ? " checked " : " clear "));
     }
 }
 
 TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
 {
-    HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.bed.Ready());
-
+    Desktop desktop(kOneFile, {On("host", "作業")});
+    ASSERT_TRUE(Ready(desktop));
     struct Case {
         const char *stored;
         std::vector<int> clicks;
@@ -351,8 +325,8 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     };
     const Case cases[] = {
         {"7", {}, "7"},
-        {"013", {}, "13"},                          // rewritten even when nothing changed
-        {"13", {expected::kNotifyBox}, "12"},                 // bits 2 and 3 carried
+        {"013", {}, "13"},                     // rewritten even when nothing changed
+        {"13", {expected::kNotifyBox}, "12"},  // bits 2 and 3 carried
         {"0", {expected::kNotifyBox, expected::kChooseRadio}, "3"},
         {"3", {expected::kNotifyBox, expected::kPreviousRadio}, "0"},
         {"-1", {}, "-1"},
@@ -360,82 +334,76 @@ TEST(SettingsDialog, OkSavesTheButtonsAndKeepsTheOtherBits)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("State ") + c.stored + ", " + std::to_string(c.clicks.size()) + " clicks");
-        WriteState(setUp.bed.plugins.path, c.stored);
-        HWND dialog = OpenSettings(setUp.host);
-        ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        for (int id : c.clicks)
-            SendToControl(dialog, id, BM_CLICK);
-        PressButton(dialog, IDOK);
-        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
-        EXPECT_EQ(ReadState(setUp.bed.plugins), c.saved);
+        WriteState(desktop.plugins.path, c.stored);
+        EXPECT_TRUE(Settings(desktop, IDOK, [&](HWND dialog) {
+            for (int id : c.clicks)
+                SendToControl(dialog, id, BM_CLICK);
+        }));
+        EXPECT_EQ(ReadState(desktop.plugins), c.saved);
     }
 }
 
 TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
 {
-    HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.bed.Ready());
-    const std::string ini = setUp.bed.plugins.IniPath();
-    WriteState(setUp.bed.plugins.path, "0");
+    Desktop desktop(kOneFile, {On("host", "作業")}, 0);
+    ASSERT_TRUE(Ready(desktop));
+    const std::string ini = desktop.plugins.IniPath();
     // Held open without sharing, as another program may hold it: neither read nor written by the
     // plug-in. A read-only attribute would not do here: Wine lets root write such a file.
-    struct HeldOpen {
-        HANDLE file;
-        ~HeldOpen()
-        {
-            if (file != INVALID_HANDLE_VALUE)
-                CloseHandle(file);
-        }
-    } held{CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
-    ASSERT_NE(held.file, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
+    HANDLE held = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
 
-    HWND dialog = OpenSettings(setUp.host);
-    ASSERT_NE(dialog, nullptr) << "no settings dialog";
+    HWND dialog = nullptr, owner = nullptr;
     // A change: a profile write of the value the file already holds need not touch the file.
-    SendToControl(dialog, expected::kNotifyBox, BM_CLICK);
-    PressButton(dialog, IDOK);
-    HWND box = WaitForPluginMessage(setUp.host);
-    ASSERT_NE(box, nullptr) << "no message that the settings were not saved";
-    EXPECT_EQ(MessageText(box), std::string(expected::kSaveFailedText) + "\n" + ini);
-    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "owner";
-    PressButton(box, IDOK);
-    ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
-    CloseHandle(held.file);
-    held.file = INVALID_HANDLE_VALUE;
-    EXPECT_EQ(ReadState(setUp.bed.plugins), "0");
+    const Step settings = step::Settings(IDOK).Then([&](HWND window) {
+        SendToControl(dialog = window, expected::kNotifyBox, BM_CLICK);
+        return Outcome::Ok();
+    });
+    const Step saidSo = step::ErrorBox(std::string(expected::kSaveFailedText) + "\n" + ini).Then([&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        return Outcome::Ok();
+    });
+    RunCounts counts;
+    EXPECT_TRUE(Runs(desktop, {"host", {settings, saidSo}}, &counts));
+    CloseHandle(held);
+    EXPECT_EQ(owner, dialog) << "owner";
+    EXPECT_EQ(counts.copies, 0);
+    EXPECT_EQ(ReadState(desktop.plugins), "0");
 }
 
 TEST(SettingsDialog, CancelEscapeAndTheCloseButtonSaveNothing)
 {
-    HostWithNothingSelected setUp;
-    ASSERT_TRUE(setUp.bed.Ready());
-
+    Desktop desktop(kOneFile, {On("host", "作業")});
+    ASSERT_TRUE(Ready(desktop));
     struct Way {
         const char *name;
-        std::function<void(HWND dialog)> close;
+        int button;         // IDCANCEL, or 0: closed otherwise
+        UINT closeMessage;  // posted to close it when no button does; 0: Escape typed
     };
     const Way ways[] = {
-        {"Cancel button", [](HWND dialog) { PressButton(dialog, IDCANCEL); }},
-        {"Escape key",
-         [](HWND dialog) {
-             // Typed, as a user would: the dialog's own loop turns it into IDCANCEL.
-             EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; })) << "dialog not in front";
-             TypeKeys({VK_ESCAPE});
-         }},
-        {"close button", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Cancel button", IDCANCEL, 0},
+        {"Escape key", 0, 0},
+        {"close button", 0, WM_SYSCOMMAND},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
         // "013" reads as 13; any save, even of unchanged flags, would write "13".
-        WriteState(setUp.bed.plugins.path, "013");
-        HWND dialog = OpenSettings(setUp.host);
-        ASSERT_NE(dialog, nullptr) << "no settings dialog";
-        SendToControl(dialog, expected::kNotifyBox, BM_CLICK);
-        SendToControl(dialog, expected::kChooseRadio, BM_CLICK);
-        EXPECT_EQ(Describe(ReadChecks(dialog)), Describe(Checks{false, false, true})) << "the clicks took";
-        way.close(dialog);
-        ASSERT_TRUE(RunEndedWithoutCopy(setUp.host, dialog));
-        EXPECT_EQ(ReadState(setUp.bed.plugins), "013");
+        WriteState(desktop.plugins.path, "013");
+        std::string clicked;
+        bool inFront = true;
+        EXPECT_TRUE(Settings(desktop, way.button, [&](HWND dialog) {
+            SendToControl(dialog, expected::kNotifyBox, BM_CLICK);
+            SendToControl(dialog, expected::kChooseRadio, BM_CLICK);
+            clicked = Checks(dialog);
+            if (way.closeMessage != 0)
+                PostMessageA(dialog, way.closeMessage, SC_CLOSE, 0);
+            // Typed, as a user would: the dialog's own loop turns it into IDCANCEL.
+            else if (way.button == 0 && (inFront = PumpUntil([&] { return GetForegroundWindow() == dialog; })))
+                TypeKeys({VK_ESCAPE});
+        }));
+        EXPECT_TRUE(inFront) << "dialog not in front";
+        EXPECT_EQ(clicked, "1000 clear 1001 clear 1002 checked ") << "the clicks took";
+        EXPECT_EQ(ReadState(desktop.plugins), "013");
     }
 }
 

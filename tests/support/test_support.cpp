@@ -51,11 +51,6 @@ std::string ExpectedReport(ULONG_PTR kind, const std::string &text, const std::s
     return DescribeReport(kind, text + '\0', sender);
 }
 
-std::vector<std::string> ExpectedAnswer(const std::string &folder, const std::string &sender)
-{
-    return {ExpectedReport(kCurrentPathReport, folder, sender), ExpectedReport(kTreePathReport, folder + "\\", sender)};
-}
-
 std::string TreeItemText(HWND tree, HTREEITEM item)
 {
     char text[2 * MAX_PATH] = "";
@@ -96,18 +91,4 @@ HostInstance &TestBed::Start(std::vector<std::string> options)
     if (missing.empty())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << Utf8Text(missing);
-}
-
-ThreeInstances::ThreeInstances(TestBed &testBed, const std::vector<std::string> &optionsC,
-                               const std::vector<std::string> &optionsB, const std::vector<std::string> &optionsA)
-    : bed(testBed), c(bed.Start(optionsC)), b(bed.Start(optionsB)), a(optionsA.empty() ? nullptr : &bed.Start(optionsA))
-{
-    activated = bed.Ready() && Activate(c.hwnd) && Activate(b.hwnd);
-}
-
-::testing::AssertionResult ThreeInstances::Ready() const
-{
-    if (!activated && bed.Ready())
-        return ::testing::AssertionFailure() << "C and B could not be activated";
-    return bed.Ready();
 }

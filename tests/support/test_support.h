@@ -34,30 +34,8 @@ inline ::testing::AssertionResult RunEndedClean(const HostInstance &host)
     return AsAssertion(CheckRunEnded(host));
 }
 
-inline ::testing::AssertionResult ShowsFolder(const ConfirmView &view, const std::string &folder)
-{
-    return AsAssertion(CheckShowsFolder(view, folder));
-}
-
 // The file at path holds text (a file copied holds its own relative path in the tests' folders).
 ::testing::AssertionResult FileHolds(const std::string &path, const std::string &text);
-
-inline ::testing::AssertionResult CopyThroughFilledDialog(const HostInstance &source, HWND target,
-                                                          const std::string &folder)
-{
-    return AsAssertion(CopyThroughFilled(source, target, folder));
-}
-
-inline ::testing::AssertionResult ChooseFromMenu(const HostInstance &requester, const std::vector<BYTE> &keys)
-{
-    return AsAssertion(TypeIntoChooser(requester, keys));
-}
-
-inline ::testing::AssertionResult AnswersNotice(const HostInstance &host, const std::string &text, int button,
-                                                DWORD timeoutMs = kWaitTimeoutMs)
-{
-    return AsAssertion(AnswerNotice(host, text, button, timeoutMs));
-}
 
 // Path reports in one line each, so that a list of them prints readably on failure: the bytes as
 // delivered, the NUL the sender counted in cbData shown as <NUL>, and the sender by the name a test gave
@@ -66,8 +44,6 @@ using SenderNames = std::map<HWND, std::string>;
 std::vector<std::string> DescribeReports(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders);
 // A report as a plug-in sends it, in that form: the text and its NUL.
 std::string ExpectedReport(ULONG_PTR kind, const std::string &text, const std::string &sender);
-// The whole answer of an instance showing folder.
-std::vector<std::string> ExpectedAnswer(const std::string &folder, const std::string &sender);
 
 // The text of an item of a tree view of this process; empty for none.
 std::string TreeItemText(HWND tree, HTREEITEM item);
@@ -89,19 +65,4 @@ public:
     ScratchFolder scratch;
     PluginFolder plugins;
     std::vector<std::unique_ptr<HostInstance>> hosts;
-};
-
-// Three instances of bed: C started on its options and activated first, then B, then the requester A,
-// whose list of instances is then {B, C, A} once its command is chosen. Without options for A a window
-// of this program stands for it, made by the caller, to be activated last.
-struct ThreeInstances {
-    ThreeInstances(TestBed &bed, const std::vector<std::string> &optionsC, const std::vector<std::string> &optionsB,
-                   const std::vector<std::string> &optionsA = {});
-    // Every host started, and C and B activated.
-    ::testing::AssertionResult Ready() const;
-
-    TestBed &bed;
-    HostInstance &c, &b;
-    HostInstance *a;
-    bool activated;
 };

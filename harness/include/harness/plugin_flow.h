@@ -1,10 +1,13 @@
-// Drives VORPAN.DLL as a user would, across stand-in host processes: the command chosen in one instance,
-// the windows its run brings up, keys typed into its menu, and the whole two-pane copy, each step saying
-// how it went.
+// Drives VORPAN.DLL as a user would, across stand-in host processes: a run from one instance of a desktop
+// written as the steps the user meets (the chooser's menu and the keys typed into it, a notice or an
+// error box and the button pressed, the confirmation dialog as it shows and the button pressed, the
+// settings dialog), each driven and checked in turn, then the run's end; and the single steps beneath.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,62 @@
 #include "harness/wait.h"
 
 class BusyInstance;
+class Desktop;
+
+// One thing the user meets in a run, and what the user does with it.
+struct Step {
+    enum Kind { kMenu, kNotice, kErrorBox, kConfirm, kSettings };
+    Kind kind;
+    std::string text{};      // the notice's or error box's text, the dialog's title
+    std::string folder{};    // kConfirm: its destination and tree selection, below the desktop's scratch folder
+    std::vector<BYTE> keys{};  // kMenu: typed once it is open
+    int button = 0;          // pressed last; 0: none, the action ends the step
+    std::string typed{};     // kConfirm: typed as its destination before the button, below the scratch folder
+    std::function<Outcome(HWND)> act{};  // done in the window once it is checked, before the button
+
+    Step Then(const std::function<Outcome(HWND)> &action) const;
+};
+namespace step {
+inline Step Menu(const std::vector<BYTE> &keys) { return {Step::kMenu, "", "", keys}; }
+// The notice before a fallback, which offers OK and Cancel.
+inline Step Notice(const std::string &text, int button) { return {Step::kNotice, text, "", {}, button}; }
+// The error box, which offers OK alone.
+inline Step ErrorBox(const std::string &text) { return {Step::kErrorBox, text, "", {}, IDOK}; }
+inline Step Confirm(const std::string &title, const std::string &folder, int button)
+{
+    return {Step::kConfirm, title, folder, {}, button};
+}
+// The dialog the plug-in filled in with folder.
+inline Step Filled(const std::string &folder, int button = IDOK) { return Confirm(kFilledTitle, folder, button); }
+// The host's own dialog as the host made it, on its own folder; typed: a destination the user types.
+Step HostDialog(const std::string &folder, int button, const std::string &typed = "");
+inline Step Settings(int button) { return {Step::kSettings, kSettingsTitle, "", {}, button}; }
+}  // namespace step
+
+// A run of the plug-in from one instance of a desktop, as the user meets it.
+struct ExpectedRun {
+    enum Start { kChosen, kPosted, kSent };
+    std::string from;
+    std::vector<Step> steps{};
+    // Activated in this order just before the command, as the user's clicks would; none: as it stands.
+    std::vector<std::string> after{};
+    // kChosen: from activated and the command chosen there; kPosted: posted to it, as another program may;
+    // kSent: sent as another instance asks, the run over when the send returns.
+    Start start = kChosen;
+};
+
+// What a run counted, for its row to check.
+struct RunCounts {
+    LRESULT copies = 0;  // copy commands the requester's host handled
+    LRESULT copied = 0;  // files its copy copied; 0 when none ran or it was cancelled
+    std::map<std::string, int> requests{};  // the plug-in's requests each other instance took
+};
+
+// Takes the steps in turn, then waits for the run's end and checks that it ended clean with nothing left
+// open. A failure names its step and what is on the screen, and ends what the run left open.
+Outcome RunExpected(Desktop &desktop, const ExpectedRun &run, RunCounts *counts = nullptr);
+// Ends what a run left open in host (a menu, a dialog, a message box) until the run has ended.
+bool EndRun(const HostInstance &host);
 
 // Makes host the active instance and chooses the command there. Posted, not sent: the run shows
 // modal windows and ends only when they close. The run has ended once WaitForRunEnd says so.
@@ -35,9 +94,6 @@ bool PathEventClosed();
 // A message box of the plug-in (its caption) in host's process, and the text it shows.
 HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
 std::string MessageText(HWND box);
-// The plug-in's notice before the host's normal copy, once it is shown: it says text and offers OK and
-// Cancel; button answers it.
-Outcome AnswerNotice(const HostInstance &host, const std::string &text, int button, DWORD timeoutMs = kWaitTimeoutMs);
 // A dialog, message box or popup menu of process pid on the screen right now.
 bool ShowsAnything(DWORD pid);
 // Presses a button of a dialog or message box (IDOK, IDCANCEL, ...) as a click would.
@@ -58,28 +114,15 @@ Outcome CheckShowsFolder(const ConfirmView &view, const std::string &folder);
 // Types a destination into the confirmation dialog's combo box, as the user would.
 bool TypeDestination(HWND dialog, const std::string &folder);
 
-// Waits for the filled-in confirmation dialog of the run source started after callsBefore DoProcess
-// calls, checks that it shows folder, confirms it with OK (Cancel when it shows another folder) and
-// waits until the run has ended.
-Outcome ConfirmFilled(const HostInstance &source, const std::string &folder, LRESULT callsBefore);
-// Chooses the command in source with target the previously active instance, checks that the filled-in
-// dialog shows folder, and copies with OK; the run has ended when it returns.
-Outcome CopyThroughFilled(const HostInstance &source, HWND target, const std::string &folder);
-
 // Keys as the user types them: hardware input, which the foreground thread takes in order (in a chooser
 // run, after the Down arrow the plug-in synthesizes just before its menu opens). Never posted to the
 // menu window: Wine's menu loop peeks a message and then removes the first of its type, so a key posted
 // while it handles the plug-in's own Down key is removed unseen.
 void TypeKeys(const std::vector<BYTE> &keys);
-// Activates busy, and makes it, asked by requester, type keys as the user would while requester waits
-// inside its request in the foreground, and hold until they are queued there (busy.keysLost counts it
-// if never); then it answers with folder, or not at all for "". True once it is activated.
-bool TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
+// Makes busy, asked by requester, type keys as the user would while requester waits inside its request in
+// the foreground, and hold until they are queued there (busy.keysLost counts it if never); then it answers
+// with folder, or not at all for "".
+void TypeWhenAsked(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
                    const std::string &folder);
-// The same without the activation.
-void TypeWhenAskedBy(BusyInstance &busy, const HostInstance &requester, const std::vector<BYTE> &keys,
-                     const std::string &folder);
 // A popup menu of process pid, once it is on the screen.
 HWND WaitForMenu(DWORD pid, DWORD timeoutMs = kWaitTimeoutMs);
-// Chooses the command in the requester and, once its menu is open, types keys into it.
-Outcome TypeIntoChooser(const HostInstance &requester, const std::vector<BYTE> &keys);
