@@ -23,143 +23,94 @@ std::string Hex(DWORD value)
     return text;
 }
 
-// A classic dialog template read field by field; a read past the resource's end marks it failed.
+// A classic dialog template read field by field into text; a read past the resource's end marks it failed.
 class TemplateReader {
 public:
     TemplateReader(const BYTE *data, DWORD size) : data_(data), size_(size) {}
 
-    bool ok() const { return ok_; }
-    WORD Word() { return static_cast<WORD>(Take(2)); }
-    short Short() { return static_cast<short>(Take(2)); }
-    DWORD Dword() { return Take(4); }
+    bool ok = true;
+    DWORD Take(DWORD count)
+    {
+        DWORD value = 0;
+        for (DWORD i = 0; i < count && (ok = ok && offset_ < size_); ++i)
+            value |= static_cast<DWORD>(data_[offset_++]) << (8 * i);
+        return value;
+    }
+    // x, y, cx and cy, in dialog units.
+    std::string Rect()
+    {
+        std::string rect;
+        for (int i = 0; i < 4; ++i)
+            rect += (i == 0 ? "" : ",") + std::to_string(static_cast<short>(Take(2)));
+        return rect;
+    }
     // A name-or-ordinal field: "" when absent, "#0x0080" for an ordinal, else the UTF-8 text.
     std::string NameOrOrdinal()
     {
-        WORD first = Peek();
-        if (first == 0) {
-            Word();
-            return std::string();
-        }
-        if (first == 0xFFFF) {
-            Word();
-            char ordinal[16];
-            wsprintfA(ordinal, "#0x%04X", Word());
-            return ordinal;
-        }
-        return Text();
+        WORD first = offset_ + 2 <= size_ ? static_cast<WORD>(data_[offset_] | data_[offset_ + 1] << 8) : 0;
+        if (first != 0 && first != 0xFFFF)
+            return Text();
+        Take(2);
+        char ordinal[16] = "";
+        if (first == 0xFFFF)
+            wsprintfA(ordinal, "#0x%04X", static_cast<WORD>(Take(2)));
+        return ordinal;
     }
     std::string Text()
     {
         std::wstring wide;
-        for (WORD c = Word(); ok_ && c != 0; c = Word())
+        for (WORD c = WORD(Take(2)); ok && c != 0; c = WORD(Take(2)))
             wide += static_cast<wchar_t>(c);
         return Utf8FromWide(wide);
     }
     void AlignToDword() { offset_ = (offset_ + 3) & ~3u; }
-    void Skip(DWORD count)
-    {
-        for (DWORD i = 0; i < count && ok_; ++i)
-            Take(1);
-    }
 
 private:
-    WORD Peek() const { return offset_ + 2 <= size_ ? static_cast<WORD>(data_[offset_] | data_[offset_ + 1] << 8) : 0; }
-    DWORD Take(DWORD count)
-    {
-        if (offset_ + count > size_) {
-            ok_ = false;
-            offset_ = size_;
-            return 0;
-        }
-        DWORD value = 0;
-        for (DWORD i = 0; i < count; ++i)
-            value |= static_cast<DWORD>(data_[offset_ + i]) << (8 * i);
-        offset_ += count;
-        return value;
-    }
-
     const BYTE *data_;
     DWORD size_;
     DWORD offset_ = 0;
-    bool ok_ = true;
 };
 
-struct DialogHeader {
-    DWORD style;
-    DWORD exStyle;
-    short x, y, cx, cy;
-    std::string menu;         // "" for none
-    std::string windowClass;  // "" for the platform's dialog class
-    std::string title;
-    WORD pointSize;
-    std::string face;
-};
-
-struct Control {
-    int id;
-    std::string windowClass;
-    DWORD style;
-    DWORD exStyle;
-    short x, y, cx, cy;
-    std::string text;
-};
-
-std::string Describe(const DialogHeader &d)
+// One line for the dialog and one per control, as the expected ones below are written.
+std::string Dialog(DWORD style, DWORD exStyle, const std::string &rect, const std::string &menu,
+                   const std::string &windowClass, const std::string &title, DWORD pointSize, const std::string &face)
 {
-    return "style=" + Hex(d.style) + " ex=" + Hex(d.exStyle) + " rect=" + std::to_string(d.x) + "," +
-           std::to_string(d.y) + "," + std::to_string(d.cx) + "," + std::to_string(d.cy) + " menu=\"" + d.menu +
-           "\" class=\"" + d.windowClass + "\" title=\"" + d.title + "\" font=" + std::to_string(d.pointSize) +
-           " \"" + d.face + "\"";
+    return "style=" + Hex(style) + " ex=" + Hex(exStyle) + " rect=" + rect + " menu=\"" + menu + "\" class=\"" +
+           windowClass + "\" title=\"" + title + "\" font=" + std::to_string(pointSize) + " \"" + face + "\"";
 }
 
-std::string Describe(const Control &c)
+std::string Control(int id, const std::string &windowClass, DWORD style, DWORD exStyle, const std::string &rect,
+                    const std::string &text)
 {
-    return "id=" + std::to_string(c.id) + " class=" + c.windowClass + " style=" + Hex(c.style) + " ex=" +
-           Hex(c.exStyle) + " rect=" + std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.cx) +
-           "," + std::to_string(c.cy) + " text=\"" + c.text + "\"";
+    return "id=" + std::to_string(id) + " class=" + windowClass + " style=" + Hex(style) + " ex=" + Hex(exStyle) +
+           " rect=" + rect + " text=\"" + text + "\"";
 }
 
-bool ReadTemplate(const BYTE *data, DWORD size, DialogHeader *header, std::vector<Control> *controls,
-                  std::string *error)
+std::vector<std::string> DescribeTemplate(const BYTE *data, DWORD size)
 {
     TemplateReader reader(data, size);
-    header->style = reader.Dword();
-    header->exStyle = reader.Dword();
-    if (LOWORD(header->style) == 1 && HIWORD(header->style) == 0xFFFF) {
-        *error = "an extended template (DLGTEMPLATEEX), not a classic one";
-        return false;
-    }
-    WORD count = reader.Word();
-    header->x = reader.Short();
-    header->y = reader.Short();
-    header->cx = reader.Short();
-    header->cy = reader.Short();
-    header->menu = reader.NameOrOrdinal();
-    header->windowClass = reader.NameOrOrdinal();
-    header->title = reader.Text();
-    header->pointSize = 0;
-    if (header->style & DS_SETFONT) {
-        header->pointSize = reader.Word();
-        header->face = reader.Text();
-    }
-    for (WORD i = 0; i < count && reader.ok(); ++i) {
+    DWORD style = reader.Take(4), exStyle = reader.Take(4);
+    if (LOWORD(style) == 1 && HIWORD(style) == 0xFFFF)
+        return {"an extended template (DLGTEMPLATEEX), not a classic one"};
+    WORD count = WORD(reader.Take(2));
+    std::string rect = reader.Rect(), menu = reader.NameOrOrdinal(), windowClass = reader.NameOrOrdinal();
+    std::string title = reader.Text();
+    DWORD pointSize = style & DS_SETFONT ? reader.Take(2) : 0;
+    std::vector<std::string> lines = {
+        Dialog(style, exStyle, rect, menu, windowClass, title, pointSize, style & DS_SETFONT ? reader.Text() : "")};
+    for (WORD i = 0; i < count && reader.ok; ++i) {
         reader.AlignToDword();
-        Control control;
-        control.style = reader.Dword();
-        control.exStyle = reader.Dword();
-        control.x = reader.Short();
-        control.y = reader.Short();
-        control.cx = reader.Short();
-        control.cy = reader.Short();
-        control.id = static_cast<short>(reader.Word());  // 0xFFFF is the id -1
-        control.windowClass = reader.NameOrOrdinal();
-        control.text = reader.NameOrOrdinal();
-        reader.Skip(reader.Word());  // creation data
-        controls->push_back(control);
+        DWORD controlStyle = reader.Take(4), controlExStyle = reader.Take(4);
+        std::string controlRect = reader.Rect();
+        int id = static_cast<short>(reader.Take(2));  // 0xFFFF is the id -1
+        std::string controlClass = reader.NameOrOrdinal();
+        std::string text = reader.NameOrOrdinal();
+        reader.Take(reader.Take(2));  // creation data
+        lines.push_back(Control(id, controlClass, controlStyle, controlExStyle, controlRect, text));
     }
-    if (!reader.ok())
-        *error = "the template ends before its " + std::to_string(count) + " controls";
-    return reader.ok();
+    if (!reader.ok)
+        lines.push_back("the template ends before its " + std::to_string(count) + " controls");
+    return lines;
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param)
@@ -186,37 +137,25 @@ TEST(SettingsResource, DialogTemplateIsTheDocumentedLayout)
     HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(expected::kSettingsDialogId),
                                   MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
     ASSERT_NE(found, nullptr);
-    HGLOBAL loaded = LoadResource(module, found);
-    const BYTE *data = static_cast<const BYTE *>(LockResource(loaded));
+    const BYTE *data = static_cast<const BYTE *>(LockResource(LoadResource(module, found)));
     ASSERT_NE(data, nullptr);
-    DialogHeader header;
-    std::vector<Control> controls;
-    std::string error;
-    bool read = ReadTemplate(data, SizeofResource(module, found), &header, &controls, &error);
+    const std::vector<std::string> lines = DescribeTemplate(data, SizeofResource(module, found));
     FreeLibrary(module);
-    ASSERT_TRUE(read) << error;
-
-    const DialogHeader expectedHeader = {
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 186, 79, "", "",
-        u8"２画面ファイラー風ファイルコピーの設定", 9, u8"ＭＳ Ｐゴシック"};
-    EXPECT_EQ(Describe(header), Describe(expectedHeader));
 
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    const std::vector<Control> expectedControls = {
-        {IDOK, kButton, child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 42, 60, 50, 14, "OK"},
-        {IDCANCEL, kButton, child | BS_PUSHBUTTON | WS_TABSTOP, 0, 94, 60, 50, 14, u8"ｷｬﾝｾﾙ"},
-        {expected::kNotifyBox, kButton, child | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0, 5, 5, 175, 8,
-         u8"２画面ファイラー風にならない場合はメッセージを出す"},
-        {-1, kButton, child | BS_GROUPBOX, 0, 5, 20, 175, 35, u8"RiloFile2を３つ以上起動している場合"},
-        {expected::kPreviousRadio, kButton, child | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0, 10, 30, 165, 8,
-         u8"前回アクティブだった RiloFile2 のパスにする"},
-        {expected::kChooseRadio, kButton, child | BS_AUTORADIOBUTTON, 0, 10, 40, 165, 8, u8"選択する"},
+    const std::vector<std::string> expectedLines = {
+        Dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, "0,0,186,79", "", "",
+               u8"２画面ファイラー風ファイルコピーの設定", 9, u8"ＭＳ Ｐゴシック"),
+        Control(IDOK, kButton, child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, "42,60,50,14", "OK"),
+        Control(IDCANCEL, kButton, child | BS_PUSHBUTTON | WS_TABSTOP, 0, "94,60,50,14", u8"ｷｬﾝｾﾙ"),
+        Control(expected::kNotifyBox, kButton, child | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0, "5,5,175,8",
+                u8"２画面ファイラー風にならない場合はメッセージを出す"),
+        Control(-1, kButton, child | BS_GROUPBOX, 0, "5,20,175,35", u8"RiloFile2を３つ以上起動している場合"),
+        Control(expected::kPreviousRadio, kButton, child | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 0,
+                "10,30,165,8", u8"前回アクティブだった RiloFile2 のパスにする"),
+        Control(expected::kChooseRadio, kButton, child | BS_AUTORADIOBUTTON, 0, "10,40,165,8", u8"選択する"),
     };
-    ASSERT_EQ(controls.size(), expectedControls.size()) << "controls in the template";
-    for (size_t i = 0; i < controls.size(); ++i) {
-        SCOPED_TRACE("control " + std::to_string(i));
-        EXPECT_EQ(Describe(controls[i]), Describe(expectedControls[i]));
-    }
+    EXPECT_EQ(lines, expectedLines);
 }
 
 // ---------------------------------------------------------------------------------------------------
