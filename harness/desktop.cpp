@@ -28,8 +28,9 @@ Instance Selecting(const std::string &name, const std::string &folder, std::vect
     return On(name, folder, options);
 }
 
-Desktop::Desktop(const std::vector<std::string> &entries, const std::vector<Instance> &instances, int state)
-    : scratch(entries)
+Desktop::Desktop(const std::vector<std::string> &entries, const std::vector<Instance> &instances, int state,
+                 PluginFolder::Contents contents)
+    : scratch(entries), plugins(contents)
 {
     if (!scratch.ok() || !plugins.ok()) {
         error_ = "scratch folder: " + scratch.error + "\nplug-in folder: " + plugins.error;

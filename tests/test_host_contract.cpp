@@ -201,15 +201,14 @@ struct RecordCase {
 
 TEST(HostRecord, DescribesTheCallingInstance)
 {
-    TestBed bed({"ソフト\\表示\\"}, PluginFolder::kProbeOnly);
-    HostInstance &real = bed.Start({"/path=" + bed.Path("ソフト\\表示")});
-    HostInstance &virtualFolder = bed.Start({"/virtual"});
-    ASSERT_TRUE(bed.Ready());
-    ProbeLog log(bed.plugins);
+    Desktop desktop({"ソフト\\表示\\"}, {On("real", "ソフト\\表示"), On("virtual", "")}, kNoSettings,
+                    PluginFolder::kProbeOnly);
+    ASSERT_TRUE(Ready(desktop));
+    ProbeLog log(desktop.plugins);
 
     const std::vector<RecordCase> cases = {
-        {"a folder with a Japanese name", &real, bed.Path("ソフト\\表示")},
-        {"the virtual folder", &virtualFolder, ""},
+        {"a folder with a Japanese name", &desktop.Host("real"), desktop.Path("ソフト\\表示")},
+        {"the virtual folder", &desktop.Host("virtual"), ""},
     };
     for (const RecordCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,15 +232,11 @@ struct OrderStep {
 
 TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
 {
-    TestBed bed({"一\\", "二\\", "三\\"}, PluginFolder::kProbeOnly);
-    ProbeLog log(bed.plugins);
-    std::map<std::string, HostInstance *> hosts;
-    std::map<HWND, std::string> names;
-    HostInstance &a = bed.Start({"/path=" + bed.Path("一")});
-    HostInstance &b = bed.Start({"/path=" + bed.Path("二")});
-    ASSERT_TRUE(bed.Ready());
-    hosts = {{"A", &a}, {"B", &b}};
-    names = {{a.hwnd, "A"}, {b.hwnd, "B"}};
+    Desktop desktop({"一\\", "二\\", "三\\"}, {On("A", "一"), On("B", "二")}, kNoSettings, PluginFolder::kProbeOnly);
+    ASSERT_TRUE(Ready(desktop));
+    ProbeLog log(desktop.plugins);
+    std::map<std::string, const HostInstance *> hosts = {{"A", &desktop.Host("A")}, {"B", &desktop.Host("B")}};
+    std::map<HWND, std::string> names = {{desktop.Window("A"), "A"}, {desktop.Window("B"), "B"}};
 
     std::string active;
     auto check = [&](const std::vector<OrderStep> &steps) {
@@ -253,7 +248,7 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
             if (step.caller[0] == '\0')
                 continue;
             SCOPED_TRACE(std::string(step.caller) + " calls, " + active + " active");
-            HostInstance &caller = *hosts[step.caller];
+            const HostInstance &caller = *hosts[step.caller];
             ProbeCall call;
             ASSERT_TRUE(CallProbe(log, caller, &call));
             std::string actual = Names(call.windows, names);
@@ -278,8 +273,8 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
         {"", "A", "B"},
     }));
 
-    HostInstance &c = bed.Start({"/path=" + bed.Path("三")});
-    ASSERT_TRUE(bed.Ready());
+    HostInstance c({"/path=" + desktop.Path("三"), desktop.plugins.HostOption()});
+    ASSERT_TRUE(c.ok()) << c.error;
     hosts["C"] = &c;
     names[c.hwnd] = "C";
     // Activations A, B, C, then A, then B: the active one is first for the others, and for itself the
@@ -302,10 +297,10 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
 
 TEST(HostPluginCommand, ReachesDoProcessBeforeSendMessageReturns)
 {
-    TestBed bed({"作業\\"}, PluginFolder::kProbeOnly);
-    HostInstance &host = bed.Start({"/path=" + bed.Path("作業")});
-    ASSERT_TRUE(bed.Ready());
-    ProbeLog log(bed.plugins);
+    Desktop desktop({"作業\\"}, {On("host", "作業")}, kNoSettings, PluginFolder::kProbeOnly);
+    ASSERT_TRUE(Ready(desktop));
+    const HostInstance &host = desktop.Host("host");
+    ProbeLog log(desktop.plugins);
     const size_t before = log.CallLines().size();
 
     SendMessageA(host.hwnd, WM_COMMAND, kProbeCommand, 0);
@@ -322,11 +317,10 @@ TEST(HostPluginCommand, ReachesDoProcessBeforeSendMessageReturns)
 
 TEST(HostCopyCommand, DeactivatesTheMainWindowForTheDialogBeforeShowingIt)
 {
-    TestBed bed({"作業\\報告書.txt"}, PluginFolder::kProbeOnly);
-    ASSERT_TRUE(bed.plugins.folder.AddFile("PROBE.MODE", "copy"));
-    HostInstance &host = bed.Start({"/path=" + bed.Path("作業"), "/selectall"});
-    ASSERT_TRUE(bed.Ready());
-    ProbeLog log(bed.plugins);
+    Desktop desktop({"作業\\報告書.txt"}, {Selecting("host", "作業")}, kNoSettings, PluginFolder::kProbeOnly);
+    ASSERT_TRUE(Ready(desktop) && desktop.plugins.folder.AddFile("PROBE.MODE", "copy"));
+    const HostInstance &host = desktop.Host("host");
+    ProbeLog log(desktop.plugins);
 
     ASSERT_TRUE(ChooseCommand(host, kProbeCommand));
     HWND dialog = WaitForConfirmDialog(host, expected::kConfirmTitle);
@@ -360,11 +354,10 @@ struct ConfirmCase {
 
 TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
 {
-    TestBed bed({"作業\\報告書.txt", "作業\\memo.txt", "作業\\残す.txt", "宛先OK\\", "宛先取消\\"},
-                PluginFolder::kProbeOnly);
-    ASSERT_TRUE(bed.plugins.folder.AddFile("PROBE.MODE", "copy"));
-    HostInstance &host = bed.Start({"/path=" + bed.Path("作業"), "/select=報告書.txt|memo.txt"});
-    ASSERT_TRUE(bed.Ready());
+    Desktop desktop({"作業\\報告書.txt", "作業\\memo.txt", "作業\\残す.txt", "宛先OK\\", "宛先取消\\"},
+                    {On("host", "作業", {"/select=報告書.txt|memo.txt"})}, kNoSettings, PluginFolder::kProbeOnly);
+    ASSERT_TRUE(Ready(desktop) && desktop.plugins.folder.AddFile("PROBE.MODE", "copy"));
+    const HostInstance &host = desktop.Host("host");
 
     const std::vector<ConfirmCase> cases = {
         {"Cancel", IDCANCEL, "宛先取消", {}, -1},
@@ -378,7 +371,7 @@ TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(host.Query(kQueryPluginReturns), calls) << "DoProcess is still inside the copy command";
         // The user types another folder as the destination.
-        const std::string destination = bed.Path(c.destination);
+        const std::string destination = desktop.Path(c.destination);
         ASSERT_TRUE(TypeDestination(dialog, destination));
         ASSERT_EQ(ReadConfirmDialog(dialog).destination, destination);
         PressButton(dialog, c.button);

@@ -101,10 +101,10 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
 // come from a window that was not asked.
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
-    TestBed bed({"別の窓\\"});
-    const std::string foreignFolder = bed.Path("別の窓"), relayFolder = "C:\\中継先";
-    HostInstance &foreign = bed.Start({"/path=" + foreignFolder});
-    ASSERT_TRUE(bed.Ready());
+    Desktop desktop({"別の窓\\"}, {On("foreign", "別の窓")});
+    ASSERT_TRUE(Ready(desktop));
+    const HostInstance &foreign = desktop.Host("foreign");
+    const std::string foreignFolder = desktop.Path("別の窓"), relayFolder = "C:\\中継先";
     BusyInstance relay("relay");
     ASSERT_TRUE(relay.ok());
     relay.onRequest = [&] {

@@ -7,9 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <initializer_list>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,22 +45,3 @@ std::string ExpectedReport(ULONG_PTR kind, const std::string &text, const std::s
 
 // The text of an item of a tree view of this process; empty for none.
 std::string TreeItemText(HWND tree, HTREEITEM item);
-
-// A scratch folder with entries, a plug-in folder, and the stand-in hosts started on them in the order
-// Start is called. Everything a test makes after it ends before the hosts, and the hosts before their
-// folders are removed.
-class TestBed {
-public:
-    explicit TestBed(std::initializer_list<std::string> entries = {},
-                     PluginFolder::Contents contents = PluginFolder::kVorpanOnly);
-
-    // A host with options and this bed's plug-in folder.
-    HostInstance &Start(std::vector<std::string> options);
-    // Every folder made and every host started; otherwise what was not.
-    ::testing::AssertionResult Ready() const;
-    std::string Path(const std::string &relative) const { return scratch.Path(relative); }
-
-    ScratchFolder scratch;
-    PluginFolder plugins;
-    std::vector<std::unique_ptr<HostInstance>> hosts;
-};

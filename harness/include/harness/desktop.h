@@ -49,7 +49,7 @@ public:
     // word (no settings file for kNoSettings); then the instances, started and activated in their order:
     // the last is the active one, the one before it the previously active.
     Desktop(const std::vector<std::string> &entries, const std::vector<Instance> &instances,
-            int state = kNoSettings);
+            int state = kNoSettings, PluginFolder::Contents contents = PluginFolder::kVorpanOnly);
     ~Desktop();
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
