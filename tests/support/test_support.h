@@ -1,5 +1,5 @@
-// The tests' own layer over the harness: its steps as assertions that report at the caller's line, the
-// opening every cross-process test shares, and what the tests expect.
+// The tests' own layer over the harness: its steps, desktops and runs as assertions that report at the
+// caller's line, and what the tests expect.
 #pragma once
 
 #include <gtest/gtest.h>
