@@ -249,23 +249,13 @@ public:
     HWND hwndFileList = nullptr;
 };
 
-// One item as the menu shows it.
-struct ShownItem {
-    UINT id;
-    std::string text;  // as displayed: "&&" shows as "&"
-    UINT disabled;     // MF_GRAYED | MF_DISABLED bits
-};
+// One item as the menu shows it, in one line: its id, its text as displayed ("&&" shows as "&"), and
+// whether it is grey (MF_GRAYED | MF_DISABLED: both or neither).
 constexpr UINT kGrey = MF_GRAYED | MF_DISABLED;
 
-std::vector<std::string> Describe(const std::vector<ShownItem> &items)
+std::string Item(UINT id, const std::string &text, UINT disabled = 0)
 {
-    std::vector<std::string> lines;
-    for (const ShownItem &item : items) {
-        char flags[16];
-        wsprintfA(flags, "0x%X", item.disabled);
-        lines.push_back(std::to_string(item.id) + " \"" + Utf8Text(item.text) + "\" disabled=" + flags);
-    }
-    return lines;
+    return std::to_string(id) + " \"" + Utf8Text(text) + "\" disabled=" + std::to_string(disabled);
 }
 
 // What a menu shows for an item text: "&&" is one "&"; a single "&" only underlines what follows.
@@ -287,14 +277,13 @@ std::string DisplayedText(const std::string &raw)
 
 // What the second thread saw of the open menu.
 struct MenuSeen {
-    bool waitForHighlight = true;  // false: the highlight is read as the menu opens
     std::function<void()> beforeRead;  // run on the second thread once the menu is open
     bool opened = false;
     HWND chosen = nullptr;
     DWORD askedAt = 0, openedAt = 0;  // tick counts: ChooseTargetMenu called, its menu found open
     bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
-    std::vector<ShownItem> items;
+    std::vector<std::string> items;  // as Item gives them
 };
 
 void ReadMenu(HWND menuWindow, MenuSeen *seen)
@@ -308,14 +297,14 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
     HMENU menu = reinterpret_cast<HMENU>(handle);
     auto highlighted = [&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; };
-    seen->firstHighlighted = seen->waitForHighlight ? PumpUntil(highlighted) : highlighted();
+    seen->firstHighlighted = PumpUntil(highlighted);
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         char raw[2 * MAX_PATH + 2] = {};
         GetMenuStringA(menu, i, raw, sizeof raw, MF_BYPOSITION);
         raw[sizeof raw - 1] = '\0';  // Wine leaves a cut text unterminated
         UINT state = GetMenuState(menu, i, MF_BYPOSITION);
-        seen->items.push_back({GetMenuItemID(menu, i), DisplayedText(raw), state & (MF_GRAYED | MF_DISABLED)});
+        seen->items.push_back(Item(GetMenuItemID(menu, i), DisplayedText(raw), state & kGrey));
     }
 }
 
@@ -360,10 +349,10 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     return ::testing::AssertionSuccess();
 }
 
-// The items of the menu, one line each, as Describe gives them.
+// The items of the menu, one line each.
 std::vector<std::string> ItemsShown(const MenuSeen &seen)
 {
-    return seen.opened ? Describe(seen.items) : std::vector<std::string>{"the menu never opened"};
+    return seen.opened ? seen.items : std::vector<std::string>{"the menu never opened"};
 }
 
 // Two other instances, B previously active and C before it, and this program's window as the requester,
@@ -405,13 +394,11 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 
         MenuSeen seen;
         ASSERT_TRUE(RunChooser(setUp.own, {desktop.Window("B"), desktop.Window("C")}, c.keys, &seen));
-        const std::vector<ShownItem> expected = {
-            c.b.empty() ? ShownItem{expected::kFirstItemId, expected::kVirtualFolderItem, kGrey}
-                        : ShownItem{expected::kFirstItemId, desktop.Path(c.b), 0},
-            {expected::kFirstItemId + 1, desktop.Path(c.c), 0},
-            {expected::kFirstItemId + 2, desktop.Path(c.own), 0},
-        };
-        EXPECT_EQ(ItemsShown(seen), Describe(expected));
+        EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
+                                        c.b.empty() ? Item(expected::kFirstItemId, expected::kVirtualFolderItem, kGrey)
+                                                    : Item(expected::kFirstItemId, desktop.Path(c.b)),
+                                        Item(expected::kFirstItemId + 1, desktop.Path(c.c)),
+                                        Item(expected::kFirstItemId + 2, desktop.Path(c.own))}));
         EXPECT_TRUE(seen.firstHighlighted) << "the menu did not open with its first item highlighted";
         EXPECT_EQ(seen.chosen, c.chosen < 0 ? kNoTarget : desktop.Window(c.chosen == 0 ? "B" : "C"));
     }
@@ -588,12 +575,13 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         const HWND windows[] = {desktop.Window("B"), desktop.Window("C"), held.hwnd,    held2.hwnd,
                                 late.hwnd(),         slow.hwnd(),         chatty.hwnd(), waiter.hwnd()};
         std::vector<HWND> others;
-        std::vector<ShownItem> expectedItems;
+        std::vector<std::string> expectedItems;
         for (size_t i = 0; i < row.others.size(); ++i) {
             others.push_back(windows[row.others[i]]);
-            expectedItems.push_back({expected::kFirstItemId + UINT(i), row.shown[i], row.shown[i] != grey ? 0 : kGrey});
+            const UINT id = expected::kFirstItemId + UINT(i);
+            expectedItems.push_back(Item(id, row.shown[i], row.shown[i] != grey ? 0 : kGrey));
         }
-        expectedItems.push_back({expected::kFirstItemId + UINT(others.size()), desktop.Path("作業"), 0});
+        expectedItems.push_back(Item(expected::kFirstItemId + UINT(others.size()), desktop.Path("作業")));
 
         MenuSeen seen;
         // Once the menu is up the late one answers: after its time-out, that changes nothing.
@@ -606,7 +594,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         EXPECT_TRUE(RunChooser(setUp.own, others, row.keys, &seen));
         held.Release();
         held2.Release();
-        EXPECT_EQ(ItemsShown(seen), Describe(expectedItems));
+        EXPECT_EQ(ItemsShown(seen), expectedItems);
         EXPECT_TRUE(lateAnswered) << "the late answer never went out";
         // By the clock of this process, which the plug-in's own bounds run on: asking the stalled instances
         // one after the other costs at least two bounds, whatever the machine's load adds to one.
@@ -677,10 +665,10 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     MenuSeen seen;
     EXPECT_TRUE(RunChooser(own, {renumbered.hwnd, without.hwnd, noMenuBar.hwnd}, {VK_ESCAPE}, &seen));
     EXPECT_EQ(seen.chosen, kNoTarget);
-    EXPECT_EQ(ItemsShown(seen), Describe({{expected::kFirstItemId + 0, "C:\\番号違い", 0},
-                                          {expected::kFirstItemId + 1, expected::kVirtualFolderItem, kGrey},
-                                          {expected::kFirstItemId + 2, expected::kVirtualFolderItem, kGrey},
-                                          {expected::kFirstItemId + 3, "C:\\作業", 0}}));
+    const std::string grey = expected::kVirtualFolderItem;
+    EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
+                                    Item(expected::kFirstItemId + 0, "C:\\番号違い"), Item(expected::kFirstItemId + 1, grey, kGrey),
+                                    Item(expected::kFirstItemId + 2, grey, kGrey), Item(expected::kFirstItemId + 3, "C:\\作業")}));
     EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
     EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
     EXPECT_EQ(numbered[2].commands, std::vector<UINT>()) << "a window without a menu bar was sent a command";

@@ -39,7 +39,10 @@ inline Instance On(const std::string &name, const std::string &folder, const std
 Instance Selecting(const std::string &name, const std::string &folder, std::vector<std::string> options = {});
 inline Instance PeerWindow(const std::string &name) { return {Instance::kPeer, name}; }  // PeerInstanceWindow
 inline Instance BusyWindow(const std::string &name) { return {Instance::kBusy, name}; }  // BusyInstance
-inline Instance OwnWindow(const std::string &name, HWND window) { return {Instance::kWindow, name, "", {}, {}, window}; }
+inline Instance OwnWindow(const std::string &name, HWND window)
+{
+    return {Instance::kWindow, name, "", {}, {}, window};
+}
 
 constexpr int kNoSettings = -1;
 

@@ -1,8 +1,8 @@
 // What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the
 // product's own headers: its command in a host whose plug-in folder holds only VORPAN.DLL, the caption
-// of its message boxes, its menu item, the title it gives the dialog it fills in and its settings dialog's, the notice of a target
-// without a folder, the kinds of its path reports, its settings file with the State flags, and the
-// event earlier versions named.
+// of its message boxes, its menu item, the title it gives the dialog it fills in and its settings
+// dialog's, the notice of a target without a folder, the kinds of its path reports, its settings file
+// with the State flags, and the event earlier versions named.
 #pragma once
 
 #include <windows.h>
