@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -224,6 +225,8 @@ TEST(HostRecord, DescribesTheCallingInstance)
 
 // After activating one host, each caller's list: count, the first element and this instance last,
 // the others present once each; active tells whether the caller's GetActiveWindow gave hwndMain.
+constexpr char kStartC[] = "start C";  // in place of a host to activate: C is started
+
 struct OrderStep {
     const char *activate;  // host made active first ("" for none)
     const char *caller;    // host whose probe is called ("" for none)
@@ -238,59 +241,44 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
     std::map<std::string, const HostInstance *> hosts = {{"A", &desktop.Host("A")}, {"B", &desktop.Host("B")}};
     std::map<HWND, std::string> names = {{desktop.Window("A"), "A"}, {desktop.Window("B"), "B"}};
 
-    std::string active;
-    auto check = [&](const std::vector<OrderStep> &steps) {
-        for (const OrderStep &step : steps) {
-            if (step.activate[0] != '\0') {
-                ASSERT_TRUE(Activate(hosts[step.activate]->hwnd)) << step.activate;
-                active = step.activate;
-            }
-            if (step.caller[0] == '\0')
-                continue;
-            SCOPED_TRACE(std::string(step.caller) + " calls, " + active + " active");
-            const HostInstance &caller = *hosts[step.caller];
-            ProbeCall call;
-            ASSERT_TRUE(CallProbe(log, caller, &call));
-            std::string actual = Names(call.windows, names);
-            EXPECT_EQ(call.count, static_cast<int>(hosts.size())) << actual;
-            ASSERT_EQ(static_cast<int>(call.windows.size()), call.count) << actual;
-            EXPECT_EQ(Names({call.windows.front()}, names), step.first) << actual;
-            EXPECT_EQ(Names({call.windows.back()}, names), step.caller) << actual;
-            std::vector<HWND> sorted = call.windows, all;
-            for (const auto &host : hosts)
-                all.push_back(host.second->hwnd);
-            std::sort(sorted.begin(), sorted.end());
-            std::sort(all.begin(), all.end());
-            EXPECT_EQ(sorted, all) << actual;
-            EXPECT_EQ(call.active, active == step.caller) << "GetActiveWindow in DoProcess";
-        }
+    // Calls do not change the activation, so each caller sees the order the last Activate made. With C
+    // started too, activations A, B, C, then A, then B: the active one is first for the others, and for
+    // itself the one active before it.
+    const OrderStep steps[] = {
+        {"A", "A", "B"}, {"", "B", "A"}, {"B", "B", "A"}, {"", "A", "B"},
+        {kStartC, "", ""}, {"A", "", ""}, {"B", "", ""}, {"C", "C", "B"}, {"", "A", "C"}, {"", "B", "C"},
+        {"A", "A", "C"}, {"", "B", "A"}, {"", "C", "A"}, {"B", "B", "A"}, {"", "C", "B"},
     };
-    // Calls do not change the activation, so each caller sees the order the last Activate made.
-    ASSERT_NO_FATAL_FAILURE(check({
-        {"A", "A", "B"},
-        {"", "B", "A"},
-        {"B", "B", "A"},
-        {"", "A", "B"},
-    }));
-
-    HostInstance c({"/path=" + desktop.Path("三"), desktop.plugins.HostOption()});
-    ASSERT_TRUE(c.ok()) << c.error;
-    hosts["C"] = &c;
-    names[c.hwnd] = "C";
-    // Activations A, B, C, then A, then B: the active one is first for the others, and for itself the
-    // one active before it.
-    ASSERT_NO_FATAL_FAILURE(check({
-        {"A", "", ""},
-        {"B", "", ""},
-        {"C", "C", "B"},
-        {"", "A", "C"},
-        {"", "B", "C"},
-        {"A", "A", "C"},
-        {"", "B", "A"},
-        {"", "C", "A"},
-        {"B", "B", "A"},
-        {"", "C", "B"},
-    }));
+    std::unique_ptr<HostInstance> c;
+    std::string active;
+    for (const OrderStep &step : steps) {
+        if (step.activate == kStartC) {
+            c.reset(new HostInstance({"/path=" + desktop.Path("三"), desktop.plugins.HostOption()}));
+            ASSERT_TRUE(c->ok()) << c->error;
+            hosts["C"] = c.get();
+            names[c->hwnd] = "C";
+        } else if (step.activate[0] != '\0') {
+            ASSERT_TRUE(Activate(hosts[step.activate]->hwnd)) << step.activate;
+            active = step.activate;
+        }
+        if (step.caller[0] == '\0')
+            continue;
+        SCOPED_TRACE(std::string(step.caller) + " calls, " + active + " active");
+        ProbeCall call;
+        ASSERT_TRUE(CallProbe(log, *hosts[step.caller], &call));
+        std::string actual = Names(call.windows, names);
+        EXPECT_EQ(call.count, static_cast<int>(hosts.size())) << actual;
+        ASSERT_EQ(static_cast<int>(call.windows.size()), call.count) << actual;
+        EXPECT_EQ(Names({call.windows.front()}, names), step.first) << actual;
+        EXPECT_EQ(Names({call.windows.back()}, names), step.caller) << actual;
+        std::vector<HWND> sorted = call.windows, all;
+        for (const auto &host : hosts)
+            all.push_back(host.second->hwnd);
+        std::sort(sorted.begin(), sorted.end());
+        std::sort(all.begin(), all.end());
+        EXPECT_EQ(sorted, all) << actual;
+        EXPECT_EQ(call.active, active == step.caller) << "GetActiveWindow in DoProcess";
+    }
 }
 
 // ---- Synchronous plug-in calls ----

@@ -20,12 +20,12 @@ struct Instance {
     enum Kind { kHost, kPeer, kBusy, kWindow };
     Kind kind;
     std::string name;
-    std::string folder{};                           // a host's, below the scratch folder; "": the virtual folder
-    std::vector<std::string> options{};             // a host's further options, e.g. "/notree"
+    std::string folder{};                             // a host's, below the scratch folder; "": the virtual one
+    std::vector<std::string> options{};               // a host's further options, e.g. "/notree"
     std::vector<std::pair<WPARAM, LPARAM>> stages{};  // a host's stages, set each time it is activated
-    HWND window = nullptr;                          // kWindow: the caller's, counted as an instance
+    HWND window = nullptr;                            // kWindow: the caller's, counted as an instance
     std::vector<BYTE> keys{};  // kBusy: typed when asked, while its asker waits in the foreground
-    std::string answer{};    // kBusy with keys: the folder it then answers, below the scratch folder; "": none
+    std::string answer{};      // kBusy with keys: the folder it then answers, below the scratch folder; "": none
 
     Instance Staged(WPARAM stage, LPARAM value = 1) const;
     Instance TypingWhenAsked(const std::vector<BYTE> &typed, const std::string &answered) const;

@@ -23,11 +23,11 @@ class Desktop;
 struct Step {
     enum Kind { kMenu, kNotice, kErrorBox, kConfirm, kSettings };
     Kind kind;
-    std::string text{};      // the notice's or error box's text, the dialog's title
-    std::string folder{};    // kConfirm: its destination and tree selection, below the desktop's scratch folder
+    std::string text{};        // the notice's or error box's text, the dialog's title
+    std::string folder{};      // kConfirm: its destination and tree selection, below the desktop's scratch folder
     std::vector<BYTE> keys{};  // kMenu: typed once it is open
-    int button = 0;          // pressed last; 0: none, the action ends the step
-    std::string typed{};     // kConfirm: typed as its destination before the button, below the scratch folder
+    int button = 0;            // pressed last; 0: none, the action ends the step
+    std::string typed{};       // kConfirm: typed as its destination before the button, below the scratch folder
     std::function<Outcome(HWND)> act{};  // done in the window once it is checked, before the button
 
     Step Then(const std::function<Outcome(HWND)> &action) const;
