@@ -1,5 +1,5 @@
 // The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets
-// that hang or vanish, forged and malformed path reports, a stranger holding the plug-in's event,
+// that hang or vanish, forged path reports, a stranger holding the plug-in's event,
 // folders at the path length limit), where nothing may crash, no file may go to a wrong folder, and
 // every run must end with the window procedures restored.
 #include <gtest/gtest.h>
