@@ -38,25 +38,25 @@ Desktop::Desktop(const std::vector<std::string> &entries, const std::vector<Inst
     }
     if (state != kNoSettings)
         SetState(state);
-    for (const Instance &spec : instances) {
-        members_.emplace_back(new Member{spec, nullptr, nullptr, nullptr});
+    for (const Instance &wanted : instances) {
+        members_.emplace_back(new Member{wanted, nullptr, nullptr, nullptr});
         Member &member = *members_.back();
-        std::string failed = spec.kind == Instance::kWindow && !IsWindow(spec.window) ? "no window" : "";
-        if (spec.kind == Instance::kHost) {
-            std::vector<std::string> options = {spec.folder.empty() ? "/virtual" : "/path=" + Path(spec.folder)};
-            options.insert(options.end(), spec.options.begin(), spec.options.end());
+        std::string failed = wanted.kind == Instance::kWindow && !IsWindow(wanted.window) ? "no window" : "";
+        if (wanted.kind == Instance::kHost) {
+            std::vector<std::string> options = {wanted.folder.empty() ? "/virtual" : "/path=" + Path(wanted.folder)};
+            options.insert(options.end(), wanted.options.begin(), wanted.options.end());
             options.push_back(plugins.HostOption());
             member.host.reset(new HostInstance(options));
             failed = member.host->error;
-        } else if (spec.kind == Instance::kPeer) {
-            member.peer.reset(new PeerInstanceWindow(member.spec.name.c_str()));
+        } else if (wanted.kind == Instance::kPeer) {
+            member.peer.reset(new PeerInstanceWindow(member.wanted.name.c_str()));
             failed = member.peer->error;
-        } else if (spec.kind == Instance::kBusy) {
-            member.busy.reset(new BusyInstance(member.spec.name.c_str()));
+        } else if (wanted.kind == Instance::kBusy) {
+            member.busy.reset(new BusyInstance(member.wanted.name.c_str()));
             failed = member.busy->ok() ? "" : "no window on a thread of its own";
         }
         if (!failed.empty())
-            error_ += spec.name + ": " + failed + "\n";
+            error_ += wanted.name + ": " + failed + "\n";
     }
     if (error_.empty())
         error_ = Activate().why;
@@ -79,14 +79,14 @@ Outcome Desktop::Activate(const std::vector<std::string> &names)
     for (const std::string &name : names)
         order.push_back(&Find(name));
     for (Member *member : order) {
-        if (!::Activate(Window(member->spec.name)))
-            return Outcome::Failed(member->spec.name + " could not be activated");
+        if (!::Activate(Window(member->wanted.name)))
+            return Outcome::Failed(member->wanted.name + " could not be activated");
     }
     // Once all are activated: a stage may leave its host's thread with an activation of its own.
     for (Member *member : order) {
-        for (const auto &stage : member->spec.stages) {
+        for (const auto &stage : member->wanted.stages) {
             if (!member->host || !member->host->Stage(stage.first, stage.second))
-                return Outcome::Failed(member->spec.name + " did not take stage " + std::to_string(stage.first));
+                return Outcome::Failed(member->wanted.name + " did not take stage " + std::to_string(stage.first));
         }
     }
     return Outcome::Ok();
@@ -95,7 +95,7 @@ Outcome Desktop::Activate(const std::vector<std::string> &names)
 Desktop::Member &Desktop::Find(const std::string &name) const
 {
     for (const auto &member : members_) {
-        if (member->spec.name == name)
+        if (member->wanted.name == name)
             return *member;
     }
     // A name the table does not hold is a fault of the table, not of the plug-in.
@@ -106,7 +106,7 @@ HWND Desktop::Window(const std::string &name) const
 {
     const Member &member = Find(name);
     return member.host ? member.host->hwnd : member.peer ? member.peer->hwnd
-                       : member.busy ? member.busy->hwnd() : member.spec.window;
+                       : member.busy ? member.busy->hwnd() : member.wanted.window;
 }
 
 int Desktop::Requests(const std::string &name) const
@@ -120,7 +120,7 @@ std::vector<std::string> Desktop::Names() const
 {
     std::vector<std::string> names;
     for (const auto &member : members_)
-        names.push_back(member->spec.name);
+        names.push_back(member->wanted.name);
     return names;
 }
 
@@ -137,9 +137,9 @@ std::vector<const HostInstance *> Desktop::Hosts() const
 void Desktop::ArmTyping(const HostInstance &requester)
 {
     for (const auto &member : members_) {
-        const Instance &spec = member->spec;
-        if (member->busy && !spec.keys.empty())
-            TypeWhenAsked(*member->busy, requester, spec.keys, spec.answer.empty() ? "" : Path(spec.answer));
+        const Instance &wanted = member->wanted;
+        if (member->busy && !wanted.keys.empty())
+            TypeWhenAsked(*member->busy, requester, wanted.keys, wanted.answer.empty() ? "" : Path(wanted.answer));
     }
 }
 

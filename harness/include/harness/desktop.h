@@ -83,7 +83,7 @@ public:
 
 private:
     struct Member {
-        Instance spec;
+        Instance wanted;
         std::unique_ptr<HostInstance> host;
         std::unique_ptr<PeerInstanceWindow> peer;
         std::unique_ptr<BusyInstance> busy;
