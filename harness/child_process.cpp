@@ -114,7 +114,7 @@ ChildProcess::~ChildProcess()
     if (Running()) {
         if (hwnd)
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
-        if (!PumpUntilSignaled(process, kCloseTimeoutMs)) {
+        if (!PumpUntil([&] { return !Running(); }, kCloseTimeoutMs)) {
             TerminateProcess(process, 1);
             WaitForSingleObject(process, kCloseTimeoutMs);
         }

@@ -87,8 +87,7 @@ LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs)
 bool Settle(const std::vector<const HostInstance *> &hosts)
 {
     for (const HostInstance *host : hosts) {
-        DWORD_PTR ignored;
-        if (!SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
+        if (!SendMessageTimeoutA(host->hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr))
             return false;
     }
     return true;

@@ -103,9 +103,8 @@ bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size
     // Within this thread a plain call: Wine 10's SendMessageTimeout copies cbData bytes, dropping forged ones.
     if (GetWindowThreadProcessId(to, nullptr) == GetCurrentThreadId())
         return SendMessageA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report)), true;
-    DWORD_PTR ignored;
     return SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&report),
-                               SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+                               SMTO_NORMAL, kSendTimeoutMs, nullptr) != 0;
 }
 
 bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)

@@ -10,23 +10,15 @@
 
 bool ChooseCommand(const HostInstance &host, UINT command)
 {
-    if (!Activate(host.hwnd))
-        return false;
-    return PostMessageA(host.hwnd, WM_COMMAND, command, 0) != FALSE;
+    return Activate(host.hwnd) && PostMessageA(host.hwnd, WM_COMMAND, command, 0);
 }
 
 bool SendCommand(HWND host, UINT command)
 {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(host, WM_COMMAND, command, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+    return SendMessageTimeoutA(host, WM_COMMAND, command, 0, SMTO_NORMAL, kSendTimeoutMs, nullptr) != 0;
 }
 
-bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs)
-{
-    return WaitForRunEndAfter(host, 0, timeoutMs);
-}
-
-bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs)
+bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs, LRESULT callsBefore)
 {
     return PumpUntil(
         [&] {
@@ -38,22 +30,18 @@ bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD tim
 
 Outcome CheckRunEnded(const HostInstance &host)
 {
-    LRESULT calls = host.Query(kQueryPluginCalls);
-    LRESULT returns = host.Query(kQueryPluginReturns);
-    LRESULT result = host.Query(kQueryLastPluginResult);
-    LRESULT mainOwn = host.Query(kQueryMainProcIsOwn);
-    LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
-    bool eventClosed = PathEventClosed();
-    if (host.Running() && calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 &&
-        eventClosed)
+    const LRESULT calls = host.Query(kQueryPluginCalls), returns = host.Query(kQueryPluginReturns);
+    const LRESULT result = host.Query(kQueryLastPluginResult), mainOwn = host.Query(kQueryMainProcIsOwn);
+    const LRESULT dialogRestored = host.Query(kQueryDialogProcRestored);
+    const bool eventClosed = PathEventClosed(), running = host.Running();
+    if (running && calls > 0 && returns == calls && result == 1 && mainOwn == 1 && dialogRestored != 0 && eventClosed)
         return Outcome::Ok();
-    return Outcome::Failed(
-        "expected a running host, calls == returns > 0, result 1, main procedure own 1, dialog procedure "
-        "restored 1 or -1 (no dialog), event closed; got running " +
-        std::to_string(host.Running()) + ", calls " + std::to_string(calls) + ", returns " + std::to_string(returns) +
-        ", result " + std::to_string(result) + ", main procedure own " + std::to_string(mainOwn) +
-        ", dialog procedure restored " + std::to_string(dialogRestored) + ", event closed " +
-        std::to_string(eventClosed));
+    return Outcome::Failed("expected a running host, calls == returns > 0, result 1, main procedure own 1, dialog "
+                           "procedure restored 1 or -1 (no dialog), event closed; got running " +
+                           std::to_string(running) + ", calls " + std::to_string(calls) + ", returns " +
+                           std::to_string(returns) + ", result " + std::to_string(result) + ", main procedure own " +
+                           std::to_string(mainOwn) + ", dialog procedure restored " + std::to_string(dialogRestored) +
+                           ", event closed " + std::to_string(eventClosed));
 }
 
 bool PathEventClosed()
@@ -63,11 +51,6 @@ bool PathEventClosed()
         return true;
     CloseHandle(event);
     return false;
-}
-
-HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs)
-{
-    return WaitForWindowOfProcess(host.pid, kPluginCaption, "#32770", timeoutMs);
 }
 
 std::string MessageText(HWND box)
@@ -94,15 +77,9 @@ HWND WaitForConfirmDialog(const HostInstance &host, const char *title, DWORD tim
 
 ConfirmView ReadConfirmDialog(HWND dialog)
 {
-    ConfirmView view;
-    view.title = WindowText(dialog);
-    HWND combo = FindChildByClassName(dialog, "ComboBox");
-    if (combo != nullptr)
-        view.destination = WindowText(GetWindow(combo, GW_CHILD));
-    HWND tree = FindChildByClassName(dialog, "SysTreeView32");
-    if (tree != nullptr)
-        view.treePath = RemoteTreeSelectionPath(tree);
-    return view;
+    // A control that is missing reads as empty: a send to a null window fails.
+    return {WindowText(dialog), WindowText(GetWindow(FindChildByClassName(dialog, "ComboBox"), GW_CHILD)),
+            RemoteTreeSelectionPath(FindChildByClassName(dialog, "SysTreeView32"))};
 }
 
 Outcome CheckShowsFolder(const ConfirmView &view, const std::string &folder)
@@ -116,9 +93,8 @@ Outcome CheckShowsFolder(const ConfirmView &view, const std::string &folder)
 bool TypeDestination(HWND dialog, const std::string &folder)
 {
     // The combo box passes the text on to its edit field.
-    DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(GetDlgItem(dialog, kHostDlgDestination), WM_SETTEXT, 0,
-                               reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+                               reinterpret_cast<LPARAM>(folder.c_str()), SMTO_NORMAL, kSendTimeoutMs, nullptr) != 0;
 }
 
 void TypeKeys(const std::vector<BYTE> &keys)
@@ -181,7 +157,7 @@ std::string OnTheScreen(DWORD pid)
 // takes a message, and until then a send with SMTO_ABORTIFHUNG to the box it has just shown fails.
 Outcome TakeBox(const HostInstance &host, const Step &step, bool withCancel)
 {
-    HWND box = WaitForPluginMessage(host, kStepTimeoutMs);
+    HWND box = WaitForWindowOfProcess(host.pid, kPluginCaption, "#32770", kStepTimeoutMs);
     if (box == nullptr)
         return Outcome::Failed("none" + OnTheScreen(host.pid));
     std::string shown;
@@ -272,7 +248,7 @@ Outcome RunExpected(Desktop &desktop, const ExpectedRun &run, RunCounts *counts)
             failed = Outcome::Failed("step " + std::to_string(i + 1) + ", " + kStepNames[run.steps[i].kind] + ": " +
                                      done.why);
     }
-    if (failed && !WaitForRunEndAfter(from, calls, kStepTimeoutMs))
+    if (failed && !WaitForRunEnd(from, kStepTimeoutMs, calls))
         failed = Outcome::Failed("the run did not end after its last step" + OnTheScreen(from.pid));
     else if (failed && ShowsAnything(from.pid))
         failed = Outcome::Failed("the run ended" + OnTheScreen(from.pid));

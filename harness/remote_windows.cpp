@@ -41,17 +41,10 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
     return FALSE;
 }
 
-HWND FindTopLevel(DWORD pid, const char *title, const char *className, bool visibleOnly)
-{
-    WindowSearch search = {pid, title, className, visibleOnly, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Memory inside another process, for messages whose pointers the receiving process dereferences.
 class RemoteBuffer {
 public:
-    RemoteBuffer(DWORD pid, SIZE_T size) : size_(size)
+    RemoteBuffer(DWORD pid, SIZE_T size)
     {
         process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (process_)
@@ -71,20 +64,17 @@ public:
     bool Write(SIZE_T offset, const void *data, SIZE_T count) const
     {
         SIZE_T done = 0;
-        return offset + count <= size_ &&
-               WriteProcessMemory(process_, address() + offset, data, count, &done) && done == count;
+        return WriteProcessMemory(process_, address() + offset, data, count, &done) && done == count;
     }
     bool Read(SIZE_T offset, void *data, SIZE_T count) const
     {
         SIZE_T done = 0;
-        return offset + count <= size_ &&
-               ReadProcessMemory(process_, address() + offset, data, count, &done) && done == count;
+        return ReadProcessMemory(process_, address() + offset, data, count, &done) && done == count;
     }
 
 private:
     HANDLE process_ = nullptr;
     void *address_ = nullptr;
-    SIZE_T size_;
 };
 
 bool SendTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR *result)
@@ -148,20 +138,17 @@ std::string RemoteTreeSelectionPath(HWND hwndTree)
     return path;
 }
 
-HWND FindWindowOfProcess(DWORD pid, const char *title, const char *className)
-{
-    return FindTopLevel(pid, title, className, false);
-}
-
 HWND FindVisibleWindowOfProcess(DWORD pid, const char *title, const char *className)
 {
-    return FindTopLevel(pid, title, className, true);
+    WindowSearch search = {pid, title, className, true, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForWindowOfProcess(DWORD pid, const char *title, const char *className, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    PumpUntil([&] { return (found = FindTopLevel(pid, title, className, true)) != nullptr; }, timeoutMs);
+    PumpUntil([&] { return (found = FindVisibleWindowOfProcess(pid, title, className)) != nullptr; }, timeoutMs);
     return found;
 }
 

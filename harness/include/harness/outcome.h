@@ -13,11 +13,14 @@ struct Outcome {
     static Outcome Failed(const std::string &why) { return {false, why}; }
 };
 
-// Set-up steps (a scratch folder, a copied plug-in, a host process) also keep what failed in the error
-// field of their object; besides, each failure is told here, so that a test program, which installs a
-// sink that fails the running test, cannot overlook one it did not check. Without a sink it is only kept.
-// Only ever from the thread that drives the program's steps: a step on another thread (a busy instance's,
-// say) keeps what failed for that thread to read and tell, where the failure lands at the caller's line.
+// Set-up steps keep what failed in their object's error field and tell it here too, so that a test program,
+// whose sink fails the running test, cannot overlook one it did not check. Only from the thread that drives
+// the steps: a step on another thread keeps what failed for that thread to tell at the caller's line.
 using FailureSink = void (*)(const std::string &what);
-void SetFailureSink(FailureSink sink);
-void ReportFailure(const std::string &what);
+inline FailureSink failureSink = nullptr;  // none: a failure is only kept
+inline void SetFailureSink(FailureSink sink) { failureSink = sink; }
+inline void ReportFailure(const std::string &what)
+{
+    if (failureSink != nullptr)
+        failureSink(what);
+}

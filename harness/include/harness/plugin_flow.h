@@ -79,10 +79,8 @@ bool EndRun(const HostInstance &host);
 bool ChooseCommand(const HostInstance &host, UINT command = kVorpanCommand);
 // Sends a command and returns once host has handled it: a plug-in command has run to its end then.
 bool SendCommand(HWND host, UINT command);
-// Waits until every DoProcess call the host has made has returned.
-bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
-// Waits until the run started after callsBefore DoProcess calls, and everything it caused, has ended.
-bool WaitForRunEndAfter(const HostInstance &host, LRESULT callsBefore, DWORD timeoutMs = kWaitTimeoutMs);
+// Waits until more than callsBefore DoProcess calls were made and every one has returned.
+bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs, LRESULT callsBefore = 0);
 // What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned,
 // the last with 1, the main window has the host's own procedure, no confirmation dialog closed with the
 // plug-in's procedure, and no process holds the named event earlier versions of the plug-in used.
@@ -91,8 +89,7 @@ Outcome CheckRunEnded(const HostInstance &host);
 // never makes it.
 bool PathEventClosed();
 
-// A message box of the plug-in (its caption) in host's process, and the text it shows.
-HWND WaitForPluginMessage(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs);
+// The text a message box shows.
 std::string MessageText(HWND box);
 // A dialog, message box or popup menu of process pid on the screen right now.
 bool ShowsAnything(DWORD pid);

@@ -16,12 +16,10 @@ std::string ClassNameOf(HWND hwnd);
 // each followed by "\". Empty when nothing is selected or a read fails.
 std::string RemoteTreeSelectionPath(HWND hwndTree);
 
-// Top-level windows of process pid (0: any process) titled title (null: any title) and of class
-// className (null: any class); the first in Z order, or null.
-HWND FindWindowOfProcess(DWORD pid, const char *title, const char *className = nullptr);
-// The same among visible windows only, looking once.
+// The first in Z order of the visible top-level windows of process pid (0: any) titled title (null: any)
+// of class className (null: any), or null.
 HWND FindVisibleWindowOfProcess(DWORD pid, const char *title, const char *className);
-// Waits until such a window exists and is visible.
+// Waits until there is one.
 HWND WaitForWindowOfProcess(DWORD pid, const char *title, const char *className = nullptr,
                             DWORD timeoutMs = kWaitTimeoutMs);
 // Waits until hwnd is gone.

@@ -22,6 +22,3 @@ constexpr DWORD kPollMs = 5;
 // Runs this thread's messages until condition() holds or timeoutMs passed, looking every pollMs; false
 // on the deadline.
 bool PumpUntil(const std::function<bool()> &condition, DWORD timeoutMs = kWaitTimeoutMs, DWORD pollMs = kPollMs);
-
-// Runs this thread's messages until handle is signalled or timeoutMs passed.
-bool PumpUntilSignaled(HANDLE handle, DWORD timeoutMs);
