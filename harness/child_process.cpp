@@ -23,22 +23,11 @@ HANDLE ChildJob()
     return job;
 }
 
-// Wine's own failures to bring a new process up, seen when the machine runs short of processes (many
-// other Wine programs starting): its fork of the loader failed (ERROR_NOT_ENOUGH_MEMORY), or the new
-// process ended before it had loaded (ERROR_INTERNAL_ERROR). Both pass once the machine has room again.
-// What is ours fails alike every time and is not tried again: a missing program (2), a command line too
-// long (87), a file that is no program (193).
-bool WineCouldNotStart(DWORD code)
-{
-    return code == ERROR_INTERNAL_ERROR || code == ERROR_NOT_ENOUGH_MEMORY;
-}
-
 // Pauses of 250, 500 and 1000 ms: under load a start that failed has failed for a while.
 constexpr int kStartTries = 4;
 constexpr DWORD kFirstRetryPauseMs = 250;
 
-}  // namespace
-
+// A trail byte 0x5C of a double-byte character is not a backslash and is never doubled.
 std::string QuoteArgument(const std::string &argument)
 {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
@@ -64,6 +53,8 @@ std::string QuoteArgument(const std::string &argument)
     return quoted + "\"";
 }
 
+}  // namespace
+
 ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &arguments)
 {
     const std::string path = ProgramFolder() + program;
@@ -82,12 +73,15 @@ ChildProcess::ChildProcess(const char *program, const std::vector<std::string> &
         if (CreateProcessA(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                            nullptr, &startup, &created))
             break;
+        // Wine's own failures when the machine runs short of processes pass once it has room again: the
+        // loader's fork failed, or the process ended before it had loaded. Ours (a missing program, a command
+        // line too long, a file that is no program) fail alike every time and are not tried again.
         const DWORD code = GetLastError();
         const std::string failed = LastErrorText("CreateProcessA", commandLine);
         if (tried == 1)
             firstFailure = failed;
         errors += (tried == 1 ? "" : ", ") + std::to_string(code);
-        if (!WineCouldNotStart(code) || tried == kStartTries) {
+        if ((code != ERROR_NOT_ENOUGH_MEMORY && code != ERROR_INTERNAL_ERROR) || tried == kStartTries) {
             error = tried == 1 ? failed
                                 : firstFailure + "; tried " + std::to_string(tried) + " times, errors " + errors;
             ReportFailure(error);

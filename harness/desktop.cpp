@@ -22,12 +22,6 @@ Instance Instance::TypingWhenAsked(const std::vector<BYTE> &typed, const std::st
     return changed;
 }
 
-Instance Selecting(const std::string &name, const std::string &folder, std::vector<std::string> options)
-{
-    options.push_back("/selectall");
-    return On(name, folder, options);
-}
-
 Desktop::Desktop(const std::vector<std::string> &entries, const std::vector<Instance> &instances, int state,
                  PluginFolder::Contents contents)
     : scratch(entries), plugins(contents)
@@ -72,11 +66,7 @@ Desktop::~Desktop()
 Outcome Desktop::Activate(const std::vector<std::string> &names)
 {
     std::vector<Member *> order;
-    for (const auto &member : members_) {
-        if (names.empty())
-            order.push_back(member.get());
-    }
-    for (const std::string &name : names)
+    for (const std::string &name : names.empty() ? Names() : names)
         order.push_back(&Find(name));
     for (Member *member : order) {
         if (!::Activate(Window(member->wanted.name)))

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "harness/console_text.h"
 #include "harness/outcome.h"
 #include "harness/plugin_facts.h"
 #include "text_walk.h"
@@ -123,17 +124,10 @@ bool ScratchFolder::AddFile(const std::string &relative, const std::string &cont
     if (separator != std::string::npos && !AddFolder(relative.substr(0, separator)))
         return false;
     std::string full = Path(relative);
-    HANDLE file = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    DWORD written = 0;
-    bool done = file != INVALID_HANDLE_VALUE &&
-                WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-                written == content.size();
-    if (!done)
-        Fail(LastErrorText("writing", full));
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return done;
+    if (WriteTextFile(full, content))
+        return true;
+    Fail(LastErrorText("writing", full));
+    return false;
 }
 
 PluginFolder::PluginFolder(Contents contents) : path(folder.path)

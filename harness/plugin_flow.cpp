@@ -133,9 +133,7 @@ Step Step::Then(const std::function<Outcome(HWND)> &action) const
 
 Step step::HostDialog(const std::string &folder, int button, const std::string &typed)
 {
-    Step dialog = Confirm(HOST_CONFIRM_TITLE, folder, button);
-    dialog.typed = typed;
-    return dialog;
+    return {Step::kConfirm, HOST_CONFIRM_TITLE, folder, {}, button, typed};
 }
 
 namespace {

@@ -48,16 +48,6 @@ bool ThreadWindow::Hang(DWORD forMs)
            WaitForSingleObject(hanging_, kWaitTimeoutMs) == WAIT_OBJECT_0;
 }
 
-bool ThreadWindow::Hanging() const
-{
-    return WaitForSingleObject(hanging_, 0) == WAIT_OBJECT_0;
-}
-
-void ThreadWindow::Release()
-{
-    SetEvent(release_);
-}
-
 bool ThreadWindow::WaitForRelease(DWORD timeoutMs) const
 {
     return WaitForSingleObject(release_, timeoutMs) == WAIT_OBJECT_0;

@@ -17,27 +17,20 @@
 ::testing::AssertionResult AsAssertion(const Outcome &outcome);
 
 // A desktop ready, and a run that went as expected; what failed, at the caller's line.
-inline ::testing::AssertionResult Ready(const Desktop &desktop)
-{
-    return AsAssertion(desktop.Ready());
-}
+inline ::testing::AssertionResult Ready(const Desktop &desktop) { return AsAssertion(desktop.Ready()); }
 
 inline ::testing::AssertionResult Runs(Desktop &desktop, const ExpectedRun &run, RunCounts *counts = nullptr)
 {
     return AsAssertion(RunExpected(desktop, run, counts));
 }
 
-inline ::testing::AssertionResult RunEndedClean(const HostInstance &host)
-{
-    return AsAssertion(CheckRunEnded(host));
-}
+inline ::testing::AssertionResult RunEndedClean(const HostInstance &host) { return AsAssertion(CheckRunEnded(host)); }
 
 // The file at path holds text (a file copied holds its own relative path in the tests' folders).
 ::testing::AssertionResult FileHolds(const std::string &path, const std::string &text);
 
-// Path reports in one line each, so that a list of them prints readably on failure: the bytes as
-// delivered, the NUL the sender counted in cbData shown as <NUL>, and the sender by the name a test gave
-// it.
+// Path reports one a line, so that a list of them prints readably on failure: the bytes as delivered, a NUL
+// counted in cbData shown as <NUL>, the sender by the name a test gave it.
 using SenderNames = std::map<HWND, std::string>;
 std::vector<std::string> DescribeReports(const std::vector<ReceivedCopyData> &reports, const SenderNames &senders);
 // A report as a plug-in sends it, in that form: the text and its NUL.

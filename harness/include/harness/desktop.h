@@ -36,13 +36,14 @@ inline Instance On(const std::string &name, const std::string &folder, const std
 {
     return {Instance::kHost, name, folder, options};
 }
-Instance Selecting(const std::string &name, const std::string &folder, std::vector<std::string> options = {});
+inline Instance Selecting(const std::string &name, const std::string &folder, std::vector<std::string> options = {})
+{
+    options.push_back("/selectall");
+    return On(name, folder, options);
+}
 inline Instance PeerWindow(const std::string &name) { return {Instance::kPeer, name}; }  // PeerInstanceWindow
 inline Instance BusyWindow(const std::string &name) { return {Instance::kBusy, name}; }  // BusyInstance
-inline Instance OwnWindow(const std::string &name, HWND window)
-{
-    return {Instance::kWindow, name, "", {}, {}, window};
-}
+inline Instance OwnWindow(const std::string &name, HWND hwnd) { return {Instance::kWindow, name, "", {}, {}, hwnd}; }
 
 constexpr int kNoSettings = -1;
 

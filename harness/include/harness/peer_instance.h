@@ -1,6 +1,5 @@
-// Windows of this process that count as instances to every stand-in host and to the plug-in (one
-// recording the path reports it receives, one on a thread of its own that a test makes busy), windows of
-// other programs beside them, and path reports sent as any process could forge them.
+// Windows of this process that count as instances to every stand-in host and to the plug-in, windows of other
+// programs beside them, and path reports sent as any process could forge them.
 #pragma once
 
 #include <windows.h>
@@ -14,17 +13,15 @@
 #include "harness/plugin_facts.h"
 #include "harness/thread_window.h"
 
-// A top-level window of this thread of class className (registered on first use), with procedure proc
-// (put on once the window exists) and a menu bar as a host builds it: "ファイル(&F)", then pluginMenu
-// listing plugins numbered from 33100 as a host numbers them, "" a separator; no menu bar for a null
-// pluginMenu.
+// A top-level window of this thread of class className with procedure proc (put on once the window exists)
+// and a host's menu bar: "ファイル(&F)", then pluginMenu listing plugins numbered from 33100 as a host numbers
+// them, "" a separator; no menu bar for a null pluginMenu.
 constexpr char kPluginMenuText[] = "プラグイン(&P)";
 HWND MakeMenuWindow(const char *className, WNDPROC proc, const char *title, const std::vector<std::string> &plugins,
                     const char *pluginMenu = kPluginMenuText, DWORD style = WS_OVERLAPPEDWINDOW,
                     RECT frame = {0, 0, 300, 200});
-// What an instance's main window has: the host's main-window class and a menu bar listing our plug-in.
-// The plug-in asks only such windows and reports only to them; every stand-in host counts it among its
-// instances.
+// What an instance's main window has, which the plug-in asks and reports to and every host counts: the host's
+// main-window class and a menu bar listing our plug-in.
 HWND MakeInstanceWindow(WNDPROC proc, const char *title = "instance", DWORD style = WS_OVERLAPPEDWINDOW,
                         RECT frame = {0, 0, 300, 200});
 
@@ -36,11 +33,9 @@ struct ReceivedCopyData {
     std::string bytes;
 };
 
-// An instance's main window (MakeInstanceWindow) in the creating thread. Every host counts it among its
-// instances; once activated it is the most recently active one, to which a responding plug-in
-// sends its path reports. It records every WM_COPYDATA it receives, in order, and answers TRUE. When a
-// plug-in asks it for its paths (the plug-in's command), it runs onRequest inside that plug-in's send,
-// as the plug-in of a real instance would answer there. Destroyed with the object.
+// An instance's main window (MakeInstanceWindow) in the creating thread, destroyed with the object. It
+// records every WM_COPYDATA it receives, in order, and answers TRUE. Asked for its paths (the plug-in's
+// command), it runs onRequest inside the asker's send, where a real instance's plug-in would answer.
 class PeerInstanceWindow {
 public:
     explicit PeerInstanceWindow(const char *title = "peer instance");
@@ -67,9 +62,8 @@ bool SendTextReport(HWND to, HWND from, ULONG_PTR kind, const std::string &text)
 // The whole answer of an instance showing folder: its current path, then its tree path.
 bool SendAnswer(HWND to, HWND from, const std::string &folder);
 
-// An instance's main window (PeerInstanceWindow) on a thread of its own, as another instance's is, whose
-// handling of a request a test writes in onRequest: it runs on that thread inside the request, where it
-// may hold the thread as a busy instance's is held (Hold), answer (SendAnswer), or both.
+// A PeerInstanceWindow on a thread of its own, as another instance's is: onRequest runs on that thread inside
+// the request, where it may hold the thread as a busy instance's is held (Hold), answer (SendAnswer), or both.
 class BusyInstance {
 public:
     explicit BusyInstance(const char *title = "busy instance");
@@ -88,8 +82,7 @@ public:
     int Requests() const { return requests_; }
 
     std::function<void()> onRequest;
-    // Times keys typed when it was asked (TypeWhenAsked) never reached the asker's queue: counted on the
-    // instance's thread, read and told as a failure by whoever drives the run, on its own thread.
+    // Times keys typed when asked (TypeWhenAsked) never reached the asker's queue, for the run's driver to tell.
     std::atomic<int> keysLost{0};
     // Made on its thread; it outlives the thread, so that what it received can be read afterwards.
     std::unique_ptr<PeerInstanceWindow> window;

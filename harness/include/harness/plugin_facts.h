@@ -1,8 +1,5 @@
-// What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the
-// product's own headers: its command in a host whose plug-in folder holds only VORPAN.DLL, the caption
-// of its message boxes, its menu item, the title it gives the dialog it fills in and its settings
-// dialog's, the notice of a target without a folder, the kinds of its path reports, its settings file
-// with the State flags, and the event earlier versions named.
+// What the programs around VORPAN.DLL must know of it to drive it, stated once and apart from the product's
+// own headers, so that a value the product got wrong there cannot pass by being read from there too.
 #pragma once
 
 #include <windows.h>
@@ -11,14 +8,14 @@
 
 class PluginFolder;
 
-constexpr UINT kVorpanCommand = 33100;
-constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";
+constexpr UINT kVorpanCommand = 33100;  // in a host whose plug-in folder holds only VORPAN.DLL
+constexpr char kPluginCaption[] = "２画面ファイラー風ファイルコピー";  // of its message boxes
 constexpr char kPluginMenuLabel[] = "２画面ファイラー風ファイルコピー(&C)";  // its item in a host's plug-in menu
-constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";
+constexpr char kFilledTitle[] = "ファイルの操作の確認 - ２画面ファイラー風";  // of the dialog it fills in
 constexpr char kSettingsTitle[] = "２画面ファイラー風ファイルコピーの設定";
 // The notice before the normal copy when the target shows no folder, answers nothing, or did not answer.
 constexpr char kVirtualTargetNotice[] = "対象が仮想フォルダなので通常動作にします。";
-constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";
+constexpr char kPathEventName[] = "RiloFilePluginGetPathEvent";  // named by earlier versions
 // A path report's dwData: the current path comes first, the folder tree's path ends the answer.
 constexpr ULONG_PTR kCurrentPathReport = 0;
 constexpr ULONG_PTR kTreePathReport = 1;
@@ -31,12 +28,11 @@ constexpr int kNotifyFallback = 1;  // a notice before every fallback to the nor
 constexpr int kChooseTarget = 2;    // with three or more instances the target is chosen from a menu
 }  // namespace state_flag
 
-// The State word in the settings file of the plug-in folder, as the settings dialog would leave it; or
-// as text, as a hand edit may leave it ("013" reads as 13, and only a save writes "13").
+// The State word in the plug-in folder's settings file as the settings dialog would leave it; or as text, as a
+// hand edit may ("013" reads as 13, and only a save writes "13").
 void WriteState(const std::string &pluginFolder, const std::string &state);
 void WriteState(const std::string &pluginFolder, int state);
 void WriteState(const PluginFolder &plugins, int state);
-// A stored value of the settings file as text ("" when there is no file or key), so that any value can
-// be compared.
+// A stored value of the settings file as text, "" when there is no file or key.
 std::string ReadSetting(const std::string &pluginFolder, const char *key);
 std::string ReadState(const PluginFolder &plugins);

@@ -1,7 +1,5 @@
-// Drives VORPAN.DLL as a user would, across stand-in host processes: a run from one instance of a desktop
-// written as the steps the user meets (the chooser's menu and the keys typed into it, a notice or an
-// error box and the button pressed, the confirmation dialog as it shows and the button pressed, the
-// settings dialog), each driven and checked in turn, then the run's end; and the single steps beneath.
+// Drives VORPAN.DLL as a user would across stand-in host processes: a run written as the steps the user meets,
+// each driven and checked in turn, then the run's end; and the single steps beneath.
 #pragma once
 
 #include <windows.h>
@@ -81,12 +79,10 @@ bool ChooseCommand(const HostInstance &host, UINT command = kVorpanCommand);
 bool SendCommand(HWND host, UINT command);
 // Waits until more than callsBefore DoProcess calls were made and every one has returned.
 bool WaitForRunEnd(const HostInstance &host, DWORD timeoutMs = kWaitTimeoutMs, LRESULT callsBefore = 0);
-// What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned,
-// the last with 1, the main window has the host's own procedure, no confirmation dialog closed with the
-// plug-in's procedure, and no process holds the named event earlier versions of the plug-in used.
+// What every run leaves behind, whatever it showed: the host still runs, each DoProcess call returned, the
+// last with 1, main window and dialog left with the host's own procedures, and PathEventClosed.
 Outcome CheckRunEnded(const HostInstance &host);
-// True when no process holds the named event earlier versions of the plug-in waited on; this one
-// never makes it.
+// No process holds the event earlier versions of the plug-in waited on; this one never makes it.
 bool PathEventClosed();
 
 // The text a message box shows.
@@ -111,10 +107,9 @@ Outcome CheckShowsFolder(const ConfirmView &view, const std::string &folder);
 // Types a destination into the confirmation dialog's combo box, as the user would.
 bool TypeDestination(HWND dialog, const std::string &folder);
 
-// Keys as the user types them: hardware input, which the foreground thread takes in order (in a chooser
-// run, after the Down arrow the plug-in synthesizes just before its menu opens). Never posted to the
-// menu window: Wine's menu loop peeks a message and then removes the first of its type, so a key posted
-// while it handles the plug-in's own Down key is removed unseen.
+// Keys as the user types them: hardware input, which the foreground thread takes in order (after the Down
+// arrow a chooser run synthesizes as its menu opens). Never posted to the menu: Wine's menu loop peeks a
+// message and then removes the first of its type, so a key posted while it handles that Down is lost.
 void TypeKeys(const std::vector<BYTE> &keys);
 // Makes busy, asked by requester, type keys as the user would while requester waits inside its request in
 // the foreground, and hold until they are queued there (busy.keysLost counts it if never); then it answers

@@ -22,13 +22,12 @@ public:
     ThreadWindow(const ThreadWindow &) = delete;
     ThreadWindow &operator=(const ThreadWindow &) = delete;
 
-    // Holds the thread in a wait that takes no messages, as a host busy with something else, for forMs
-    // or until Release; true once it waits. A message sent to the window meanwhile reaches it afterwards
-    // if its sender still waits.
+    // Holds the thread in a wait that takes no messages, as a host busy elsewhere, for forMs or until Release;
+    // true once it waits. A send to the window meanwhile arrives afterwards if its sender still waits.
     bool Hang(DWORD forMs = kHoldSafetyMs);
-    bool Hanging() const;
+    bool Hanging() const { return WaitForSingleObject(hanging_, 0) == WAIT_OBJECT_0; }
     // Ends a Hang and every WaitForRelease.
-    void Release();
+    void Release() { SetEvent(release_); }
     // For the window's own procedure, on its thread: holds it there until Release, at most timeoutMs;
     // true once released.
     bool WaitForRelease(DWORD timeoutMs = kHoldSafetyMs) const;
