@@ -1,10 +1,7 @@
 // Starting, asking and ending stand-in host processes; see host_instance.h.
 #include "harness/host_instance.h"
 
-#include <commctrl.h>
-
 #include "harness/outcome.h"
-#include "harness/remote_windows.h"
 #include "host_protocol.h"
 
 HostInstance::HostInstance(const std::vector<std::string> &options, DWORD timeoutMs)
@@ -45,16 +42,6 @@ bool HostInstance::Stage(WPARAM stage, LPARAM value) const
     return SendMessageTimeoutA(hwnd, WM_HOST_STAGE, stage, value, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs,
                                &done) &&
            done == 1;
-}
-
-HWND HostInstance::Tree() const
-{
-    return FindChildByClassName(hwnd, WC_TREEVIEWA);
-}
-
-HWND HostInstance::FileList() const
-{
-    return FindChildByClassName(hwnd, WC_LISTVIEWA);
 }
 
 bool ReadTiming(const HostInstance &host, HostTiming *timing)

@@ -1,8 +1,5 @@
-// What the tests expect of VORPAN.DLL and of the host contract, written once, and on purpose apart from
-// the product's own headers: a value the product got wrong there must not pass because a test read it
-// from there too. What the harness itself needs to drive the plug-in (its command, its message box
-// caption, the filled dialog's title, a notice, the State flags) is stated in harness/plugin_facts.h,
-// and the names here for the same facts take it from there.
+// What the tests expect of VORPAN.DLL and of the host contract, written once and on purpose apart from the
+// product's own headers; the facts the harness needs itself are stated in harness/plugin_facts.h.
 #pragma once
 
 #include <windows.h>

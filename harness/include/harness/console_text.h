@@ -6,8 +6,7 @@
 
 // UTF-16 to a console, UTF-8 to a file or pipe (the terminal behind Wine is UTF-8).
 void PrintText(const std::string &cp932);
-// The same to the standard error, for what a program says beside its results (a report on stdout stays
-// clean): a start the harness tried again, say.
+// The same to the standard error, so that a report on stdout stays clean of what is said beside it.
 void PrintNotice(const std::string &cp932);
 // The same text in UTF-8, as files for the reader are written.
 std::string Utf8Text(const std::string &cp932);

@@ -1,5 +1,4 @@
-// Folders and files a run of the plug-in needs: the program's own folder, scratch folders removed
-// afterwards, plug-in folders with a fresh copy of VORPAN.DLL, and reads of what a copy left.
+// Folders and files a run of the plug-in needs, and reads of what a copy left.
 #pragma once
 
 #include <string>
@@ -9,11 +8,10 @@
 // backslash: VORPAN.DLL, rilohost.exe and bench_echo.exe lie beside it.
 std::string ProgramFolder();
 
-// A unique folder under the temporary folder, removed with everything in it at destruction.
-// Entries ending in "\" are folders; others are files whose content is their own relative name,
-// so a copied file shows where it came from. Parent folders are made as needed. Paths stay within
-// MAX_PATH: the ANSI file functions refuse longer ones (Wine from 261 bytes, with error 206).
-// Declare it before the hosts that show it, so that they end before it is removed.
+// A unique folder under the temporary folder, removed with everything in it at destruction (declare it
+// before the hosts that show it). Entries ending in "\" are folders, others files holding their own relative
+// name (a copy shows where it came from), parents made as needed. Paths stay within MAX_PATH: the ANSI file
+// functions refuse longer ones (Wine from 261 bytes, with error 206).
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::vector<std::string> &entries = {});

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
 #include "harness/child_process.h"
+#include "harness/remote_windows.h"
 #include "harness/wait.h"
 
 // One stand-in host process, ended at destruction as every ChildProcess is, whatever happened.
@@ -20,8 +22,8 @@ public:
     bool ok() const { return hwnd != nullptr && error.empty(); }
     LRESULT Query(WPARAM query) const;  // WM_HOST_QUERY; kQueryFailed on time-out
     bool Stage(WPARAM stage, LPARAM value = 0) const;  // WM_HOST_STAGE; true once the host is so
-    HWND Tree() const;      // the main window's folder tree, or null
-    HWND FileList() const;  // the main window's file list, or null
+    HWND Tree() const { return FindChildByClassName(hwnd, WC_TREEVIEWA); }  // the folder tree, or null
+    HWND FileList() const { return FindChildByClassName(hwnd, WC_LISTVIEWA); }  // the file list, or null
 };
 
 // What the host recorded of its last plug-in call and its last confirmation dialog (HostTiming), read
