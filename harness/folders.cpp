@@ -7,7 +7,6 @@
 
 #include "harness/console_text.h"
 #include "harness/outcome.h"
-#include "harness/plugin_facts.h"
 #include "text_walk.h"
 
 namespace {
@@ -149,11 +148,6 @@ PluginFolder::PluginFolder(Contents contents) : path(folder.path)
         copy(programs + "VORPAN.DLL", "VORPAN.DLL");
     if (contents != kVorpanOnly)
         copy(programs + "probe\\PROBE.DLL", "PROBE.DLL");
-}
-
-std::string PluginFolder::IniPath() const
-{
-    return folder.Path(kSettingsFileName);
 }
 
 bool ReadFileText(const std::string &path, std::string *content)

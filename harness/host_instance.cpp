@@ -31,11 +31,6 @@ HostInstance::HostInstance(const std::vector<std::string> &options, DWORD timeou
     ReportFailure(error);
 }
 
-LRESULT HostInstance::Query(WPARAM query) const
-{
-    return HostQuery(hwnd, query);
-}
-
 bool HostInstance::Stage(WPARAM stage, LPARAM value) const
 {
     DWORD_PTR done = 0;

@@ -1,8 +1,6 @@
 // The peer instance window and forged path reports; see peer_instance.h.
 #include "harness/peer_instance.h"
 
-#include "harness/host_instance.h"
-#include "harness/plugin_facts.h"
 #include "host_protocol.h"
 
 namespace {
@@ -90,11 +88,6 @@ PeerInstanceWindow::~PeerInstanceWindow()
     // onRequest may have destroyed it already.
     if (IsWindow(hwnd))
         DestroyWindow(hwnd);
-}
-
-bool PeerInstanceWindow::Activate() const
-{
-    return ::Activate(hwnd);
 }
 
 bool SendReport(HWND to, HWND from, ULONG_PTR kind, const void *data, DWORD size)

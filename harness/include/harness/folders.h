@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "harness/plugin_facts.h"
+
 // Folder of the running program (a test, the benchmark, the demo driver, the soak), with a trailing
 // backslash: VORPAN.DLL, rilohost.exe and bench_echo.exe lie beside it.
 std::string ProgramFolder();
@@ -39,7 +41,7 @@ public:
     explicit PluginFolder(Contents contents = kVorpanOnly);
 
     bool ok() const { return error.empty(); }
-    std::string IniPath() const;  // its settings file
+    std::string IniPath() const { return folder.Path(kSettingsFileName); }
     std::string HostOption() const { return "/plugins=" + path; }
 
     ScratchFolder folder;

@@ -12,6 +12,10 @@
 #include "harness/remote_windows.h"
 #include "harness/wait.h"
 
+// Result of HostQuery when the host did not answer in time (no query answers with it).
+constexpr LRESULT kQueryFailed = static_cast<LRESULT>(0x80000000u);
+LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs = kSendTimeoutMs);
+
 // One stand-in host process, ended at destruction as every ChildProcess is, whatever happened.
 class HostInstance : public ChildProcess {
 public:
@@ -20,7 +24,7 @@ public:
     explicit HostInstance(const std::vector<std::string> &options, DWORD timeoutMs = kStartTimeoutMs);
 
     bool ok() const { return hwnd != nullptr && error.empty(); }
-    LRESULT Query(WPARAM query) const;  // WM_HOST_QUERY; kQueryFailed on time-out
+    LRESULT Query(WPARAM query) const { return HostQuery(hwnd, query); }
     bool Stage(WPARAM stage, LPARAM value = 0) const;  // WM_HOST_STAGE; true once the host is so
     HWND Tree() const { return FindChildByClassName(hwnd, WC_TREEVIEWA); }  // the folder tree, or null
     HWND FileList() const { return FindChildByClassName(hwnd, WC_LISTVIEWA); }  // the file list, or null
@@ -32,11 +36,6 @@ struct HostTiming;
 bool ReadTiming(const HostInstance &host, HostTiming *timing);
 // A span of HostTiming's QueryPerformanceCounter ticks, which every process of the machine shares, in ms.
 double TicksMs(LONGLONG ticks);
-
-// Result of HostQuery when the host did not answer in time (no query answers with it).
-constexpr LRESULT kQueryFailed = static_cast<LRESULT>(0x80000000u);
-
-LRESULT HostQuery(HWND hwndHost, WPARAM query, DWORD timeoutMs = kSendTimeoutMs);
 
 // Every host has handled what was sent and posted to it so far: a message sent to each comes after
 // them. What follows (a measure, a screenshot, a count) then starts from quiet hosts.

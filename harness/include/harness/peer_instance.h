@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/host_instance.h"
 #include "harness/plugin_facts.h"
 #include "harness/thread_window.h"
 
@@ -45,7 +46,7 @@ public:
 
     bool ok() const { return hwnd != nullptr; }
     // Makes it the most recently active instance; needed again after a host has started.
-    bool Activate() const;
+    bool Activate() const { return ::Activate(hwnd); }
 
     HWND hwnd = nullptr;
     std::vector<ReceivedCopyData> received;
