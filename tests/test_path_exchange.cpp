@@ -24,10 +24,7 @@ const char kStaleTree[] = "C:\\前回のパス\\";
 class PathRequestTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error; }
-    void TearDown() override
-    {
-        EXPECT_EQ(GetWindowProc(peer.hwnd), peerProc) << "the report hook stayed on the window";
-    }
+    void TearDown() override { EXPECT_EQ(GetWindowProc(peer.hwnd), peerProc) << "the hook stayed on the window"; }
 
     void Request(HWND target)
     {
@@ -59,13 +56,12 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
         const char *name;
         std::vector<std::string> options;  // besides the plug-in folder
         std::string current;
-        const char *tree;  // null: no tree-path report
+        std::string tree;  // "": no tree-path report
     };
-    const std::string treeOfFolder = folder + "\\";
     const Case cases[] = {
-        {"a folder with a Japanese name", {"/path=" + folder}, folder, treeOfFolder.c_str()},
+        {"a folder with a Japanese name", {"/path=" + folder}, folder, folder + "\\"},
         {"the virtual folder", {"/virtual"}, "", HOST_VIRTUAL_ROOT "\\"},
-        {"a host without a folder tree", {"/path=" + folder, "/notree"}, folder, nullptr},
+        {"a host without a folder tree", {"/path=" + folder, "/notree"}, folder, ""},
         {"a drive root", {"/path=C:\\"}, "C:\\", "C:\\"},
     };
     for (const Case &c : cases) {
@@ -84,13 +80,13 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
         EXPECT_EQ(host.Query(kQueryPluginReturns), 1);
 
         std::vector<std::string> expected = {ExpectedReport(kCurrentPathReport, c.current, "host")};
-        if (c.tree != nullptr)
+        if (!c.tree.empty())
             expected.push_back(ExpectedReport(kTreePathReport, c.tree, "host"));
         EXPECT_EQ(atReturn, expected) << "reports received before the request returned";
         EXPECT_EQ(DescribeReports(peer.received, senders), atReturn) << "reports received after it returned";
         EXPECT_EQ(std::string(answer.currentPath), c.current);
-        EXPECT_EQ(std::string(answer.treePath), c.tree != nullptr ? c.tree : "");
-        EXPECT_EQ(answer.treeArrived, c.tree != nullptr);
+        EXPECT_EQ(answer.treePath, c.tree);
+        EXPECT_EQ(answer.treeArrived, !c.tree.empty());
     }
 }
 
