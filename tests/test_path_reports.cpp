@@ -112,8 +112,7 @@ protected:
     GuardedBytes guarded;
     PathRequest request;
     PathAnswer answer;
-    HWND main = nullptr;
-    HWND target = nullptr;
+    HWND main = nullptr, target = nullptr;
 };
 
 TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
@@ -287,8 +286,7 @@ private:
     }
 
     std::mt19937 random_;
-    HWND target_;
-    HWND other_;
+    HWND target_, other_;
 };
 
 // What the hook must make of report: for one of the target's, the text before the first NUL among the

@@ -18,8 +18,7 @@ namespace {
 // Children each lazily filled item gets, by the item's text; items listed here start collapsed and
 // empty, with a button, like the host's folders.
 struct LazyTree {
-    HWND parent = nullptr;
-    HWND tree = nullptr;
+    HWND parent = nullptr, tree = nullptr;
     std::map<std::string, std::vector<std::string>> children;
     std::vector<std::string> expanded;  // texts of the items whose children were filled in, in order
 };
@@ -34,8 +33,7 @@ HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string &text, bool lazy
     insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
     insert.item.pszText = const_cast<char *>(text.c_str());
     insert.item.cChildren = lazy ? 1 : 0;
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 void FillChildren(HTREEITEM item)
@@ -53,12 +51,11 @@ void FillChildren(HTREEITEM item)
 LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY && current != nullptr) {
-        NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
-        if (header->code == TVN_ITEMEXPANDINGA || header->code == TVN_ITEMEXPANDINGW) {
-            NMTREEVIEWA *change = reinterpret_cast<NMTREEVIEWA *>(lParam);
-            if (change->action & TVE_EXPAND)
-                FillChildren(change->itemNew.hItem);
-        }
+        // Tested in this order: only an expanding notification carries the item and its action.
+        const NMTREEVIEWA *change = reinterpret_cast<const NMTREEVIEWA *>(lParam);
+        const UINT code = change->hdr.code;
+        if ((code == TVN_ITEMEXPANDINGA || code == TVN_ITEMEXPANDINGW) && (change->action & TVE_EXPAND))
+            FillChildren(change->itemNew.hItem);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
