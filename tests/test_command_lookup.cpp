@@ -20,8 +20,7 @@ struct MenuCase {
     int expected;
 };
 
-// The id looked up in a window whose menu bar has "ファイル(&F)", then the plug-in menu made of items, as a
-// host builds it; -1 when the window could not be made.
+// The id found in a window whose menu bar has "ファイル(&F)", then the plug-in menu of items; -1: no window.
 int LookedUp(const std::vector<std::string> &pluginItems, const char *pluginMenu = kPluginMenuText)
 {
     HWND window = MakeMenuWindow("VorpanMenuOwner", DefWindowProcA, "menu owner", pluginItems, pluginMenu);

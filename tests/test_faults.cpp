@@ -1,7 +1,6 @@
-// The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets
-// that hang or vanish, forged path reports, a stranger holding the plug-in's event,
-// folders at the path length limit), where nothing may crash, no file may go to a wrong folder, and
-// every run must end with the window procedures restored.
+// The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets that hang
+// or vanish, forged path reports, a stranger holding the plug-in's event, folders at the path length limit), where
+// nothing may crash, no file may go to a wrong folder, and every run must end with the window procedures restored.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -191,8 +190,7 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
     struct Case {
         const char *name;
         Failure failure;
-        int state;
-        int asked;  // requests the target took
+        int state, asked;  // asked: the requests the target took
     };
     const Case cases[] = {
         {"a target that hangs", kHangs, expected::kNotifyFallback, 1},
@@ -242,9 +240,8 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
 
 // ---- An instance that does not take the answer ----
 
-// The instance a responder reports to hangs. The responder gives up on its first report without
-// waiting for the instance to come back, and sends no second one; its host is then free for the user
-// and answers the next instance that asks.
+// The instance a responder reports to hangs. The responder gives up on its first report without waiting for it
+// and sends no second one; its host is then free for the user and answers the next instance that asks.
 TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 {
     Desktop desktop({"表示\\"}, {On("responder", "表示"), BusyWindow("hung")});
@@ -263,8 +260,7 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
         << "the responder waited for the hung instance longer than one report's bound";
     EXPECT_TRUE(hung.thread.Hanging()) << "the instance came back before the run ended";
     hung.thread.Release();
-    DWORD_PTR ignored;
-    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, nullptr));
     for (const ReceivedCopyData &report : hung.window->received)
         EXPECT_NE(report.kind, kTreePathReport) << "a tree-path report followed the one the instance did not take";
     EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
@@ -331,8 +327,7 @@ TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
 
 // ---- Folders at the length limits ----
 
-// A name of exactly length bytes of double-byte characters whose trail byte is "\", and an "a" when the
-// length is odd.
+// A name of exactly length bytes of double-byte characters whose trail byte is "\", and an "a" when it is odd.
 std::string TrailByteName(size_t length)
 {
     static const char *const kCharacters[] = {"表", "ソ", "能", "十"};
@@ -344,8 +339,7 @@ std::string TrailByteName(size_t length)
     return name;
 }
 
-// A path below scratch that makes the whole exactly length bytes long, in levels of at most maxName
-// bytes each.
+// A path below scratch that makes the whole exactly length bytes long, in levels of at most maxName bytes each.
 std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, size_t maxName,
                                  std::string (*name)(size_t))
 {

@@ -1,6 +1,5 @@
-// The path exchange between processes: the reports a responding plug-in sends to the most recently
-// active instance, and what a requester's hook makes of them and of foreign senders. Targets that hang or
-// vanish are the unresponsive targets of test_faults.cpp.
+// The path exchange between processes: the reports a responding plug-in sends to the most recently active
+// instance, and what a requester's hook makes of them and of foreign senders (targets that hang: test_faults.cpp).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -92,9 +91,8 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
 
 // ---- The requester: RequestPaths with the report hook on a window of this process ----
 
-// The relay is the target of the request. Inside the request it reports a current path of its own,
-// then makes a real host answer too; that host's reports reach the requester during the request, but
-// come from a window that was not asked.
+// The relay, the target, reports a current path of its own inside the request, then makes a real host answer too:
+// that host's reports reach the requester during the request, but come from a window that was not asked.
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
     Desktop desktop({"別の窓\\"}, {On("foreign", "別の窓")});

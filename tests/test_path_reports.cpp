@@ -338,10 +338,9 @@ std::string Describe(const RandomReport &report, HWND target)
     return ::testing::AssertionSuccess();
 }
 
-// Reports forged at random, many thousands of them in a row from each seed: any sender, kind and size,
-// null data or bytes against a guard page. None may make the hook read outside the bytes (the guard page
-// would end the program), leave part of a text or a text of another sender in a buffer, or but for the
-// target's tree-path report end the answer.
+// Reports forged at random, many thousands in a row from each seed: any sender, kind and size, null data or bytes
+// against a guard page. None may make the hook read outside the bytes (the guard page would end the program), leave
+// part of a text or a text of another sender in a buffer, or but for the target's tree-path report end the answer.
 TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
 {
     for (unsigned seed : Seeds())

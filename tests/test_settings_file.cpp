@@ -48,7 +48,6 @@ TEST(SettingsFile, StoredFlagsAreReadAndOtherBitsSurviveASave)
 {
     LoadedCopy copy("十能");
     ASSERT_NE(copy.module, nullptr);
-    // Stored, then loaded and saved back in decimal.
     const std::pair<const char *, int> cases[] = {
         {"3", 3}, {"7", 7}, {"-5", -5}, {"000012", 12}, {"2147483647", 2147483647}};
     for (const auto &[stored, loaded] : cases) {
@@ -80,10 +79,9 @@ TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)
     // with the "\\?\\" prefix can.
     ScratchFolder scratch;
     std::wstring folder = L"\\\\?\\" + std::wstring(scratch.path.begin(), scratch.path.end());  // an ASCII name
-    const std::wstring segment(60, L'd');
     std::vector<std::wstring> made;
     while (folder.size() < 300) {
-        folder += L"\\" + segment;
+        folder += L"\\" + std::wstring(60, L'd');
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
         made.push_back(folder);
     }

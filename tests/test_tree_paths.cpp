@@ -110,9 +110,7 @@ TEST_F(TreeTest, BuildsTheSelectionFromTheRootDown)
     Build({"C:", "ごみ箱"}, {{"C:", {"work", "ソフト"}}, {"ソフト", {"表示", "能力"}}});
     EXPECT_EQ(Built(), "") << "no selection";
 
-    HTREEITEM found = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\");
-    ASSERT_NE(found, nullptr);
-    TreeView_SelectItem(lazy.tree, found);
+    TreeView_SelectItem(lazy.tree, FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\"));
     EXPECT_EQ(Built(), "C:\\ソフト\\表示\\");
 
     TreeView_SelectItem(lazy.tree, TreeView_GetRoot(lazy.tree));
@@ -158,9 +156,7 @@ TEST_F(TreeTest, AnUnreadableItemHalfwayUpEmptiesThePathAndIsSkippedBySearch)
         SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnreadableItemProc)));
     EXPECT_EQ(Built(), "");
     // The search passes over the unreadable one and takes the next sibling of the same text.
-    HTREEITEM second = FindTreeItemByPath(lazy.tree, "C:\\親\\");
-    EXPECT_NE(second, nullptr);
-    EXPECT_NE(second, firstParent);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\親\\"), TreeView_GetNextSibling(lazy.tree, firstParent));
     SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedTreeProc));
 }
 
