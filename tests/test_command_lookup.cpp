@@ -20,10 +20,13 @@ struct MenuCase {
     int expected;
 };
 
-// A window whose menu bar has "ファイル(&F)", then the plug-in menu made of items, as a host builds it.
-HWND MenuWindow(const std::vector<std::string> &pluginItems, const char *pluginMenu = kPluginMenuText)
+// The id found in a window whose menu bar has "ファイル(&F)", then the plug-in menu of items; -1: no window.
+int LookedUp(const std::vector<std::string> &pluginItems, const char *pluginMenu = kPluginMenuText)
 {
-    return MakeMenuWindow("VorpanMenuOwner", DefWindowProcA, "menu owner", pluginItems, pluginMenu);
+    HWND window = MakeMenuWindow("VorpanMenuOwner", DefWindowProcA, "menu owner", pluginItems, pluginMenu);
+    int id = window != nullptr ? FindPluginCommandId(window) : -1;
+    DestroyWindow(window);
+    return id;
 }
 
 TEST(CommandLookup, FindsTheLabelByItsPlaceInThePluginGroup)
@@ -42,10 +45,7 @@ TEST(CommandLookup, FindsTheLabelByItsPlaceInThePluginGroup)
     };
     for (const MenuCase &c : cases) {
         SCOPED_TRACE(c.name);
-        HWND window = MenuWindow(c.pluginItems);
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(FindPluginCommandId(window), c.expected);
-        DestroyWindow(window);
+        EXPECT_EQ(LookedUp(c.pluginItems), c.expected);
     }
 }
 
@@ -53,20 +53,14 @@ TEST(CommandLookup, NeedsThePluginMenuByItsExactText)
 {
     for (const char *pluginMenu : {"プラグイン(&Q)", static_cast<const char *>(nullptr)}) {
         SCOPED_TRACE(pluginMenu != nullptr ? "another menu text" : "no menu bar");
-        HWND window = MenuWindow({kSeparator, kLabel}, pluginMenu);
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(FindPluginCommandId(window), 0);
-        DestroyWindow(window);
+        EXPECT_EQ(LookedUp({kSeparator, kLabel}, pluginMenu), 0);
     }
 }
 
 TEST(CommandLookup, ALongItemAheadOfTheLabelIsReadSafely)
 {
     // 200 bytes: cut at the 64-byte buffer, which Wine leaves without its NUL.
-    std::string longItem(200, 'x');
-    HWND window = MenuWindow({longItem, kSeparator, std::string(120, 'y'), kLabel});
-    EXPECT_EQ(FindPluginCommandId(window), 33100 + 1);
-    DestroyWindow(window);
+    EXPECT_EQ(LookedUp({std::string(200, 'x'), kSeparator, std::string(120, 'y'), kLabel}), 33100 + 1);
 }
 
 }  // namespace

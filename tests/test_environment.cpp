@@ -16,10 +16,7 @@ TEST(Environment, AnsiCodePageIsJapanese)
 TEST(Environment, LiteralsAreCodePage932)
 {
     // ソ carries the trail byte 0x5C that path code must not take for a separator.
-    const char kSo[] = "ソ";
-    ASSERT_EQ(3u, sizeof kSo);
-    EXPECT_EQ(0x83, static_cast<BYTE>(kSo[0]));
-    EXPECT_EQ(0x5C, static_cast<BYTE>(kSo[1]));
+    EXPECT_EQ(std::string("ソ"), "\x83\x5C");
 }
 
 TEST(Environment, JapaneseFolderNamesReachTheFileSystem)
@@ -29,18 +26,14 @@ TEST(Environment, JapaneseFolderNamesReachTheFileSystem)
     const std::string folder = scratch.Path("ソフト");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr))
         << "error " << GetLastError() << ": generate the glibc locale ja_JP.UTF-8 (scripts/install-deps)";
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(FolderExists(folder));
 
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(scratch.Path("*").c_str(), &found);
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
     std::string name = found.cFileName;
-    while (name == "." || name == "..") {
-        ASSERT_TRUE(FindNextFileA(search, &found));
+    while ((name == "." || name == "..") && FindNextFileA(search, &found))
         name = found.cFileName;
-    }
     FindClose(search);
     EXPECT_EQ("ソフト", name);
 }

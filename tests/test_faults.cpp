@@ -1,7 +1,6 @@
-// The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets
-// that hang or vanish, forged path reports, a stranger holding the plug-in's event,
-// folders at the path length limit), where nothing may crash, no file may go to a wrong folder, and
-// every run must end with the window procedures restored.
+// The two-pane copy when the world around it misbehaves (requests arriving while a run waits, targets that hang
+// or vanish, forged path reports, a stranger holding the plug-in's event, folders at the path length limit), where
+// nothing may crash, no file may go to a wrong folder, and every run must end with the window procedures restored.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,12 +23,10 @@ bool AskAsThirdInstance(const HostInstance &source, HWND third)
     return SendCommand(source.hwnd, kVorpanCommand);
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Requests arriving while a run waits
+// ---- Requests arriving while a run waits ----
 
-// A third instance asks the requester for its paths while the requester waits, in its request for the
-// target's answer or while its filled-in confirmation dialog waits for the user, with its own main window
-// still the active one: the requester answers as a responder and its run goes on untouched.
+// A third instance asks the requester for its paths while it waits, in its request for the target's answer or
+// with its filled-in dialog open, its main window still active: it answers as a responder, its run goes on untouched.
 TEST(Reentrancy, ARequestWhileTheRunWaitsIsAnsweredAndTheRunGoesOn)
 {
     for (bool inTheRequest : {true, false}) {
@@ -63,14 +60,11 @@ TEST(Reentrancy, ARequestWhileTheRunWaitsIsAnsweredAndTheRunGoesOn)
     }
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Who acts and who is asked
+// ---- Who acts and who is asked ----
 
-// An instance asked for its paths answers, whatever its thread holds: its main window active behind the
-// requester's foreground window (started in the background, or its own dialog closed there), or the
-// foreground itself, taken by the user's click just as the request reaches it. It shows nothing and
-// starts no copy of its own, and the requester's run goes on with its answer. So does an instance whose
-// command another program posts while its main window is active behind the foreground.
+// An instance asked for its paths answers, shows nothing and starts no copy, whatever its thread holds: its main
+// window active behind the requester's foreground (started in the background, or its own dialog closed there), or
+// the foreground, clicked just as it is asked. So does one whose command another program posts while active behind.
 TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
 {
     enum Ask { kTwoPaneCopy, kChooser, kPosted };
@@ -122,8 +116,7 @@ TEST(Role, AnInstanceAskedAnswersAndStartsNothingWhateverItsThreadHoldsActive)
     }
 }
 
-// A window of another program whose handle the host lists among its instances: the messages of ours it
-// gets.
+// The messages of ours that a window of another program, listed by the host as an instance, gets.
 std::atomic<int> foreignCommands, foreignReports;
 
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -151,19 +144,16 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
         {"a window whose menu bar lists our label", kPluginMenuText, {"元に戻す(&U)", kPluginMenuLabel}},
     };
     // Listed between B and C in the chooser: greyed, the others in order.
-    struct Choice {
-        std::vector<BYTE> keys;
-        std::vector<Step> steps;
-    };
-    const Choice choices[] = {
-        {{VK_RETURN}, {step::Filled("相手", IDCANCEL)}},
-        {{VK_DOWN, VK_RETURN}, {}},
-        {{VK_DOWN, VK_DOWN, VK_RETURN}, {step::Filled("第三", IDCANCEL)}},
+    const std::vector<Step> choices[] = {
+        {step::Menu({VK_RETURN}), step::Filled("相手", IDCANCEL)},
+        {step::Menu({VK_DOWN, VK_RETURN})},
+        {step::Menu({VK_DOWN, VK_DOWN, VK_RETURN}), step::Filled("第三", IDCANCEL)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         foreignCommands = foreignReports = 0;
-        ThreadWindow foreign([&c] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, "foreign", c.menu, c.pluginMenu); });
+        ThreadWindow foreign(
+            [&c] { return MakeMenuWindow("VorpanTestForeign", ForeignProc, "foreign", c.menu, c.pluginMenu); });
         ASSERT_NE(foreign.hwnd, nullptr);
         ASSERT_TRUE(AsAssertion(desktop.Activate({"C", "B"})));
         ASSERT_TRUE(source.Stage(kStageListAlso, reinterpret_cast<LPARAM>(foreign.hwnd)));
@@ -181,11 +171,8 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
         EXPECT_TRUE(Runs(desktop, {"A", {}, {}, ExpectedRun::kSent})) << "answering";
         desktop.SetState(expected::kChooseTarget);
         ASSERT_TRUE(source.Stage(kStageListAt, 1));
-        for (const Choice &choice : choices) {
-            std::vector<Step> steps = choice.steps;
-            steps.insert(steps.begin(), step::Menu(choice.keys));
-            EXPECT_TRUE(Runs(desktop, {"A", steps, {"C", "B"}})) << choice.keys.size() << " keys into the chooser";
-        }
+        for (const std::vector<Step> &steps : choices)
+            EXPECT_TRUE(Runs(desktop, {"A", steps, {"C", "B"}})) << steps[0].keys.size() << " keys into the chooser";
         ASSERT_TRUE(source.Stage(kStageListAlso, 0));
 
         EXPECT_EQ(foreignCommands.load(), 0) << "a command of ours reached another program";
@@ -193,8 +180,7 @@ TEST(ForeignWindow, AWindowListedAsAnInstanceThatIsNoneGetsNoMessageOfOurs)
     }
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Targets that do not answer
+// ---- Targets that do not answer ----
 
 // Inside its request, or before the request could reach it: each time the host's own copy, after the
 // notice when notices are on, and the request never waited past its bound by the host's own record.
@@ -204,8 +190,7 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
     struct Case {
         const char *name;
         Failure failure;
-        int state;
-        int asked;  // requests the target took
+        int state, asked;  // asked: the requests the target took
     };
     const Case cases[] = {
         {"a target that hangs", kHangs, expected::kNotifyFallback, 1},
@@ -253,12 +238,10 @@ TEST(UnresponsiveTarget, TheRunFallsBackToTheNormalCopyWithoutHanging)
     }
 }
 
-// ---------------------------------------------------------------------------------------------------
-// An instance that does not take the answer
+// ---- An instance that does not take the answer ----
 
-// The instance a responder reports to hangs. The responder gives up on its first report without
-// waiting for the instance to come back, and sends no second one; its host is then free for the user
-// and answers the next instance that asks.
+// The instance a responder reports to hangs. The responder gives up on its first report without waiting for it
+// and sends no second one; its host is then free for the user and answers the next instance that asks.
 TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
 {
     Desktop desktop({"表示\\"}, {On("responder", "表示"), BusyWindow("hung")});
@@ -277,8 +260,7 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
         << "the responder waited for the hung instance longer than one report's bound";
     EXPECT_TRUE(hung.thread.Hanging()) << "the instance came back before the run ended";
     hung.thread.Release();
-    DWORD_PTR ignored;
-    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored));
+    ASSERT_TRUE(SendMessageTimeoutA(hung.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, nullptr));
     for (const ReceivedCopyData &report : hung.window->received)
         EXPECT_NE(report.kind, kTreePathReport) << "a tree-path report followed the one the instance did not take";
     EXPECT_TRUE(Activate(responder.hwnd)) << "the host does not take input";
@@ -292,8 +274,7 @@ TEST(HungRecipient, TheResponderGivesUpAndAnswersTheNextRequest)
     EXPECT_EQ(responder.Query(kQueryLastPluginResult), 1);
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Forged path reports
+// ---- Forged path reports ----
 
 // Reports sent to an instance that is not waiting for any (before a run, while its dialog is open,
 // between runs) reach the host's own window procedure and change nothing.
@@ -320,8 +301,7 @@ TEST(ForgedReports, ReportsWithoutAPendingRequestChangeNothing)
     EXPECT_TRUE(RunEndedClean(desktop.Host("source")));
 }
 
-// ---------------------------------------------------------------------------------------------------
-// The named event of earlier versions
+// ---- The named event of earlier versions ----
 
 // Another process holding "RiloFilePluginGetPathEvent", signalled, as an older copy of the plug-in in
 // another instance may: the run neither depends on it nor touches it.
@@ -345,11 +325,9 @@ TEST(NamedEvent, AnEventOfThatNameHeldElsewhereChangesNothing)
     EXPECT_EQ(FilesIn(desktop.Path("相手")), std::vector<std::string>{"a.txt"});
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Folders at the length limits
+// ---- Folders at the length limits ----
 
-// A name of exactly length bytes of double-byte characters whose trail byte is "\", and an "a" when the
-// length is odd.
+// A name of exactly length bytes of double-byte characters whose trail byte is "\", and an "a" when it is odd.
 std::string TrailByteName(size_t length)
 {
     static const char *const kCharacters[] = {"表", "ソ", "能", "十"};
@@ -361,13 +339,7 @@ std::string TrailByteName(size_t length)
     return name;
 }
 
-std::string AsciiName(size_t length)
-{
-    return std::string(length, 'n');
-}
-
-// A path below scratch that makes the whole exactly length bytes long, in levels of at most maxName
-// bytes each.
+// A path below scratch that makes the whole exactly length bytes long, in levels of at most maxName bytes each.
 std::string RelativePathOfLength(const ScratchFolder &scratch, size_t length, size_t maxName,
                                  std::string (*name)(size_t))
 {
@@ -391,14 +363,13 @@ TEST(LengthLimits, FoldersAtThePathLimitFillTheDialog)
 
     struct Case {
         const char *name;
-        size_t length;
-        size_t maxName;
+        size_t length, maxName;
         std::string (*makeName)(size_t);
         bool copy;
     };
     const Case cases[] = {
         {"259 bytes in double-byte names", 259, 170, TrailByteName, false},
-        {"259 bytes in one ASCII name", 259, 255, AsciiName, false},
+        {"259 bytes in one ASCII name", 259, 255, [](size_t length) { return std::string(length, 'n'); }, false},
         {"252 bytes, the copied file 259", 252, 170, TrailByteName, true},
     };
     for (const Case &c : cases) {

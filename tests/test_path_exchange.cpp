@@ -1,6 +1,5 @@
-// The path exchange between processes: the reports a responding plug-in sends to the most recently
-// active instance, and what a requester's hook makes of them and of foreign senders. Targets that hang or
-// vanish are the unresponsive targets of test_faults.cpp.
+// The path exchange between processes: the reports a responding plug-in sends to the most recently active
+// instance, and what a requester's hook makes of them and of foreign senders (targets that hang: test_faults.cpp).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,10 +23,7 @@ const char kStaleTree[] = "C:\\前回のパス\\";
 class PathRequestTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(peer.ok()) << peer.error; }
-    void TearDown() override
-    {
-        EXPECT_EQ(GetWindowProc(peer.hwnd), peerProc) << "the report hook stayed on the window";
-    }
+    void TearDown() override { EXPECT_EQ(GetWindowProc(peer.hwnd), peerProc) << "the hook stayed on the window"; }
 
     void Request(HWND target)
     {
@@ -59,13 +55,12 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
         const char *name;
         std::vector<std::string> options;  // besides the plug-in folder
         std::string current;
-        const char *tree;  // null: no tree-path report
+        std::string tree;  // "": no tree-path report
     };
-    const std::string treeOfFolder = folder + "\\";
     const Case cases[] = {
-        {"a folder with a Japanese name", {"/path=" + folder}, folder, treeOfFolder.c_str()},
+        {"a folder with a Japanese name", {"/path=" + folder}, folder, folder + "\\"},
         {"the virtual folder", {"/virtual"}, "", HOST_VIRTUAL_ROOT "\\"},
-        {"a host without a folder tree", {"/path=" + folder, "/notree"}, folder, nullptr},
+        {"a host without a folder tree", {"/path=" + folder, "/notree"}, folder, ""},
         {"a drive root", {"/path=C:\\"}, "C:\\", "C:\\"},
     };
     for (const Case &c : cases) {
@@ -84,21 +79,20 @@ TEST_F(PathExchangeResponder, ReportsCurrentPathThenTreePathToTheMostRecentlyAct
         EXPECT_EQ(host.Query(kQueryPluginReturns), 1);
 
         std::vector<std::string> expected = {ExpectedReport(kCurrentPathReport, c.current, "host")};
-        if (c.tree != nullptr)
+        if (!c.tree.empty())
             expected.push_back(ExpectedReport(kTreePathReport, c.tree, "host"));
         EXPECT_EQ(atReturn, expected) << "reports received before the request returned";
         EXPECT_EQ(DescribeReports(peer.received, senders), atReturn) << "reports received after it returned";
         EXPECT_EQ(std::string(answer.currentPath), c.current);
-        EXPECT_EQ(std::string(answer.treePath), c.tree != nullptr ? c.tree : "");
-        EXPECT_EQ(answer.treeArrived, c.tree != nullptr);
+        EXPECT_EQ(answer.treePath, c.tree);
+        EXPECT_EQ(answer.treeArrived, !c.tree.empty());
     }
 }
 
 // ---- The requester: RequestPaths with the report hook on a window of this process ----
 
-// The relay is the target of the request. Inside the request it reports a current path of its own,
-// then makes a real host answer too; that host's reports reach the requester during the request, but
-// come from a window that was not asked.
+// The relay, the target, reports a current path of its own inside the request, then makes a real host answer too:
+// that host's reports reach the requester during the request, but come from a window that was not asked.
 TEST_F(PathRequestTest, IgnoresReportsOfAnInstanceThatWasNotAsked)
 {
     Desktop desktop({"別の窓\\"}, {On("foreign", "別の窓")});

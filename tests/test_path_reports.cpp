@@ -61,23 +61,27 @@ public:
     GuardedBytes(const GuardedBytes &) = delete;
     GuardedBytes &operator=(const GuardedBytes &) = delete;
 
-    // The bytes, their last one followed by the guard page.
+    // The bytes, their last one followed by the guard page, or their first one preceded by it.
     char *AtEnd(const std::string &bytes) { return Place(base_ + (kPages + 1) * page_ - bytes.size(), bytes); }
-    // The bytes, their first one preceded by the guard page.
     char *AtStart(const std::string &bytes) { return Place(base_ + page_, bytes); }
 
 private:
     static constexpr size_t kPages = 2;  // room for the longest report the tests forge
 
-    char *Place(char *at, const std::string &bytes)
+    static char *Place(char *at, const std::string &bytes)
     {
-        memcpy(at, bytes.data(), bytes.size());
-        return at;
+        return static_cast<char *>(memcpy(at, bytes.data(), bytes.size()));
     }
 
     size_t page_ = 0;
     char *base_ = nullptr;
 };
+
+// What the hook left in the answer, in one line: the current path, the tree path, whether the answer ended.
+std::string Held(const std::string &current, const std::string &tree, bool ended)
+{
+    return "current \"" + current + "\", tree \"" + tree + "\", " + (ended ? "ended" : "not ended");
+}
 
 class PathReportTest : public ::testing::Test {
 protected:
@@ -97,6 +101,7 @@ protected:
         DestroyWindow(target);
     }
 
+    std::string HeldNow() const { return Held(answer.currentPath, answer.treePath, answer.treeArrived); }
     void ReportText(ULONG_PTR kind, const std::string &text)
     {
         SendReport(main, target, kind, guarded.AtEnd(text + '\0'), static_cast<DWORD>(text.size() + 1));
@@ -107,18 +112,15 @@ protected:
     GuardedBytes guarded;
     PathRequest request;
     PathAnswer answer;
-    HWND main = nullptr;
-    HWND target = nullptr;
+    HWND main = nullptr, target = nullptr;
 };
 
 TEST_F(PathReportTest, TakesBothReportsOfTheTargetAndPassesThemOn)
 {
     ReportText(kCurrentPathReport, "C:\\作業\\ソフト");
-    EXPECT_STREQ(answer.currentPath, "C:\\作業\\ソフト");
-    EXPECT_FALSE(answer.treeArrived) << "the current-path report does not end the answer";
+    EXPECT_EQ(HeldNow(), Held("C:\\作業\\ソフト", "", false)) << "the current-path report does not end the answer";
     ReportText(kTreePathReport, "C:\\作業\\ソフト\\");
-    EXPECT_STREQ(answer.treePath, "C:\\作業\\ソフト\\");
-    EXPECT_TRUE(answer.treeArrived);
+    EXPECT_EQ(HeldNow(), Held("C:\\作業\\ソフト", "C:\\作業\\ソフト\\", true));
     EXPECT_EQ(copyDataSeen, 2);
 }
 
@@ -133,9 +135,7 @@ TEST_F(PathReportTest, IgnoresReportsFromOtherWindows)
         SendReport(main, from, kCurrentPathReport, text, 9);
         SendReport(main, from, kTreePathReport, text, 9);
     }
-    EXPECT_STREQ(answer.currentPath, "C:\\作業");
-    EXPECT_STREQ(answer.treePath, "");
-    EXPECT_FALSE(answer.treeArrived);
+    EXPECT_EQ(HeldNow(), Held("C:\\作業", "", false));
     EXPECT_EQ(copyDataSeen, 7) << "passed on untouched";
     DestroyWindow(stranger);
 }
@@ -145,8 +145,7 @@ struct BadReport {
     ULONG_PTR kind;
     std::string bytes;  // exactly what the sender delivers, NULs included
     bool nullData;      // lpData null, while cbData still claims the bytes
-    const char *expectedOther;
-    const char *expectedTree;
+    std::string expectedOther, expectedTree;
     bool expectedEnd;  // the report ends the answer
 };
 
@@ -160,12 +159,12 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
         {"no NUL within the size", kCurrentPathReport, "C:\\abc", false, "C:\\abc", "", false},
         {"stops at the first NUL", kCurrentPathReport, std::string("C:\\a\0", 5) + std::string(1500, 'w'), false,
          "C:\\a", "", false},
-        {"259 bytes fit", kCurrentPathReport, other259 + '\0', false, other259.c_str(), "", false},
-        {"259 bytes without NUL fit", kCurrentPathReport, other259, false, other259.c_str(), "", false},
+        {"259 bytes fit", kCurrentPathReport, other259 + '\0', false, other259, "", false},
+        {"259 bytes without NUL fit", kCurrentPathReport, other259, false, other259, "", false},
         {"260 bytes are dropped", kCurrentPathReport, other259 + "o" + '\0', false, "", "", false},
         {"260 bytes without NUL are dropped", kCurrentPathReport, other259 + "o", false, "", "", false},
-        {"519 bytes fit", kTreePathReport, tree519 + '\0', false, "", tree519.c_str(), true},
-        {"519 bytes without NUL fit", kTreePathReport, tree519, false, "", tree519.c_str(), true},
+        {"519 bytes fit", kTreePathReport, tree519 + '\0', false, "", tree519, true},
+        {"519 bytes without NUL fit", kTreePathReport, tree519, false, "", tree519, true},
         {"520 bytes are dropped", kTreePathReport, tree519 + "t" + '\0', false, "", "", true},
         {"2000 bytes, current", kCurrentPathReport, std::string(2000, 'x') + '\0', false, "", "", false},
         {"2000 bytes, tree", kTreePathReport, std::string(2000, 'x') + '\0', false, "", "", true},
@@ -181,9 +180,7 @@ TEST_F(PathReportTest, MalformedReportsNeverOverrunOrLeaveACutPath)
         answer.treeArrived = false;
         char *data = guarded.AtEnd(c.bytes);
         SendReport(main, target, c.kind, c.nullData ? nullptr : data, static_cast<DWORD>(c.bytes.size()));
-        EXPECT_STREQ(answer.currentPath, c.expectedOther);
-        EXPECT_STREQ(answer.treePath, c.expectedTree);
-        EXPECT_EQ(answer.treeArrived, c.expectedEnd);
+        EXPECT_EQ(HeldNow(), Held(c.expectedOther, c.expectedTree, c.expectedEnd));
     }
 }
 
@@ -225,16 +222,11 @@ public:
         report.kind = kind < 4 ? kCurrentPathReport : kind < 8 ? kTreePathReport : random_();
         report.nullData = Below(10) == 0;
         report.bytes = Text(Length());
-        switch (Below(4)) {
-        case 0:  // without a NUL
-            break;
-        case 1:  // a NUL somewhere inside, bytes after it
-            if (!report.bytes.empty())
-                report.bytes[Below(unsigned(report.bytes.size()))] = '\0';
-            break;
-        default:  // the well-formed end
+        const unsigned end = Below(4);  // 0: without a NUL, 1: a NUL somewhere inside, bytes after it, else well-formed
+        if (end == 1 && !report.bytes.empty())
+            report.bytes[Below(unsigned(report.bytes.size()))] = '\0';
+        else if (end > 1)
             report.bytes += '\0';
-        }
         if (report.bytes.size() > kMaxForgedSize)
             report.bytes.resize(kMaxForgedSize);
         report.size = static_cast<DWORD>(report.bytes.size());
@@ -255,14 +247,8 @@ private:
     size_t Length()
     {
         static const size_t kEdges[] = {0, 1, 258, 259, 260, 261, 518, 519, 520, 521};
-        switch (Below(3)) {
-        case 0:
-            return kEdges[Below(sizeof kEdges / sizeof kEdges[0])];
-        case 1:
-            return Below(16);
-        default:
-            return Below(kMaxForgedSize + 1);
-        }
+        const unsigned pick = Below(3);
+        return pick == 0 ? kEdges[Below(sizeof kEdges / sizeof kEdges[0])] : Below(pick == 1 ? 16 : kMaxForgedSize + 1);
     }
 
     // Path-like text of about length bytes: ASCII, "\", double-byte characters (some with the trail
@@ -271,23 +257,16 @@ private:
     {
         std::string text;
         while (text.size() < length) {
-            switch (Below(5)) {
-            case 0:
+            const unsigned kind = Below(5);
+            if (kind == 0) {
                 text += static_cast<char>('a' + Below(26));
-                break;
-            case 1:
+            } else if (kind == 1) {
                 text += '\\';
-                break;
-            case 2:
-                text += LeadByte();
-                text += '\\';
-                break;
-            case 3:
-                text += LeadByte();
-                text += static_cast<char>(0x40 + Below(0xBD));
-                break;
-            default:
+            } else if (kind == 4) {
                 text += static_cast<char>(1 + Below(255));
+            } else {  // a double-byte character, its trail byte "\" or another
+                text += LeadByte();
+                text += kind == 2 ? '\\' : static_cast<char>(0x40 + Below(0xBD));
             }
         }
         text.resize(length);
@@ -307,8 +286,7 @@ private:
     }
 
     std::mt19937 random_;
-    HWND target_;
-    HWND other_;
+    HWND target_, other_;
 };
 
 // What the hook must make of report: for one of the target's, the text before the first NUL among the
@@ -348,24 +326,21 @@ std::string Describe(const RandomReport &report, HWND target)
             other = ExpectedText(report, kPathSize);
         if (fromTarget && report.kind == kTreePathReport)
             tree = ExpectedText(report, kTreePathSize);
-        bool endExpected = fromTarget && report.kind == kTreePathReport;
-        if (answer.currentPath != other || answer.treePath != tree || answer.treeArrived != endExpected ||
-            copyDataSeen != tried + 1)
-            return ::testing::AssertionFailure()
-                   << reportInProgress << ": otherPath \"" << answer.currentPath << "\" expected \"" << other
-                   << "\", treePath \"" << answer.treePath << "\" expected \"" << tree << "\", ended "
-                   << answer.treeArrived << " expected " << endExpected << ", passed on " << copyDataSeen << " of "
-                   << tried + 1 << " (VORPAN_SEED=" << seed << " repeats this run)";
+        const std::string held = HeldNow() + ", passed on " + std::to_string(copyDataSeen);
+        const std::string expected = Held(other, tree, fromTarget && report.kind == kTreePathReport) +
+                                     ", passed on " + std::to_string(tried + 1);
+        if (held != expected)
+            return ::testing::AssertionFailure() << reportInProgress << ":\n  held     " << held << "\n  expected "
+                                                 << expected << "\n(VORPAN_SEED=" << seed << " repeats this run)";
         answer.treeArrived = false;
     }
     std::printf("random reports: %d tried, seed %u\n", kRandomReports, seed);
     return ::testing::AssertionSuccess();
 }
 
-// Reports forged at random, many thousands of them in a row from each seed: any sender, kind and size,
-// null data or bytes against a guard page. None may make the hook read outside the bytes (the guard page
-// would end the program), leave part of a text or a text of another sender in a buffer, or but for the
-// target's tree-path report end the answer.
+// Reports forged at random, many thousands in a row from each seed: any sender, kind and size, null data or bytes
+// against a guard page. None may make the hook read outside the bytes (the guard page would end the program), leave
+// part of a text or a text of another sender in a buffer, or but for the target's tree-path report end the answer.
 TEST_F(PathReportTest, RandomReportsNeverReadOutsideTheirBytesNorKeepPartOfOne)
 {
     for (unsigned seed : Seeds())

@@ -12,77 +12,64 @@
 
 namespace {
 
-// A copy of VORPAN.DLL loaded from a folder of the test's choosing, so that the settings go there.
-class LoadedCopy {
-public:
-    explicit LoadedCopy(const std::string &folder)
+// A copy of VORPAN.DLL loaded from a new folder of that name, so that the settings go there.
+struct LoadedCopy {
+    explicit LoadedCopy(const std::string &name) : scratch({name + "\\"}), folder(scratch.Path(name))
     {
-        std::string dll = folder + "\\VORPAN.DLL";
-        CopyFileA((ProgramFolder() + "VORPAN.DLL").c_str(), dll.c_str(), FALSE);
-        module = LoadLibraryA(dll.c_str());
+        CopyFileA((ProgramFolder() + "VORPAN.DLL").c_str(), (folder + "\\VORPAN.DLL").c_str(), FALSE);
+        module = LoadLibraryA((folder + "\\VORPAN.DLL").c_str());
     }
     ~LoadedCopy()
     {
         if (module != nullptr)
             FreeLibrary(module);
     }
+    ScratchFolder scratch;
+    std::string folder;
+    std::string ini = folder + "\\VORPAN.INI";
     HMODULE module;
 };
 
 TEST(SettingsFile, FirstRunWritesVersionThenStateBesideTheDll)
 {
-    ScratchFolder scratch({"ソフト\\表示\\"});
-    ASSERT_TRUE(scratch.ok()) << scratch.error;
-    std::string folder = scratch.Path("ソフト\\表示");
-    LoadedCopy copy(folder);
+    LoadedCopy copy("ソフト\\表示");
+    ASSERT_TRUE(copy.scratch.ok()) << copy.scratch.error;
     ASSERT_NE(copy.module, nullptr);
 
     Settings settings = LoadSettings();
-    std::string ini = folder + "\\VORPAN.INI";
-    EXPECT_STREQ(settings.path, ini.c_str());
+    EXPECT_STREQ(settings.path, copy.ini.c_str());
     EXPECT_EQ(settings.stateFlags, 0);
     std::string content;
-    ASSERT_TRUE(ReadFileText(ini, &content));
-    EXPECT_EQ(content.substr(0, content.find_last_not_of("\r\n") + 1),
-              "[Behavior]\r\nVersion=200\r\nState=0");
+    ASSERT_TRUE(ReadFileText(copy.ini, &content));
+    EXPECT_EQ(content.substr(0, content.find_last_not_of("\r\n") + 1), "[Behavior]\r\nVersion=200\r\nState=0");
 }
 
 TEST(SettingsFile, StoredFlagsAreReadAndOtherBitsSurviveASave)
 {
-    ScratchFolder scratch({"十能\\"});
-    std::string folder = scratch.Path("十能");
-    LoadedCopy copy(folder);
-    std::string ini = folder + "\\VORPAN.INI";
-    const struct {
-        const char *stored;
-        int loaded;
-        const char *saved;
-    } cases[] = {
-        {"3", 3, "3"}, {"7", 7, "7"}, {"-5", -5, "-5"}, {"000012", 12, "12"},
-        {"2147483647", 2147483647, "2147483647"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.stored);
-        WritePrivateProfileStringA("Behavior", "State", c.stored, ini.c_str());
+    LoadedCopy copy("十能");
+    ASSERT_NE(copy.module, nullptr);
+    const std::pair<const char *, int> cases[] = {
+        {"3", 3}, {"7", 7}, {"-5", -5}, {"000012", 12}, {"2147483647", 2147483647}};
+    for (const auto &[stored, loaded] : cases) {
+        SCOPED_TRACE(stored);
+        WritePrivateProfileStringA("Behavior", "State", stored, copy.ini.c_str());
         Settings settings = LoadSettings();
-        EXPECT_EQ(settings.stateFlags, c.loaded);
+        EXPECT_EQ(settings.stateFlags, loaded);
         SaveSettings(settings);
-        EXPECT_EQ(ReadSetting(folder, "State"), c.saved);
+        EXPECT_EQ(ReadSetting(copy.folder, "State"), std::to_string(loaded));
     }
 }
 
 TEST(SettingsFile, ADeletedFileIsRecreatedWithDefaults)
 {
-    ScratchFolder scratch({"p\\"});
-    std::string folder = scratch.Path("p");
-    LoadedCopy copy(folder);
-    std::string ini = folder + "\\VORPAN.INI";
-    WritePrivateProfileStringA("Behavior", "State", "3", ini.c_str());
+    LoadedCopy copy("p");
+    ASSERT_NE(copy.module, nullptr);
+    WritePrivateProfileStringA("Behavior", "State", "3", copy.ini.c_str());
     EXPECT_EQ(LoadSettings().stateFlags, 3);
-    ASSERT_TRUE(DeleteFileA(ini.c_str()));
+    ASSERT_TRUE(DeleteFileA(copy.ini.c_str()));
     EXPECT_EQ(LoadSettings().stateFlags, 0);
-    EXPECT_EQ(ReadSetting(folder, "Version"), "200");
-    EXPECT_EQ(ReadSetting(folder, "State"), "0");
+    EXPECT_EQ(ReadSetting(copy.folder, "Version"), "200");
+    EXPECT_EQ(ReadSetting(copy.folder, "State"), "0");
 }
 
 TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)
@@ -91,21 +78,16 @@ TEST(SettingsFile, APathThatDoesNotFitIsWrittenNowhere)
     // may be written under a cut name. The ANSI functions cannot make such a folder: the wide ones
     // with the "\\?\\" prefix can.
     ScratchFolder scratch;
-    std::wstring folder = L"\\\\?\\";
-    for (char c : scratch.path)
-        folder += static_cast<wchar_t>(c);  // the scratch folder's own name is ASCII
-    const std::wstring segment(60, L'd');
+    std::wstring folder = L"\\\\?\\" + std::wstring(scratch.path.begin(), scratch.path.end());  // an ASCII name
     std::vector<std::wstring> made;
     while (folder.size() < 300) {
-        folder += L"\\" + segment;
+        folder += L"\\" + std::wstring(60, L'd');
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
         made.push_back(folder);
     }
     std::wstring dll = folder + L"\\VORPAN.DLL";
-    std::wstring source;
-    for (char c : ProgramFolder() + "VORPAN.DLL")
-        source += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    ASSERT_TRUE(CopyFileW(source.c_str(), dll.c_str(), FALSE)) << GetLastError();
+    const std::string source = ProgramFolder() + "VORPAN.DLL";  // ASCII, as the build's folder is
+    ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), dll.c_str(), FALSE)) << GetLastError();
     HMODULE module = LoadLibraryW(dll.c_str());
     if (module != nullptr) {
         char path[kPathSize];

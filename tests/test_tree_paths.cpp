@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,8 @@ namespace {
 // Children each lazily filled item gets, by the item's text; items listed here start collapsed and
 // empty, with a button, like the host's folders.
 struct LazyTree {
-    HWND parent = nullptr;
-    HWND tree = nullptr;
-    std::vector<std::pair<std::string, std::vector<std::string>>> children;
+    HWND parent = nullptr, tree = nullptr;
+    std::map<std::string, std::vector<std::string>> children;
     std::vector<std::string> expanded;  // texts of the items whose children were filled in, in order
 };
 
@@ -33,8 +33,7 @@ HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string &text, bool lazy
     insert.item.mask = TVIF_TEXT | TVIF_CHILDREN;
     insert.item.pszText = const_cast<char *>(text.c_str());
     insert.item.cChildren = lazy ? 1 : 0;
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 void FillChildren(HTREEITEM item)
@@ -43,25 +42,20 @@ void FillChildren(HTREEITEM item)
     if (TreeView_GetChild(current->tree, item) != nullptr)
         return;
     current->expanded.push_back(text);
-    for (auto &entry : current->children)
-        if (entry.first == text)
-            for (const std::string &child : entry.second) {
-                bool lazy = false;
-                for (auto &other : current->children)
-                    lazy = lazy || other.first == child;
-                Insert(current->tree, item, child, lazy);
-            }
+    auto entry = current->children.find(text);
+    if (entry != current->children.end())
+        for (const std::string &child : entry->second)
+            Insert(current->tree, item, child, current->children.count(child) != 0);
 }
 
 LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY && current != nullptr) {
-        NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
-        if (header->code == TVN_ITEMEXPANDINGA || header->code == TVN_ITEMEXPANDINGW) {
-            NMTREEVIEWA *change = reinterpret_cast<NMTREEVIEWA *>(lParam);
-            if (change->action & TVE_EXPAND)
-                FillChildren(change->itemNew.hItem);
-        }
+        // Tested in this order: only an expanding notification carries the item and its action.
+        const NMTREEVIEWA *change = reinterpret_cast<const NMTREEVIEWA *>(lParam);
+        const UINT code = change->hdr.code;
+        if ((code == TVN_ITEMEXPANDINGA || code == TVN_ITEMEXPANDINGW) && (change->action & TVE_EXPAND))
+            FillChildren(change->itemNew.hItem);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -84,18 +78,14 @@ protected:
     }
 
     // Roots, and which lazily filled item gets which children.
-    void Build(const std::vector<std::string> &roots,
-               const std::vector<std::pair<std::string, std::vector<std::string>>> &children)
+    void Build(const std::vector<std::string> &roots, const std::map<std::string, std::vector<std::string>> &children)
     {
         lazy.children = children;
-        for (const std::string &root : roots) {
-            bool hasChildren = false;
-            for (auto &entry : children)
-                hasChildren = hasChildren || entry.first == root;
-            Insert(lazy.tree, TVI_ROOT, root, hasChildren);
-        }
+        for (const std::string &root : roots)
+            Insert(lazy.tree, TVI_ROOT, root, children.count(root) != 0);
     }
 
+    // The texts from the root down to item, "" for none.
     std::string PathOf(HTREEITEM item) const
     {
         std::string path;
@@ -120,9 +110,7 @@ TEST_F(TreeTest, BuildsTheSelectionFromTheRootDown)
     Build({"C:", "ごみ箱"}, {{"C:", {"work", "ソフト"}}, {"ソフト", {"表示", "能力"}}});
     EXPECT_EQ(Built(), "") << "no selection";
 
-    HTREEITEM found = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\");
-    ASSERT_NE(found, nullptr);
-    TreeView_SelectItem(lazy.tree, found);
+    TreeView_SelectItem(lazy.tree, FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\"));
     EXPECT_EQ(Built(), "C:\\ソフト\\表示\\");
 
     TreeView_SelectItem(lazy.tree, TreeView_GetRoot(lazy.tree));
@@ -168,22 +156,17 @@ TEST_F(TreeTest, AnUnreadableItemHalfwayUpEmptiesThePathAndIsSkippedBySearch)
         SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnreadableItemProc)));
     EXPECT_EQ(Built(), "");
     // The search passes over the unreadable one and takes the next sibling of the same text.
-    HTREEITEM second = FindTreeItemByPath(lazy.tree, "C:\\親\\");
-    EXPECT_NE(second, nullptr);
-    EXPECT_NE(second, firstParent);
+    EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\親\\"), TreeView_GetNextSibling(lazy.tree, firstParent));
     SetWindowLongPtrA(lazy.tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedTreeProc));
 }
 
 TEST_F(TreeTest, FollowsAPathLevelByLevelIgnoringCase)
 {
     Build({"D:", "C:"}, {{"C:", {"Users", "Work"}}, {"Work", {"Sub", "Project"}}, {"Project", {}}});
-    HTREEITEM found = FindTreeItemByPath(lazy.tree, "c:\\WORK\\project\\");
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(PathOf(found), "C:\\Work\\Project\\");
+    EXPECT_EQ(PathOf(FindTreeItemByPath(lazy.tree, "c:\\WORK\\project\\")), "C:\\Work\\Project\\");
     // Each level expanded before its children were looked at; roots are not expanded first, and the
     // item found is not expanded either.
-    const std::vector<std::string> expectedExpansions = {"C:", "Work"};
-    EXPECT_EQ(lazy.expanded, expectedExpansions);
+    EXPECT_EQ(lazy.expanded, (std::vector<std::string>{"C:", "Work"}));
 }
 
 TEST_F(TreeTest, SearchCases)
@@ -195,8 +178,7 @@ TEST_F(TreeTest, SearchCases)
 
     SCOPED_TRACE("no trailing separator: the last component is not looked for");
     HTREEITEM soft = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\");
-    ASSERT_NE(soft, nullptr);
-    EXPECT_EQ(PathOf(soft), "C:\\ソフト\\");
+    ASSERT_EQ(PathOf(soft), "C:\\ソフト\\");
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示"), soft);
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:"), nullptr) << "no separator at all";
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, ""), nullptr);
@@ -209,12 +191,8 @@ TEST_F(TreeTest, SearchCases)
     EXPECT_EQ(FindTreeItemByPath(lazy.tree, "C:\\同名\\"), firstSame);
 
     SCOPED_TRACE("trail bytes 0x5C are parts of their characters");
-    HTREEITEM hyouji = FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\");
-    ASSERT_NE(hyouji, nullptr);
-    EXPECT_EQ(PathOf(hyouji), "C:\\ソフト\\表示\\");
-    HTREEITEM so = FindTreeItemByPath(lazy.tree, "C:\\十能表\\ソ\\");
-    ASSERT_NE(so, nullptr);
-    EXPECT_EQ(PathOf(so), "C:\\十能表\\ソ\\");
+    EXPECT_EQ(PathOf(FindTreeItemByPath(lazy.tree, "C:\\ソフト\\表示\\")), "C:\\ソフト\\表示\\");
+    EXPECT_EQ(PathOf(FindTreeItemByPath(lazy.tree, "C:\\十能表\\ソ\\")), "C:\\十能表\\ソ\\");
 
     SCOPED_TRACE("an item text is read whole or not at all: 259 bytes match in full, a longer text never");
     HTREEITEM full = FindTreeItemByPath(lazy.tree, ("C:\\" + fullText + "\\").c_str());
