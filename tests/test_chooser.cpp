@@ -22,26 +22,6 @@
 
 namespace {
 
-// The menu's thread tracks the mouse: it shows the popup first and takes the mouse capture only then,
-// so a click before that goes to whatever window lies under the cursor.
-bool WaitForMenuCapture(HWND menu)
-{
-    DWORD thread = GetWindowThreadProcessId(menu, nullptr);
-    return PumpUntil([&] {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) && info.hwndCapture != nullptr;
-    });
-}
-
-// A click of the left mouse button at a point of the screen.
-void ClickAt(POINT point)
-{
-    SetCursorPos(point.x, point.y);
-    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Across processes: three stand-in hosts, the command chosen in one, the menu driven by keys.
 
@@ -105,20 +85,18 @@ TEST(TargetChooser, ChoosingItselfCopiesNormally)
     const Step itself = step::Menu({VK_DOWN, VK_DOWN, VK_RETURN}), normalCopy = step::HostDialog("作業", IDCANCEL);
     struct Answer {
         const char *name;
-        int state;
+        bool notices;
         std::vector<Step> steps;
         LRESULT copies;
     };
     const Answer answers[] = {
-        {"notices on, OK", expected::kChooseTarget | expected::kNotifyFallback,
-         {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1},
-        {"notices on, Cancel", expected::kChooseTarget | expected::kNotifyFallback,
-         {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0},
-        {"notices off", expected::kChooseTarget, {itself, normalCopy}, 1},
+        {"notices on, OK", true, {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1},
+        {"notices on, Cancel", true, {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0},
+        {"notices off", false, {itself, normalCopy}, 1},
     };
     for (const Answer &answer : answers) {
         SCOPED_TRACE(answer.name);
-        desktop.SetState(answer.state);
+        desktop.SetState(expected::kChooseTarget | (answer.notices ? expected::kNotifyFallback : 0));
         RunCounts counts;
         EXPECT_TRUE(Runs(desktop, {"A", answer.steps}, &counts));
         EXPECT_EQ(counts.copies, answer.copies);
@@ -143,14 +121,24 @@ Outcome ChooseAgainWhileTheMenuIsOpen(const Desktop &desktop, HWND menu)
 }
 
 // A click at the screen's far corner: outside the menu and every host window, which lie at the top left.
+// The menu's thread takes the mouse capture only after showing the popup: a click before that would go to
+// whatever window lies under the cursor.
 Outcome ClickOutside(const Desktop &, HWND menu)
 {
     POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
     RECT menuRect;
     GetWindowRect(menu, &menuRect);
-    if (PtInRect(&menuRect, outside) || !WaitForMenuCapture(menu))
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    auto captured = [&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(menu, nullptr), &info) && (info.flags & GUI_INMENUMODE) &&
+               info.hwndCapture != nullptr;
+    };
+    if (PtInRect(&menuRect, outside) || !PumpUntil(captured))
         return Outcome::Failed("the menu covers the far corner, or never took the mouse");
-    ClickAt(outside);
+    SetCursorPos(outside.x, outside.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     return Outcome::Ok();
 }
 
@@ -224,38 +212,41 @@ LRESULT CALLBACK OwnMainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 
 // This program's own main window in the place of the requesting host: an instance's main window, so that
 // the other instances' plug-ins send their reports to it once it is the most recently active.
-class OwnInstance {
-public:
-    OwnInstance(const std::string &path, const RECT &frame) : currentPath(path)
+struct OwnInstance {
+    OwnInstance(const std::string &path, const RECT &frame)
+        : currentPath(path),
+          hwndMain(MakeInstanceWindow(OwnMainProc, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame)),
+          hwndFileList(CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
+                                       hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr))
     {
-        hwndMain = MakeInstanceWindow(OwnMainProc, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame);
-        if (hwndMain == nullptr)
-            return;
-        hwndFileList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
-                                       hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
-    ~OwnInstance()
-    {
-        if (hwndMain)
-            DestroyWindow(hwndMain);
-    }
+    ~OwnInstance() { DestroyWindow(hwndMain); }
     OwnInstance(const OwnInstance &) = delete;
     OwnInstance &operator=(const OwnInstance &) = delete;
-
     bool ok() const { return hwndMain && hwndFileList; }
 
     std::string currentPath;
-    HWND hwndMain = nullptr;
-    HWND hwndFileList = nullptr;
+    HWND hwndMain, hwndFileList;
 };
 
-// One item as the menu shows it, in one line: its id, its text as displayed ("&&" shows as "&"), and
-// whether it is grey (MF_GRAYED | MF_DISABLED: both or neither).
+// One item as the menu shows it, in one line: its id, its text as displayed, and whether it is grey
+// (MF_GRAYED | MF_DISABLED: both or neither).
 constexpr UINT kGrey = MF_GRAYED | MF_DISABLED;
 
-std::string Item(UINT id, const std::string &text, UINT disabled = 0)
+std::string Item(UINT id, const std::string &text, UINT disabled)
 {
     return std::to_string(id) + " \"" + Utf8Text(text) + "\" disabled=" + std::to_string(disabled);
+}
+
+// The items a menu of these texts shows, numbered from the first; only the virtual folder's is grey.
+std::vector<std::string> Items(const std::vector<std::string> &texts)
+{
+    std::vector<std::string> items;
+    for (const std::string &text : texts) {
+        const UINT id = expected::kFirstItemId + UINT(items.size());
+        items.push_back(Item(id, text, text == expected::kVirtualFolderItem ? kGrey : 0));
+    }
+    return items;
 }
 
 // What a menu shows for an item text: "&&" is one "&"; a single "&" only underlines what follows.
@@ -263,14 +254,11 @@ std::string DisplayedText(const std::string &raw)
 {
     std::string shown;
     for (size_t i = 0; i < raw.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(raw[i])) && i + 1 < raw.size()) {
-            shown += raw.substr(i++, 2);
-        } else if (raw[i] == '&' && i + 1 < raw.size()) {
-            if (raw[i + 1] == '&')
-                shown += raw[++i];
-        } else {
-            shown += raw[i];
-        }
+        if (raw[i] == '&' && i + 1 < raw.size())
+            ++i;
+        shown += raw[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(raw[i])) && i + 1 < raw.size())
+            shown += raw[++i];
     }
     return shown;
 }
@@ -283,12 +271,13 @@ struct MenuSeen {
     DWORD askedAt = 0, openedAt = 0;  // tick counts: ChooseTargetMenu called, its menu found open
     bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
-    std::vector<std::string> items;  // as Item gives them
+    std::vector<std::string> items = {"the menu never opened"};  // as Item gives them
 };
 
 void ReadMenu(HWND menuWindow, MenuSeen *seen)
 {
     seen->opened = true;
+    seen->items.clear();
     seen->openedAt = GetTickCount();
     if (seen->beforeRead)
         seen->beforeRead();
@@ -296,8 +285,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     DWORD_PTR handle = 0;
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
     HMENU menu = reinterpret_cast<HMENU>(handle);
-    auto highlighted = [&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; };
-    seen->firstHighlighted = PumpUntil(highlighted);
+    seen->firstHighlighted = PumpUntil([&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; });
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         char raw[2 * MAX_PATH + 2] = {};
@@ -308,9 +296,9 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     }
 }
 
-// Runs ChooseTargetMenu here as the requester over instanceWindows; a second thread reads the menu once it
-// is open and then types keys. Should the menu not close, that thread ends it, so that a failing test
-// cannot hang. What was chosen is in seen; fails when the main window's procedure is not restored.
+// Runs ChooseTargetMenu here over instanceWindows while a second thread reads its menu, types keys, and
+// ends a menu they did not close, so that a failing test cannot hang. Fails unless the main window's
+// procedure is restored.
 ::testing::AssertionResult RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows,
                                       const std::vector<BYTE> &keys, MenuSeen *seen)
 {
@@ -321,8 +309,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     std::atomic<bool> returned(false);
     std::thread user([&] {
         const DWORD pid = GetCurrentProcessId();
-        // The chooser asks the other instances first, up to its bound in all; it may also end without a
-        // menu.
+        // The chooser asks the other instances first, up to its bound in all; it may end without a menu.
         HWND menuWindow = nullptr;
         PumpUntil([&] { return (menuWindow = WaitForMenu(pid, 0)) != nullptr || returned; },
                   kWaitTimeoutMs + expected::kPeerSendBoundMs);
@@ -349,14 +336,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     return ::testing::AssertionSuccess();
 }
 
-// The items of the menu, one line each.
-std::vector<std::string> ItemsShown(const MenuSeen &seen)
-{
-    return seen.opened ? seen.items : std::vector<std::string>{"the menu never opened"};
-}
-
-// Two other instances, B previously active and C before it, and this program's window as the requester,
-// activated last, showing ownFolder.
+// Two other instances, B previously active and C before it, and this program's window, showing ownFolder.
 struct OwnAndTwoOthers {
     OwnAndTwoOthers(const std::vector<std::string> &entries, const std::string &ownFolder, const std::string &folderB,
                     const std::string &folderC, const RECT &frame = {40, 30, 640, 430})
@@ -394,11 +374,8 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 
         MenuSeen seen;
         ASSERT_TRUE(RunChooser(setUp.own, {desktop.Window("B"), desktop.Window("C")}, c.keys, &seen));
-        EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
-                                        c.b.empty() ? Item(expected::kFirstItemId, expected::kVirtualFolderItem, kGrey)
-                                                    : Item(expected::kFirstItemId, desktop.Path(c.b)),
-                                        Item(expected::kFirstItemId + 1, desktop.Path(c.c)),
-                                        Item(expected::kFirstItemId + 2, desktop.Path(c.own))}));
+        const std::string b = c.b.empty() ? expected::kVirtualFolderItem : desktop.Path(c.b);
+        EXPECT_EQ(seen.items, Items({b, desktop.Path(c.c), desktop.Path(c.own)}));
         EXPECT_TRUE(seen.firstHighlighted) << "the menu did not open with its first item highlighted";
         EXPECT_EQ(seen.chosen, c.chosen < 0 ? kNoTarget : desktop.Window(c.chosen == 0 ? "B" : "C"));
     }
@@ -424,10 +401,8 @@ TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
     EXPECT_NEAR(menuY, expectedY, 1);
 }
 
-// The user went to another program while the chooser asked the other instances. A menu whose owner is
-// not in the foreground would not close at a click outside it, and a choice made there would start a
-// copy; typed keys go to the foreground window, so the Down arrow the chooser types for its menu would
-// land in that program. No menu opens then, and nothing is chosen.
+// The user went to another program while the chooser asked: a menu there would not close at a click outside
+// it, a choice in it would start a copy, and the Down arrow typed for it would land in that program.
 constexpr BYTE kMarkerKey = VK_F13;
 std::atomic<int> switcherDowns, switcherMarkers;
 
@@ -470,10 +445,9 @@ std::vector<DWORD> ThreadIdsOfThisProcess()
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == GetCurrentProcessId())
             ids.push_back(entry.th32ThreadID);
-    }
     CloseHandle(snapshot);
     return ids;
 }
@@ -490,12 +464,10 @@ std::vector<HANDLE> ThreadsSince(const std::vector<DWORD> &known)
     return threads;
 }
 
-// Other instances that stall or answer out of turn: one whose thread is held elsewhere (held), one that
-// takes the request but answers only after its sender has given up (late), one busy with the request past
-// the prompt bound that answers once it is asked again (slow), and one that answers and reports again
-// once its ask has ended, asked in turn or at once (chatty), while the round waits for one that holds
-// its request until then (waiter). Asked in turn, each that stalls would cost the menu a time-out of its
-// own; an answer after its instance's ask has ended changes nothing.
+// Other instances that stall or answer out of turn: held elsewhere (held), answering only once its sender gave
+// up (late), busy past the prompt bound and answering when asked again (slow), reporting again once its ask
+// ended, asked in turn or at once (chatty), while the round waits for one holding its request until then
+// (waiter). Asked in turn, each stall would cost the menu a time-out; an answer after its ask changes nothing.
 TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
 {
     OwnAndTwoOthers setUp({"作業\\", "ソフト\\表示\\", "資料\\"}, "作業", "ソフト\\表示", "資料");
@@ -505,25 +477,22 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
     const std::string grey = expected::kVirtualFolderItem, slowFolder = "C:\\遅れても間に合う答え";
 
     enum Other { kB, kC, kHeld, kHeld2, kLate, kSlow, kChatty, kWaiter };
+    // The item of each: its folder, the answer it gave while asked, or grey for none.
+    const std::string shown[] = {desktop.Path("ソフト\\表示"), desktop.Path("資料"), grey, grey, grey, slowFolder,
+                                 "C:\\最初の答え", grey};
     struct Row {
         const char *name;
         std::vector<Other> others;
-        std::vector<std::string> shown;  // each other's item; the grey one is not enabled
         std::vector<BYTE> keys;
         int chosen;  // index among the others; -1: none
     };
-    const std::string folderB = desktop.Path("ソフト\\表示"), folderC = desktop.Path("資料");
     const Row rows[] = {
-        {"two stall among those that answer", {kB, kHeld, kC, kLate}, {folderB, grey, folderC, grey},
-         {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
-        {"the first instance asked stalls", {kLate, kB, kC}, {grey, folderB, folderC}, {VK_DOWN, VK_RETURN}, 1},
-        {"every other instance stalls", {kHeld, kLate, kHeld2}, {grey, grey, grey}, {VK_ESCAPE}, -1},
-        {"one answers after the prompt bound, within the round", {kB, kSlow, kC}, {folderB, slowFolder, folderC},
-         {VK_DOWN, VK_RETURN}, 1},
-        {"one reports again while the round asks the next in turn", {kChatty, kWaiter}, {"C:\\最初の答え", grey},
-         {VK_RETURN}, 0},
-        {"one reports again once its ask at once has ended", {kWaiter, kChatty}, {grey, "C:\\最初の答え"},
-         {VK_DOWN, VK_RETURN}, 1},
+        {"two stall among those that answer", {kB, kHeld, kC, kLate}, {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
+        {"the first instance asked stalls", {kLate, kB, kC}, {VK_DOWN, VK_RETURN}, 1},
+        {"every other instance stalls", {kHeld, kLate, kHeld2}, {VK_ESCAPE}, -1},
+        {"one answers after the prompt bound, within the round", {kB, kSlow, kC}, {VK_DOWN, VK_RETURN}, 1},
+        {"one reports again while the round asks the next in turn", {kChatty, kWaiter}, {VK_RETURN}, 0},
+        {"one reports again once its ask at once has ended", {kWaiter, kChatty}, {VK_DOWN, VK_RETURN}, 1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -575,18 +544,17 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         const HWND windows[] = {desktop.Window("B"), desktop.Window("C"), held.hwnd,    held2.hwnd,
                                 late.hwnd(),         slow.hwnd(),         chatty.hwnd(), waiter.hwnd()};
         std::vector<HWND> others;
-        std::vector<std::string> expectedItems;
-        for (size_t i = 0; i < row.others.size(); ++i) {
-            others.push_back(windows[row.others[i]]);
-            const UINT id = expected::kFirstItemId + UINT(i);
-            expectedItems.push_back(Item(id, row.shown[i], row.shown[i] != grey ? 0 : kGrey));
+        std::vector<std::string> texts;
+        for (Other other : row.others) {
+            others.push_back(windows[other]);
+            texts.push_back(shown[other]);
         }
-        expectedItems.push_back(Item(expected::kFirstItemId + UINT(others.size()), desktop.Path("作業")));
+        texts.push_back(desktop.Path("作業"));
+        auto has = [&](Other kind) { return std::count(row.others.begin(), row.others.end(), kind) > 0; };
 
         MenuSeen seen;
         // Once the menu is up the late one answers: after its time-out, that changes nothing.
-        const bool withLate = std::count(row.others.begin(), row.others.end(), kLate) > 0;
-        bool lateAnswered = !withLate;
+        bool lateAnswered = !has(kLate);
         seen.beforeRead = [&] {
             late.Release();
             lateAnswered = lateAnswered || PumpUntil([&] { return lateReported.load(); });
@@ -594,22 +562,19 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         EXPECT_TRUE(RunChooser(setUp.own, others, row.keys, &seen));
         held.Release();
         held2.Release();
-        EXPECT_EQ(ItemsShown(seen), expectedItems);
+        EXPECT_EQ(seen.items, Items(texts));
         EXPECT_TRUE(lateAnswered) << "the late answer never went out";
         // By the clock of this process, which the plug-in's own bounds run on: asking the stalled instances
         // one after the other costs at least two bounds, whatever the machine's load adds to one.
         EXPECT_LT(seen.openedAt - seen.askedAt, 2 * expected::kPeerSendBoundMs)
             << "the menu waited for one stalled instance after the other";
         EXPECT_EQ(seen.chosen, row.chosen < 0 ? kNoTarget : others[row.chosen]);
-        if (std::count(row.others.begin(), row.others.end(), kChatty) > 0) {
-            EXPECT_TRUE(secondDelivered.load()) << "the second report never reached this instance";
-        }
+        EXPECT_TRUE(!has(kChatty) || secondDelivered) << "the second report never reached this instance";
     }
 }
 
-// Instances that number their plug-ins otherwise, as one started before a plug-in was added: the menu
-// of each gives our plug-in's command there. Whoever asks must send that one, and nothing to an
-// instance whose menu has no item of ours: any number would run another plug-in on the user's files.
+// Instances that number their plug-ins otherwise (one started before a plug-in was added) are sent the command
+// their own menu gives ours, and one without our item nothing: any number would run another plug-in.
 struct NumberedTarget {
     HWND requester;
     std::vector<UINT> commands;  // every command the window received
@@ -643,9 +608,8 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
     ASSERT_TRUE(own.ok());
-    numbered[0] = {own.hwndMain, {}};
-    numbered[1] = {own.hwndMain, {}};
-    numbered[2] = {own.hwndMain, {}};
+    for (NumberedTarget &target : numbered)
+        target = {own.hwndMain, {}};
     ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", kPluginMenuLabel}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
     // Every instance has a menu bar: a window without one is none, whatever its class.
@@ -666,9 +630,7 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     EXPECT_TRUE(RunChooser(own, {renumbered.hwnd, without.hwnd, noMenuBar.hwnd}, {VK_ESCAPE}, &seen));
     EXPECT_EQ(seen.chosen, kNoTarget);
     const std::string grey = expected::kVirtualFolderItem;
-    EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
-                                    Item(expected::kFirstItemId + 0, "C:\\番号違い"), Item(expected::kFirstItemId + 1, grey, kGrey),
-                                    Item(expected::kFirstItemId + 2, grey, kGrey), Item(expected::kFirstItemId + 3, "C:\\作業")}));
+    EXPECT_EQ(seen.items, Items({"C:\\番号違い", grey, grey, "C:\\作業"}));
     EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
     EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
     EXPECT_EQ(numbered[2].commands, std::vector<UINT>()) << "a window without a menu bar was sent a command";

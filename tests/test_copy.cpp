@@ -24,9 +24,8 @@ HICON MessageBoxIcon(HWND box)
     return reinterpret_cast<HICON>(icon);
 }
 
-// The error icon as host's process loads it: icon handles belong to a process, so the icon of a box
-// is compared with that of an MB_ICONERROR box of the same process, the host's own "not a folder".
-// Needs a host with a selection and no run going on.
+// The error icon as the host's process loads it (icon handles belong to a process), from its own MB_ICONERROR
+// box, "not a folder". Needs a host with a selection and no run going on.
 HICON HostErrorIcon(const HostInstance &host)
 {
     PostMessageA(host.hwnd, WM_COMMAND, expected::kHostCopyCommand, 0);
@@ -66,8 +65,7 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     Desktop desktop({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"},
                     {PeerWindow("target"), Selecting("source", "Quelle")});
     ASSERT_TRUE(Ready(desktop));
-    const std::string targetFolder = desktop.Path("Projekt\\Daten");
-    const std::string otherCaseTree = OtherCase(targetFolder + "\\");
+    const std::string targetFolder = desktop.Path("Projekt\\Daten"), otherCaseTree = OtherCase(targetFolder + "\\");
     ASSERT_NE(otherCaseTree, targetFolder + "\\");
     PeerInstanceWindow &peer = desktop.Peer("target");
     peer.onRequest = [&] {
@@ -82,9 +80,8 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     EXPECT_TRUE(FileHolds(targetFolder + "\\Notes.txt", "Quelle\\Notes.txt"));
 }
 
-// Each case in which a two-pane copy is not possible, run with the notice answered OK, with it answered
-// Cancel, and without it, the user typing 先<n> as the destination into the host's own dialog: what the
-// user sees and where the files go. A target, when there is one, is asked each time.
+// Each case without a two-pane copy, with the notice answered OK or Cancel and without it, the user typing 先<n>
+// as the destination into the host's own dialog: what the user sees and where the files go.
 TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
 {
     struct Case {
@@ -184,30 +181,25 @@ Outcome Confirm(bool typeReturn, bool intoItsOwnFolder, DWORD pid, HWND dialog)
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
     enum Input { kReadThenReturn, kReadThenClick, kReturnAhead };
+    const char *const inputNames[] = {"read, Return", "read, click", "Return typed ahead"};
+    const std::vector<Input> everyInput = {kReadThenReturn, kReturnAhead, kReadThenClick};
     struct Row {
         const char *name;
         LPARAM shape;  // kDialog* flags of the host's dialog
-        Input input;
+        std::vector<Input> inputs;
     };
     const Row rows[] = {
-        {"as the host makes it, Return typed ahead (reaching it before it is shown)", 0, kReturnAhead},
-        {"a button's command in its set-up, read, Return", kDialogCommandFirst, kReadThenReturn},
-        {"a button's command in its set-up, Return typed ahead", kDialogCommandFirst, kReturnAhead},
-        {"a button's command in its set-up, read, click", kDialogCommandFirst, kReadThenClick},
-        {"shows itself, read, Return", kDialogShowsItself, kReadThenReturn},
-        {"shows itself, Return typed ahead", kDialogShowsItself, kReturnAhead},
-        {"shows itself, read, click", kDialogShowsItself, kReadThenClick},
-        {"renamed in its set-up, read, Return", kDialogRenamed, kReadThenReturn},
-        {"renamed in its set-up, Return typed ahead", kDialogRenamed, kReturnAhead},
-        {"renamed in its set-up, read, click", kDialogRenamed, kReadThenClick},
-        {"shown at once, a command first, read, click", kDialogVisibleAtOnce | kDialogCommandFirst, kReadThenClick},
-        {"shown at once, renamed, Return typed ahead", kDialogVisibleAtOnce | kDialogRenamed, kReturnAhead},
-        {"all three, Return typed ahead", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, kReturnAhead},
-        {"a window of its title owned elsewhere made first, read, click", kDialogDecoyFirst, kReadThenClick},
+        {"as the host makes it (a Return typed ahead reaches it before it is shown)", 0, {kReturnAhead}},
+        {"a button's command in its set-up", kDialogCommandFirst, everyInput},
+        {"shows itself", kDialogShowsItself, everyInput},
+        {"renamed in its set-up", kDialogRenamed, everyInput},
+        {"shown at once, a command first", kDialogVisibleAtOnce | kDialogCommandFirst, {kReadThenClick}},
+        {"shown at once, renamed", kDialogVisibleAtOnce | kDialogRenamed, {kReturnAhead}},
+        {"all three", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, {kReturnAhead}},
+        {"a window of its title owned elsewhere made first", kDialogDecoyFirst, {kReadThenClick}},
         // Caught by the deactivation: filled in when shown, left as the host made it when shown already.
-        {"titled in its set-up, read, click", kDialogTitledInSetUp, kReadThenClick},
-        {"titled in its set-up, Return typed ahead", kDialogTitledInSetUp, kReturnAhead},
-        {"titled in set-up, shows itself, Return ahead", kDialogTitledInSetUp | kDialogShowsItself, kReturnAhead},
+        {"titled in its set-up", kDialogTitledInSetUp, {kReadThenClick, kReturnAhead}},
+        {"titled in set-up, shows itself", kDialogTitledInSetUp | kDialogShowsItself, {kReturnAhead}},
     };
     const std::string target = "十能\\ソフト\\表示";
     Desktop desktop({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"},
@@ -217,26 +209,28 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
     const HostInstance &source = desktop.Host("source");
     const std::vector<std::string> files = {"能力.txt", "表.txt"};
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
-        const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
-        ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
-        std::vector<Step> steps;
-        // Otherwise nothing is left to read: the Return typed ahead confirms the filled-in dialog.
-        if (row.input != kReturnAhead || !filled || late) {
-            const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
-            steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
-                return Confirm(row.input == kReadThenReturn, !filled, source.pid, dialog);
-            }));
-        }
+        for (Input input : row.inputs) {
+            SCOPED_TRACE(std::string(row.name) + ", " + inputNames[input]);
+            const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
+            const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
+            ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
+            std::vector<Step> steps;
+            // Otherwise nothing is left to read: the Return typed ahead confirms the filled-in dialog.
+            if (input != kReturnAhead || !filled || late) {
+                const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
+                steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
+                    return Confirm(input == kReadThenReturn, !filled, source.pid, dialog);
+                }));
+            }
 
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"source", steps, {row.input == kReturnAhead ? "busy target" : "target"}}, &counts));
-        EXPECT_EQ(counts.copied, filled ? LRESULT(files.size()) : 0);
-        EXPECT_EQ(FilesIn(desktop.Path(target)), filled ? files : std::vector<std::string>());
-        for (const std::string &name : FilesIn(desktop.Path(target))) {
-            EXPECT_TRUE(FileHolds(desktop.Path(target + "\\" + name), "ソース\\" + name));
-            DeleteFileA(desktop.Path(target + "\\" + name).c_str());
+            RunCounts counts;
+            EXPECT_TRUE(Runs(desktop, {"source", steps, {input == kReturnAhead ? "busy target" : "target"}}, &counts));
+            EXPECT_EQ(counts.copied, filled ? LRESULT(files.size()) : 0);
+            EXPECT_EQ(FilesIn(desktop.Path(target)), filled ? files : std::vector<std::string>());
+            for (const std::string &name : FilesIn(desktop.Path(target))) {
+                EXPECT_TRUE(FileHolds(desktop.Path(target + "\\" + name), "ソース\\" + name));
+                DeleteFileA(desktop.Path(target + "\\" + name).c_str());
+            }
         }
     }
 }

@@ -16,24 +16,24 @@ namespace {
 // ---------------------------------------------------------------------------------------------------
 // The template in the built library.
 
-std::string Hex(DWORD value)
+std::string Hex(DWORD value, int digits = 8)
 {
     char text[16];
-    wsprintfA(text, "0x%08lX", value);
+    wsprintfA(text, digits == 8 ? "0x%08lX" : "0x%04lX", value);
     return text;
 }
 
 // A classic dialog template read field by field into text; a read past the resource's end marks it failed.
-class TemplateReader {
-public:
-    TemplateReader(const BYTE *data, DWORD size) : data_(data), size_(size) {}
-
+struct TemplateReader {
+    const BYTE *data;
+    DWORD size, offset = 0;
     bool ok = true;
+
     DWORD Take(DWORD count)
     {
         DWORD value = 0;
-        for (DWORD i = 0; i < count && (ok = ok && offset_ < size_); ++i)
-            value |= static_cast<DWORD>(data_[offset_++]) << (8 * i);
+        for (DWORD i = 0; i < count && (ok = ok && offset < size); ++i)
+            value |= static_cast<DWORD>(data[offset++]) << (8 * i);
         return value;
     }
     // x, y, cx and cy, in dialog units.
@@ -44,17 +44,13 @@ public:
             rect += (i == 0 ? "" : ",") + std::to_string(static_cast<short>(Take(2)));
         return rect;
     }
-    // A name-or-ordinal field: "" when absent, "#0x0080" for an ordinal, else the UTF-8 text.
+    // A name-or-ordinal field: "#0x0080" for an ordinal, else the UTF-8 text ("" when absent).
     std::string NameOrOrdinal()
     {
-        WORD first = offset_ + 2 <= size_ ? static_cast<WORD>(data_[offset_] | data_[offset_ + 1] << 8) : 0;
-        if (first != 0 && first != 0xFFFF)
+        if (offset + 2 > size || data[offset] != 0xFF || data[offset + 1] != 0xFF)
             return Text();
         Take(2);
-        char ordinal[16] = "";
-        if (first == 0xFFFF)
-            wsprintfA(ordinal, "#0x%04X", static_cast<WORD>(Take(2)));
-        return ordinal;
+        return "#" + Hex(Take(2), 4);
     }
     std::string Text()
     {
@@ -63,12 +59,7 @@ public:
             wide += static_cast<wchar_t>(c);
         return Utf8FromWide(wide);
     }
-    void AlignToDword() { offset_ = (offset_ + 3) & ~3u; }
-
-private:
-    const BYTE *data_;
-    DWORD size_;
-    DWORD offset_ = 0;
+    void AlignToDword() { offset = (offset + 3) & ~3u; }
 };
 
 // One line for the dialog and one per control, as the expected ones below are written.
@@ -88,7 +79,7 @@ std::string Control(int id, const std::string &windowClass, DWORD style, DWORD e
 
 std::vector<std::string> DescribeTemplate(const BYTE *data, DWORD size)
 {
-    TemplateReader reader(data, size);
+    TemplateReader reader = {data, size};
     DWORD style = reader.Take(4), exStyle = reader.Take(4);
     if (LOWORD(style) == 1 && HIWORD(style) == 0xFFFF)
         return {"an extended template (DLGTEMPLATEEX), not a classic one"};
@@ -103,8 +94,7 @@ std::vector<std::string> DescribeTemplate(const BYTE *data, DWORD size)
         DWORD controlStyle = reader.Take(4), controlExStyle = reader.Take(4);
         std::string controlRect = reader.Rect();
         int id = static_cast<short>(reader.Take(2));  // 0xFFFF is the id -1
-        std::string controlClass = reader.NameOrOrdinal();
-        std::string text = reader.NameOrOrdinal();
+        std::string controlClass = reader.NameOrOrdinal(), text = reader.NameOrOrdinal();
         reader.Take(reader.Take(2));  // creation data
         lines.push_back(Control(id, controlClass, controlStyle, controlExStyle, controlRect, text));
     }
@@ -220,8 +210,7 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
         RunCounts counts;
         EXPECT_TRUE(Runs(desktop, {requester, {settings}}, &counts));
         EXPECT_EQ(owner, host.hwnd) << "owner";
-        EXPECT_EQ(dialogOrigin.x, hostOrigin.x);
-        EXPECT_EQ(dialogOrigin.y, hostOrigin.y);
+        EXPECT_EQ(std::make_pair(dialogOrigin.x, dialogOrigin.y), std::make_pair(hostOrigin.x, hostOrigin.y));
         EXPECT_EQ(counts.copies, 0);
         EXPECT_EQ(counts.requests["other"], 0) << "another instance was asked for its path";
     }
