@@ -34,47 +34,52 @@ std::vector<Instance> ThreeOnFolders(const std::string &folderB = "ソフト\\�
     return {On("C", "R&D"), On("B", folderB), Selecting("A", "作業")};
 }
 
+// A run from A under the State word state: what the user meets, then the copies and files its host made.
+struct RunFromA {
+    const char *name;
+    int state;
+    std::vector<Step> steps;
+    LRESULT copies, copied;
+};
+
+void ExpectRuns(Desktop &desktop, const std::vector<RunFromA> &runs)
+{
+    for (const RunFromA &run : runs) {
+        SCOPED_TRACE(run.name);
+        desktop.SetState(run.state);
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", run.steps}, &counts));
+        EXPECT_EQ(counts.copies, run.copies);
+        EXPECT_EQ(counts.copied, run.copied);
+    }
+}
+
+// Keys typed once the menu opened with its first item highlighted; the dialog shows where the files go.
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
-    Desktop desktop(kThreeFolders, ThreeOnFolders(), expected::kChooseTarget);
+    Desktop desktop(kThreeFolders, ThreeOnFolders());
     ASSERT_TRUE(Ready(desktop));
-    struct Choice {
-        const char *name;
-        std::vector<BYTE> keys;  // after the menu opened with its first item highlighted
-        std::string folder;      // the folder the dialog must show and the files go to
-    };
-    const Choice choices[] = {
-        {"first item: the previously active instance B", {VK_RETURN}, "ソフト\\表示"},
-        {"second item: the instance C active before it", {VK_DOWN, VK_RETURN}, "R&D"},
-    };
-    for (const Choice &choice : choices) {
-        SCOPED_TRACE(choice.name);
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"A", {step::Menu(choice.keys), step::Filled(choice.folder)}}, &counts));
-        EXPECT_EQ(counts.copied, 2);
-        EXPECT_TRUE(FileHolds(desktop.Path(choice.folder + "\\報告書.txt"), "作業\\報告書.txt"));
-    }
+    ExpectRuns(desktop, {
+        {"first item: the previously active instance B", expected::kChooseTarget,
+         {step::Menu({VK_RETURN}), step::Filled("ソフト\\表示")}, 1, 2},
+        {"second item: the instance C active before it", expected::kChooseTarget,
+         {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D")}, 1, 2},
+    });
+    for (const std::string folder : {"ソフト\\表示", "R&D"})
+        EXPECT_TRUE(FileHolds(desktop.Path(folder + "\\報告書.txt"), "作業\\報告書.txt"));
 }
 
 // Enter on the highlighted grey item ends the menu without a choice (with notices on, choosing it would
 // show the virtual-folder notice); the item below it still leads to its instance's folder.
 TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 {
-    Desktop desktop(kThreeFolders, ThreeOnFolders(""), expected::kChooseTarget | expected::kNotifyFallback);
+    Desktop desktop(kThreeFolders, ThreeOnFolders(""));
     ASSERT_TRUE(Ready(desktop));
-    struct Choice {
-        ExpectedRun run;
-        LRESULT copies;
-    };
-    const Choice choices[] = {
-        {{"A", {step::Menu({VK_RETURN})}}, 0},
-        {{"A", {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D", IDCANCEL)}}, 1},
-    };
-    for (const Choice &choice : choices) {
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, choice.run, &counts));
-        EXPECT_EQ(counts.copies, choice.copies);
-    }
+    const int state = expected::kChooseTarget | expected::kNotifyFallback;
+    ExpectRuns(desktop, {
+        {"Enter on the grey item", state, {step::Menu({VK_RETURN})}, 0, 0},
+        {"the item below it", state, {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D", IDCANCEL)}, 1, 0},
+    });
 }
 
 // The last item, this instance: the host's own copy, after the notice when notices are on.
@@ -83,24 +88,12 @@ TEST(TargetChooser, ChoosingItselfCopiesNormally)
     Desktop desktop(kThreeFolders, ThreeOnFolders());
     ASSERT_TRUE(Ready(desktop));
     const Step itself = step::Menu({VK_DOWN, VK_DOWN, VK_RETURN}), normalCopy = step::HostDialog("作業", IDCANCEL);
-    struct Answer {
-        const char *name;
-        bool notices;
-        std::vector<Step> steps;
-        LRESULT copies;
-    };
-    const Answer answers[] = {
-        {"notices on, OK", true, {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1},
-        {"notices on, Cancel", true, {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0},
-        {"notices off", false, {itself, normalCopy}, 1},
-    };
-    for (const Answer &answer : answers) {
-        SCOPED_TRACE(answer.name);
-        desktop.SetState(expected::kChooseTarget | (answer.notices ? expected::kNotifyFallback : 0));
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"A", answer.steps}, &counts));
-        EXPECT_EQ(counts.copies, answer.copies);
-    }
+    const int on = expected::kChooseTarget | expected::kNotifyFallback;
+    ExpectRuns(desktop, {
+        {"notices on, OK", on, {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1, 0},
+        {"notices on, Cancel", on, {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0, 0},
+        {"notices off", expected::kChooseTarget, {itself, normalCopy}, 1, 0},
+    });
 }
 
 // While the menu is open the host's own loop takes the command, with the main window active and in the
@@ -120,9 +113,8 @@ Outcome ChooseAgainWhileTheMenuIsOpen(const Desktop &desktop, HWND menu)
     return Outcome::Ok();
 }
 
-// A click at the screen's far corner: outside the menu and every host window, which lie at the top left.
-// The menu's thread takes the mouse capture only after showing the popup: a click before that would go to
-// whatever window lies under the cursor.
+// A click at the screen's far corner, outside the menu and the host windows at the top left, once the menu took
+// the mouse capture: its thread shows the popup first, and a click before would go to the window under it.
 Outcome ClickOutside(const Desktop &, HWND menu)
 {
     POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
@@ -196,8 +188,7 @@ TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
         ASSERT_TRUE(Ready(desktop));
         RunCounts counts;
         EXPECT_TRUE(Runs(desktop, {"A", {step::Filled("ソフト\\表示", IDCANCEL)}}, &counts));
-        EXPECT_EQ(counts.requests["B"], 1);
-        EXPECT_EQ(counts.requests["C"], 0);
+        EXPECT_EQ(std::make_pair(counts.requests["B"], counts.requests["C"]), std::make_pair(1, 0)) << "B's, C's";
     }
 }
 
@@ -229,8 +220,7 @@ struct OwnInstance {
     HWND hwndMain, hwndFileList;
 };
 
-// One item as the menu shows it, in one line: its id, its text as displayed, and whether it is grey
-// (MF_GRAYED | MF_DISABLED: both or neither).
+// One item in one line: its id, its text, and whether it is grey (MF_GRAYED | MF_DISABLED: both or neither).
 constexpr UINT kGrey = MF_GRAYED | MF_DISABLED;
 
 std::string Item(UINT id, const std::string &text, UINT disabled)
@@ -238,29 +228,19 @@ std::string Item(UINT id, const std::string &text, UINT disabled)
     return std::to_string(id) + " \"" + Utf8Text(text) + "\" disabled=" + std::to_string(disabled);
 }
 
-// The items a menu of these texts shows, numbered from the first; only the virtual folder's is grey.
+// The items of a menu that shows these texts, numbered from the first; only the virtual folder's is grey.
+// A menu shows "&" for "&&"; a single one only underlines what follows (no trail byte is "&").
 std::vector<std::string> Items(const std::vector<std::string> &texts)
 {
     std::vector<std::string> items;
     for (const std::string &text : texts) {
+        std::string held;
+        for (char c : text)
+            held += c == '&' ? std::string("&&") : std::string(1, c);
         const UINT id = expected::kFirstItemId + UINT(items.size());
-        items.push_back(Item(id, text, text == expected::kVirtualFolderItem ? kGrey : 0));
+        items.push_back(Item(id, held, text == expected::kVirtualFolderItem ? kGrey : 0));
     }
     return items;
-}
-
-// What a menu shows for an item text: "&&" is one "&"; a single "&" only underlines what follows.
-std::string DisplayedText(const std::string &raw)
-{
-    std::string shown;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '&' && i + 1 < raw.size())
-            ++i;
-        shown += raw[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(raw[i])) && i + 1 < raw.size())
-            shown += raw[++i];
-    }
-    return shown;
 }
 
 // What the second thread saw of the open menu.
@@ -292,13 +272,12 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
         GetMenuStringA(menu, i, raw, sizeof raw, MF_BYPOSITION);
         raw[sizeof raw - 1] = '\0';  // Wine leaves a cut text unterminated
         UINT state = GetMenuState(menu, i, MF_BYPOSITION);
-        seen->items.push_back(Item(GetMenuItemID(menu, i), DisplayedText(raw), state & kGrey));
+        seen->items.push_back(Item(GetMenuItemID(menu, i), raw, state & kGrey));
     }
 }
 
-// Runs ChooseTargetMenu here over instanceWindows while a second thread reads its menu, types keys, and
-// ends a menu they did not close, so that a failing test cannot hang. Fails unless the main window's
-// procedure is restored.
+// Runs ChooseTargetMenu here while a second thread reads its menu, types keys, and ends a menu they left open
+// (a failing test must not hang). Fails unless the main window's procedure is restored.
 ::testing::AssertionResult RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows,
                                       const std::vector<BYTE> &keys, MenuSeen *seen)
 {
@@ -349,9 +328,8 @@ struct OwnAndTwoOthers {
     Desktop desktop;
 };
 
-// The other instances in the list's order and this one last, each with its folder as it is, "&" too, and
-// an instance without one grey; keys typed after the menu opened with its first item highlighted choose,
-// and Enter on a grey item chooses nothing.
+// The other instances in the list's order and this one last, each with its folder as it is, "&" too, one
+// without a folder grey; keys choose once the menu opened on its first item, Enter on a grey one nothing.
 TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
     struct Case {

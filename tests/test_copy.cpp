@@ -44,8 +44,7 @@ HICON HostErrorIcon(const HostInstance &host)
     return icon;
 }
 
-// Every ASCII letter of path in the other case; double-byte characters, whose trail bytes may look
-// like letters, are kept.
+// Every ASCII letter of path in the other case; double-byte characters (trail bytes may look like letters) kept.
 std::string OtherCase(const std::string &path)
 {
     std::string out = path;
@@ -153,9 +152,7 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
 
     HICON errorIcon = HostErrorIcon(desktop.Host("source"));
     ASSERT_NE(errorIcon, nullptr);
-    ASSERT_EQ(icons.size(), 2u);
-    for (HICON icon : icons)
-        EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
+    EXPECT_EQ(icons, std::vector<HICON>(2, errorIcon)) << "not the MB_ICONERROR icon";
 }
 
 // How the user confirms a dialog once it has read it: a Return typed, or a click of OK as it reaches the

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "host_protocol.h"
 #include "support/test_support.h"
 
 namespace {
@@ -220,25 +219,20 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
 {
     Desktop desktop(kOneFile, {On("host", "作業")});
     ASSERT_TRUE(Ready(desktop));
-    struct Case {
-        int state;
-        bool notify, previous, choose;
+    const std::pair<int, std::string> cases[] = {
+        {0, "1000 clear 1001 checked 1002 clear "},
+        {1, "1000 checked 1001 checked 1002 clear "},
+        {2, "1000 clear 1001 clear 1002 checked "},
+        {3, "1000 checked 1001 clear 1002 checked "},
+        {4, "1000 clear 1001 checked 1002 clear "},     // a bit the dialog does not show
+        {-1, "1000 checked 1001 clear 1002 checked "},  // every bit set
     };
-    const Case cases[] = {
-        {0, false, true, false},
-        {1, true, true, false},
-        {2, false, false, true},
-        {3, true, false, true},
-        {4, false, true, false},  // a bit the dialog does not show
-        {-1, true, false, true},  // every bit set
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("State " + std::to_string(c.state));
-        desktop.SetState(c.state);
+    for (const auto &[state, checks] : cases) {
+        SCOPED_TRACE("State " + std::to_string(state));
+        desktop.SetState(state);
         std::string shown;
         EXPECT_TRUE(Settings(desktop, IDCANCEL, [&](HWND dialog) { shown = Checks(dialog); }));
-        EXPECT_EQ(shown, "1000" + std::string(c.notify ? " checked " : " clear ") + "1001" +
-                             (c.previous ? " checked " : " clear ") + "1002" + (c.choose ? " checked " : " clear "));
+        EXPECT_EQ(shown, checks);
     }
 }
 
