@@ -553,29 +553,24 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
 
 // Instances that number their plug-ins otherwise (one started before a plug-in was added) are sent the command
 // their own menu gives ours, and one without our item nothing: any number would run another plug-in.
-struct NumberedTarget {
-    HWND requester;
-    std::vector<UINT> commands;  // every command the window received
-};
-NumberedTarget numbered[3];
+HWND numberedRequester;
+std::vector<UINT> numberedCommands[3];  // every command each window received
 
 LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    NumberedTarget &target = numbered[GetWindowLongPtrA(hwnd, GWLP_USERDATA)];
     if (message == WM_COMMAND) {
-        target.commands.push_back(LOWORD(wParam));
+        numberedCommands[GetWindowLongPtrA(hwnd, GWLP_USERDATA)].push_back(LOWORD(wParam));
         char label[64] = "";
         GetMenuStringA(GetMenu(hwnd), LOWORD(wParam), label, sizeof label, MF_BYCOMMAND);
         if (std::string(label) == kPluginMenuLabel)
-            SendTextReport(target.requester, hwnd, kCurrentPathReport, "C:\\番号違い");
+            SendTextReport(numberedRequester, hwnd, kCurrentPathReport, "C:\\番号違い");
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 // A main window on a thread of its own whose plug-in menu lists items from 33100.
-HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins,
-                        const char *pluginMenu = kPluginMenuText)
+HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins, const char *pluginMenu = kPluginMenuText)
 {
     HWND hwnd = MakeMenuWindow(HOST_WINDOW_CLASS, NumberedProc, "numbered", plugins, pluginMenu);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, index);
@@ -586,8 +581,8 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
     ASSERT_TRUE(own.ok());
-    for (NumberedTarget &target : numbered)
-        target = {own.hwndMain, {}};
+    numberedRequester = own.hwndMain;
+    std::fill(std::begin(numberedCommands), std::end(numberedCommands), std::vector<UINT>());
     ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", kPluginMenuLabel}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
     // Every instance has a menu bar: a window without one is none, whatever its class.
@@ -609,9 +604,9 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     EXPECT_EQ(seen.chosen, kNoTarget);
     const std::string grey = expected::kVirtualFolderItem;
     EXPECT_EQ(seen.items, Items({"C:\\番号違い", grey, grey, "C:\\作業"}));
-    EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
-    EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
-    EXPECT_EQ(numbered[2].commands, std::vector<UINT>()) << "a window without a menu bar was sent a command";
+    EXPECT_EQ(numberedCommands[0], std::vector<UINT>({33101, 33101}));
+    EXPECT_EQ(numberedCommands[1], std::vector<UINT>()) << "another plug-in's command was sent";
+    EXPECT_EQ(numberedCommands[2], std::vector<UINT>()) << "a window without a menu bar was sent a command";
 }
 
 }  // namespace

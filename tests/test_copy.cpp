@@ -35,10 +35,9 @@ HICON HostErrorIcon(const HostInstance &host)
     TypeDestination(dialog, "C:\\vorpan-no-such-folder");
     PressButton(dialog, IDOK);
     HWND box = WaitForWindowOfProcess(host.pid, HOST_MESSAGE_CAPTION, "#32770");
-    HICON icon = box != nullptr ? MessageBoxIcon(box) : nullptr;
-    if (box != nullptr)
-        PressButton(box, IDOK);
-    PumpUntil([&] { return box == nullptr || !IsWindow(box); });
+    HICON icon = MessageBoxIcon(box);  // none without a box
+    PressButton(box, IDOK);
+    WaitForWindowGone(box);
     PressButton(dialog, IDCANCEL);
     WaitForWindowGone(dialog);
     return icon;
@@ -170,11 +169,10 @@ Outcome Confirm(bool typeReturn, bool intoItsOwnFolder, DWORD pid, HWND dialog)
     return Outcome::Ok();
 }
 
-// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user
-// does: what the dialog shows once it can be read is what OK confirms, its title names the plug-in only
-// over the target's folder, a dialog of the host's own title is filled in, and a Return typed ahead
-// confirms nothing but the filled-in dialog. The folders' names hold 十 (8F 5C), 能 (94 5C), ソ (83 5C)
-// and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders that do not exist.
+// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user does:
+// OK confirms what the dialog shows once readable, its title names the plug-in only over the target's folder,
+// one of the host's own title is filled in, and a Return typed ahead confirms only the filled-in dialog. 十, 能,
+// ソ and 表 end in 5C, the byte of "\": a path split at bytes would look for folders that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
     enum Input { kReadThenReturn, kReadThenClick, kReturnAhead };

@@ -169,17 +169,23 @@ std::string Checks(HWND dialog)
     return shown;
 }
 
-// The settings dialog of the one host on a folder with a file, none selected: there the command opens it.
-// What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
-::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act)
+// The settings dialog that the command opens in host from where there is nothing to copy, then the steps
+// after it. What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
+// No copy runs, and no other instance is asked for its path.
+::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act,
+                                    std::vector<Step> after = {}, const std::string &from = "host")
 {
+    after.insert(after.begin(), step::Settings(button).Then([&](HWND dialog) {
+        act(dialog);
+        return Outcome::Ok();
+    }));
     RunCounts counts;
-    ::testing::AssertionResult ran = Runs(desktop, {"host", {step::Settings(button).Then([&](HWND dialog) {
-                                                         act(dialog);
-                                                         return Outcome::Ok();
-                                                     })}}, &counts);
+    ::testing::AssertionResult ran = Runs(desktop, {from, after}, &counts);
     if (ran && counts.copies != 0)
         return ::testing::AssertionFailure() << "a copy ran";
+    for (const auto &[name, asked] : counts.requests)
+        if (ran && asked != 0)
+            return ::testing::AssertionFailure() << name << " was asked for its path";
     return ran;
 }
 
@@ -199,19 +205,15 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
         const HostInstance &host = desktop.Host(requester);
         HWND owner = nullptr;
         POINT dialogOrigin = {-1, -1}, hostOrigin = {0, 0};
-        const Step settings = step::Settings(IDCANCEL).Then([&](HWND dialog) {
+        const auto readPlace = [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             dialogOrigin = {0, 0};
             ClientToScreen(dialog, &dialogOrigin);
             ClientToScreen(host.hwnd, &hostOrigin);
-            return Outcome::Ok();
-        });
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {requester, {settings}}, &counts));
+        };
+        EXPECT_TRUE(Settings(desktop, IDCANCEL, readPlace, {}, requester));
         EXPECT_EQ(owner, host.hwnd) << "owner";
         EXPECT_EQ(std::make_pair(dialogOrigin.x, dialogOrigin.y), std::make_pair(hostOrigin.x, hostOrigin.y));
-        EXPECT_EQ(counts.copies, 0);
-        EXPECT_EQ(counts.requests["other"], 0) << "another instance was asked for its path";
     }
 }
 
@@ -276,20 +278,15 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
 
     HWND dialog = nullptr, owner = nullptr;
-    // A change: a profile write of the value the file already holds need not touch the file.
-    const Step settings = step::Settings(IDOK).Then([&](HWND window) {
-        SendToControl(dialog = window, expected::kNotifyBox, BM_CLICK);
-        return Outcome::Ok();
-    });
     const Step saidSo = step::ErrorBox(std::string(expected::kSaveFailedText) + "\n" + ini).Then([&](HWND box) {
         owner = GetWindow(box, GW_OWNER);
         return Outcome::Ok();
     });
-    RunCounts counts;
-    EXPECT_TRUE(Runs(desktop, {"host", {settings, saidSo}}, &counts));
+    // A change: a profile write of the value the file already holds need not touch the file.
+    const auto change = [&](HWND window) { SendToControl(dialog = window, expected::kNotifyBox, BM_CLICK); };
+    EXPECT_TRUE(Settings(desktop, IDOK, change, {saidSo}));
     CloseHandle(held);
     EXPECT_EQ(owner, dialog) << "owner";
-    EXPECT_EQ(counts.copies, 0);
     EXPECT_EQ(ReadState(desktop.plugins), "0");
 }
 
