@@ -108,8 +108,7 @@ Outcome ChooseAgainWhileTheMenuIsOpen(const Desktop &desktop, HWND menu)
     LRESULT role = a.Query(kQueryRoleAtLastCall);
     if (role != (kSeenActive | kSeenForeground) || desktop.Host("B").Query(kQueryPluginCalls) != asked ||
         !IsWindowVisible(menu))
-        return Outcome::Failed("the second call's role " + std::to_string(role) +
-                               ", a second round, or the menu closed");
+        return Outcome::Failed("second call's role " + std::to_string(role) + ", a second round, or the menu closed");
     return Outcome::Ok();
 }
 
@@ -146,8 +145,7 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
         {"Escape", {VK_ESCAPE}, nullptr, false},
         {"Escape typed while the instances are asked, then once the menu is shown", {VK_ESCAPE}, nullptr, true},
         {"click outside the menu", {}, ClickOutside, false},
-        {"the command posted again while the menu is open, then Escape", {VK_ESCAPE}, ChooseAgainWhileTheMenuIsOpen,
-         false},
+        {"the command again while the menu is open, then Escape", {VK_ESCAPE}, ChooseAgainWhileTheMenuIsOpen, false},
     };
     for (const Dismissal &dismissal : dismissals) {
         SCOPED_TRACE(dismissal.name);
@@ -196,17 +194,12 @@ TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
 // In this process: ChooseTargetMenu run on this thread over real instances, its menu read by a second
 // thread while it is open (menus cannot be read from another process under Wine).
 
-LRESULT CALLBACK OwnMainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 // This program's own main window in the place of the requesting host: an instance's main window, so that
 // the other instances' plug-ins send their reports to it once it is the most recently active.
 struct OwnInstance {
     OwnInstance(const std::string &path, const RECT &frame)
         : currentPath(path),
-          hwndMain(MakeInstanceWindow(OwnMainProc, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame)),
+          hwndMain(MakeInstanceWindow(DefWindowProcA, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame)),
           hwndFileList(CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
                                        hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr))
     {
@@ -246,10 +239,9 @@ std::vector<std::string> Items(const std::vector<std::string> &texts)
 // What the second thread saw of the open menu.
 struct MenuSeen {
     std::function<void()> beforeRead;  // run on the second thread once the menu is open
-    bool opened = false;
+    bool opened = false, firstHighlighted = false;  // firstHighlighted: the synthesized Down arrow took effect
     HWND chosen = nullptr;
     DWORD askedAt = 0, openedAt = 0;  // tick counts: ChooseTargetMenu called, its menu found open
-    bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
     std::vector<std::string> items = {"the menu never opened"};  // as Item gives them
 };
@@ -266,8 +258,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
     HMENU menu = reinterpret_cast<HMENU>(handle);
     seen->firstHighlighted = PumpUntil([&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; });
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
         char raw[2 * MAX_PATH + 2] = {};
         GetMenuStringA(menu, i, raw, sizeof raw, MF_BYPOSITION);
         raw[sizeof raw - 1] = '\0';  // Wine leaves a cut text unterminated
@@ -299,18 +290,16 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
                 PostMessageA(menuWindow, WM_CANCELMODE, 0, 0);  // nothing to type: closed as EndMenu would
         }
         // Watchdog: a menu the keys did not close is ended, as EndMenu would.
-        while (!PumpUntil([&] { return returned.load(); })) {
-            HWND open = WaitForMenu(pid, 0);
-            if (open != nullptr)
+        while (!PumpUntil([&] { return returned.load(); }))
+            if (HWND open = WaitForMenu(pid, 0))
                 PostMessageA(open, WM_CANCELMODE, 0, 0);
-        }
     });
     seen->askedAt = GetTickCount();
     seen->chosen = ChooseTargetMenu(record, kVorpanCommand);
     returned = true;
     user.join();
 
-    if (GetWindowProc(own.hwndMain) != reinterpret_cast<WNDPROC>(OwnMainProc))
+    if (GetWindowProc(own.hwndMain) != DefWindowProcA)
         return ::testing::AssertionFailure() << "main window procedure not restored";
     return ::testing::AssertionSuccess();
 }
@@ -401,9 +390,8 @@ TEST(ChooserMenu, OpensNoMenuOnceAnotherProgramTookTheForeground)
 {
     switcherDowns = switcherMarkers = 0;
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
-    ASSERT_TRUE(own.ok());
     ThreadWindow switcher(SwitcherProc);
-    ASSERT_NE(switcher.hwnd, nullptr);
+    ASSERT_TRUE(own.ok() && switcher.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
     MenuSeen seen;
@@ -416,30 +404,19 @@ TEST(ChooserMenu, OpensNoMenuOnceAnotherProgramTookTheForeground)
     EXPECT_EQ(switcherDowns, 0);
 }
 
-// The ids of this process's threads now.
-std::vector<DWORD> ThreadIdsOfThisProcess()
+// The ids of this process's threads now, but those among known.
+std::vector<DWORD> ThreadIdsOfThisProcess(const std::vector<DWORD> &known = {})
 {
     std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() &&
+            std::count(known.begin(), known.end(), entry.th32ThreadID) == 0)
             ids.push_back(entry.th32ThreadID);
     CloseHandle(snapshot);
     return ids;
-}
-
-// The threads of this process that are not among known, opened to be waited on.
-std::vector<HANDLE> ThreadsSince(const std::vector<DWORD> &known)
-{
-    std::vector<HANDLE> threads;
-    for (DWORD id : ThreadIdsOfThisProcess()) {
-        HANDLE thread = std::count(known.begin(), known.end(), id) == 0 ? OpenThread(SYNCHRONIZE, FALSE, id) : nullptr;
-        if (thread != nullptr)
-            threads.push_back(thread);
-    }
-    return threads;
 }
 
 // Other instances that stall or answer out of turn: held elsewhere (held), answering only once its sender gave
@@ -474,7 +451,7 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        ThreadWindow held(OwnMainProc), held2(OwnMainProc);
+        ThreadWindow held(DefWindowProcA), held2(DefWindowProcA);
         BusyInstance late("late"), slow("slow"), chatty("chatty"), waiter("waiter");
         ASSERT_TRUE(held.hwnd && held2.hwnd && late.ok() && slow.ok() && chatty.ok() && waiter.ok());
         std::atomic<bool> lateReported(false), reportedAgain(false), secondDelivered(false), roundBegun(false);
@@ -494,8 +471,11 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
             // Asked after the waiter, it is asked at once, by a thread the round made for it and that ends
             // with its ask. The round's one other thread asks the waiter, which holds that ask until this
             // second report: of the round's threads only this instance's asker can end first.
-            std::vector<HANDLE> threads =
-                waiter.Requests() > 0 && roundBegun ? ThreadsSince(beforeAtOnce) : std::vector<HANDLE>();
+            std::vector<HANDLE> threads;  // the round's threads made since, opened to be waited on
+            if (waiter.Requests() > 0 && roundBegun)
+                for (DWORD id : ThreadIdsOfThisProcess(beforeAtOnce))
+                    if (HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id))
+                        threads.push_back(thread);
             ReplyMessage(0);
             if (threads.empty())
                 chatty.Hold([&] { return waiter.Requests() > 0; });
@@ -580,14 +560,13 @@ HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins, cons
 TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
-    ASSERT_TRUE(own.ok());
     numberedRequester = own.hwndMain;
     std::fill(std::begin(numberedCommands), std::end(numberedCommands), std::vector<UINT>());
     ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", kPluginMenuLabel}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
     // Every instance has a menu bar: a window without one is none, whatever its class.
     ThreadWindow noMenuBar([] { return MakeNumberedTarget(2, {kPluginMenuLabel}, nullptr); });
-    ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr && noMenuBar.hwnd != nullptr);
+    ASSERT_TRUE(own.ok() && renumbered.hwnd != nullptr && without.hwnd != nullptr && noMenuBar.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
     PathAnswer answer;

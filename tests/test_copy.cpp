@@ -19,8 +19,7 @@ constexpr int kMessageBoxIconId = 1088;
 HICON MessageBoxIcon(HWND box)
 {
     DWORD_PTR icon = 0;
-    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
-                        &icon);
+    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &icon);
     return reinterpret_cast<HICON>(icon);
 }
 
@@ -44,16 +43,15 @@ HICON HostErrorIcon(const HostInstance &host)
 }
 
 // Every ASCII letter of path in the other case; double-byte characters (trail bytes may look like letters) kept.
-std::string OtherCase(const std::string &path)
+std::string OtherCase(std::string path)
 {
-    std::string out = path;
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(out[i])) && i + 1 < out.size())
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
             ++i;
-        else if ((out[i] | 0x20) >= 'a' && (out[i] | 0x20) <= 'z')
-            out[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
+        else if ((path[i] | 0x20) >= 'a' && (path[i] | 0x20) <= 'z')
+            path[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
     }
-    return out;
+    return path;
 }
 
 // The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed
@@ -92,8 +90,7 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
     const Case cases[] = {
         {"a single instance", {}, {}, expected::kSingleInstanceText, 0},
         {"the target on the virtual folder", {On("target", "")}, {}, expected::kVirtualTargetText, 1},
-        {"the source's path too long for the plug-in", {On("target", "相手")}, {"/longpath"},
-         expected::kSourceTooLongText, 0},
+        {"the source's path too long", {On("target", "相手")}, {"/longpath"}, expected::kSourceTooLongText, 0},
         {"a Return typed while a target without a path is asked",
          {BusyWindow("target").TypingWhenAsked({VK_RETURN}, "")}, {}, expected::kVirtualTargetText, 1},
     };
@@ -154,21 +151,6 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
     EXPECT_EQ(icons, std::vector<HICON>(2, errorIcon)) << "not the MB_ICONERROR icon";
 }
 
-// How the user confirms a dialog once it has read it: a Return typed, or a click of OK as it reaches the
-// button. The host's own destination is the source folder, where every file is already: it says so.
-Outcome Confirm(bool typeReturn, bool intoItsOwnFolder, DWORD pid, HWND dialog)
-{
-    if (typeReturn)
-        TypeKeys({VK_RETURN});
-    else
-        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    HWND box = intoItsOwnFolder ? WaitForWindowOfProcess(pid, HOST_MESSAGE_CAPTION, "#32770") : nullptr;
-    if (intoItsOwnFolder && box == nullptr)
-        return Outcome::Failed("the host did not say the files are in their folder already");
-    PressButton(box, IDOK);
-    return Outcome::Ok();
-}
-
 // Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user does:
 // OK confirms what the dialog shows once readable, its title names the plug-in only over the target's folder,
 // one of the host's own title is filled in, and a Return typed ahead confirms only the filled-in dialog. 十, 能,
@@ -214,7 +196,16 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
             if (input != kReturnAhead || !filled || late) {
                 const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
                 steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
-                    return Confirm(input == kReadThenReturn, !filled, source.pid, dialog);
+                    if (input == kReadThenReturn)
+                        TypeKeys({VK_RETURN});
+                    else
+                        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);  // as the mouse reaches the button
+                    // The host's own destination is the source folder, where every file is already: it says so.
+                    HWND box = filled ? nullptr : WaitForWindowOfProcess(source.pid, HOST_MESSAGE_CAPTION, "#32770");
+                    if (!filled && box == nullptr)
+                        return Outcome::Failed("the host did not say the files are in their folder already");
+                    PressButton(box, IDOK);
+                    return Outcome::Ok();
                 }));
             }
 
@@ -238,7 +229,6 @@ TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
     // WM_POINTERDOWN, WM_POINTERHWHEEL: the end of their range), then two of the program's own.
     const UINT posted[] = {WM_KEYDOWN, WM_CHAR,    WM_LBUTTONDOWN, WM_NCLBUTTONDOWN, 0x119, 0x240, 0x241,
                            0x246,      0x24F,      WM_APP + 5,     WM_TIMER};
-    const std::vector<UINT> own = {WM_APP + 5, WM_TIMER};
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     for (UINT message : posted)
@@ -248,7 +238,7 @@ TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
     MSG message;
     while (PeekMessageA(&message, window, 0, 0, PM_REMOVE))
         left.push_back(message.message);
-    EXPECT_EQ(left, own);
+    EXPECT_EQ(left, (std::vector<UINT>{WM_APP + 5, WM_TIMER}));
     DestroyWindow(window);
 }
 
