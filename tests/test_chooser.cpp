@@ -186,7 +186,7 @@ TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
         ASSERT_TRUE(Ready(desktop));
         RunCounts counts;
         EXPECT_TRUE(Runs(desktop, {"A", {step::Filled("ソフト\\表示", IDCANCEL)}}, &counts));
-        EXPECT_EQ(std::make_pair(counts.requests["B"], counts.requests["C"]), std::make_pair(1, 0)) << "B's, C's";
+        EXPECT_EQ(std::make_pair(counts.requests["B"], counts.requests["C"]), std::pair(1, 0)) << "requests to B, C";
     }
 }
 
@@ -227,11 +227,11 @@ std::vector<std::string> Items(const std::vector<std::string> &texts)
 {
     std::vector<std::string> items;
     for (const std::string &text : texts) {
-        std::string held;
+        std::string raw;
         for (char c : text)
-            held += c == '&' ? std::string("&&") : std::string(1, c);
+            raw += c == '&' ? std::string("&&") : std::string(1, c);
         const UINT id = expected::kFirstItemId + UINT(items.size());
-        items.push_back(Item(id, held, text == expected::kVirtualFolderItem ? kGrey : 0));
+        items.push_back(Item(id, raw, text == expected::kVirtualFolderItem ? kGrey : 0));
     }
     return items;
 }

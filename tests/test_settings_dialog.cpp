@@ -169,7 +169,7 @@ std::string Checks(HWND dialog)
     return shown;
 }
 
-// The settings dialog that the command opens in host from where there is nothing to copy, then the steps
+// The settings dialog the command opens in instance from, where there is nothing to copy, then the steps
 // after it. What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
 // No copy runs, and no other instance is asked for its path.
 ::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act,
