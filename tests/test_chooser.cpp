@@ -22,26 +22,6 @@
 
 namespace {
 
-// The menu's thread tracks the mouse: it shows the popup first and takes the mouse capture only then,
-// so a click before that goes to whatever window lies under the cursor.
-bool WaitForMenuCapture(HWND menu)
-{
-    DWORD thread = GetWindowThreadProcessId(menu, nullptr);
-    return PumpUntil([&] {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) && info.hwndCapture != nullptr;
-    });
-}
-
-// A click of the left mouse button at a point of the screen.
-void ClickAt(POINT point)
-{
-    SetCursorPos(point.x, point.y);
-    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Across processes: three stand-in hosts, the command chosen in one, the menu driven by keys.
 
@@ -54,47 +34,52 @@ std::vector<Instance> ThreeOnFolders(const std::string &folderB = "ソフト\\�
     return {On("C", "R&D"), On("B", folderB), Selecting("A", "作業")};
 }
 
+// A run from A under the State word state: what the user meets, then the copies and files its host made.
+struct RunFromA {
+    const char *name;
+    int state;
+    std::vector<Step> steps;
+    LRESULT copies, copied;
+};
+
+void ExpectRuns(Desktop &desktop, const std::vector<RunFromA> &runs)
+{
+    for (const RunFromA &run : runs) {
+        SCOPED_TRACE(run.name);
+        desktop.SetState(run.state);
+        RunCounts counts;
+        EXPECT_TRUE(Runs(desktop, {"A", run.steps}, &counts));
+        EXPECT_EQ(counts.copies, run.copies);
+        EXPECT_EQ(counts.copied, run.copied);
+    }
+}
+
+// Keys typed once the menu opened with its first item highlighted; the dialog shows where the files go.
 TEST(TargetChooser, ChoosesTheOtherInstancesInTheOrderTheyWereActive)
 {
-    Desktop desktop(kThreeFolders, ThreeOnFolders(), expected::kChooseTarget);
+    Desktop desktop(kThreeFolders, ThreeOnFolders());
     ASSERT_TRUE(Ready(desktop));
-    struct Choice {
-        const char *name;
-        std::vector<BYTE> keys;  // after the menu opened with its first item highlighted
-        std::string folder;      // the folder the dialog must show and the files go to
-    };
-    const Choice choices[] = {
-        {"first item: the previously active instance B", {VK_RETURN}, "ソフト\\表示"},
-        {"second item: the instance C active before it", {VK_DOWN, VK_RETURN}, "R&D"},
-    };
-    for (const Choice &choice : choices) {
-        SCOPED_TRACE(choice.name);
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"A", {step::Menu(choice.keys), step::Filled(choice.folder)}}, &counts));
-        EXPECT_EQ(counts.copied, 2);
-        EXPECT_TRUE(FileHolds(desktop.Path(choice.folder + "\\報告書.txt"), "作業\\報告書.txt"));
-    }
+    ExpectRuns(desktop, {
+        {"first item: the previously active instance B", expected::kChooseTarget,
+         {step::Menu({VK_RETURN}), step::Filled("ソフト\\表示")}, 1, 2},
+        {"second item: the instance C active before it", expected::kChooseTarget,
+         {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D")}, 1, 2},
+    });
+    for (const std::string folder : {"ソフト\\表示", "R&D"})
+        EXPECT_TRUE(FileHolds(desktop.Path(folder + "\\報告書.txt"), "作業\\報告書.txt"));
 }
 
 // Enter on the highlighted grey item ends the menu without a choice (with notices on, choosing it would
 // show the virtual-folder notice); the item below it still leads to its instance's folder.
 TEST(TargetChooser, AnInstanceOnTheVirtualFolderCannotBeChosen)
 {
-    Desktop desktop(kThreeFolders, ThreeOnFolders(""), expected::kChooseTarget | expected::kNotifyFallback);
+    Desktop desktop(kThreeFolders, ThreeOnFolders(""));
     ASSERT_TRUE(Ready(desktop));
-    struct Choice {
-        ExpectedRun run;
-        LRESULT copies;
-    };
-    const Choice choices[] = {
-        {{"A", {step::Menu({VK_RETURN})}}, 0},
-        {{"A", {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D", IDCANCEL)}}, 1},
-    };
-    for (const Choice &choice : choices) {
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, choice.run, &counts));
-        EXPECT_EQ(counts.copies, choice.copies);
-    }
+    const int state = expected::kChooseTarget | expected::kNotifyFallback;
+    ExpectRuns(desktop, {
+        {"Enter on the grey item", state, {step::Menu({VK_RETURN})}, 0, 0},
+        {"the item below it", state, {step::Menu({VK_DOWN, VK_RETURN}), step::Filled("R&D", IDCANCEL)}, 1, 0},
+    });
 }
 
 // The last item, this instance: the host's own copy, after the notice when notices are on.
@@ -103,26 +88,12 @@ TEST(TargetChooser, ChoosingItselfCopiesNormally)
     Desktop desktop(kThreeFolders, ThreeOnFolders());
     ASSERT_TRUE(Ready(desktop));
     const Step itself = step::Menu({VK_DOWN, VK_DOWN, VK_RETURN}), normalCopy = step::HostDialog("作業", IDCANCEL);
-    struct Answer {
-        const char *name;
-        int state;
-        std::vector<Step> steps;
-        LRESULT copies;
-    };
-    const Answer answers[] = {
-        {"notices on, OK", expected::kChooseTarget | expected::kNotifyFallback,
-         {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1},
-        {"notices on, Cancel", expected::kChooseTarget | expected::kNotifyFallback,
-         {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0},
-        {"notices off", expected::kChooseTarget, {itself, normalCopy}, 1},
-    };
-    for (const Answer &answer : answers) {
-        SCOPED_TRACE(answer.name);
-        desktop.SetState(answer.state);
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"A", answer.steps}, &counts));
-        EXPECT_EQ(counts.copies, answer.copies);
-    }
+    const int on = expected::kChooseTarget | expected::kNotifyFallback;
+    ExpectRuns(desktop, {
+        {"notices on, OK", on, {itself, step::Notice(expected::kTargetIsSelfText, IDOK), normalCopy}, 1, 0},
+        {"notices on, Cancel", on, {itself, step::Notice(expected::kTargetIsSelfText, IDCANCEL)}, 0, 0},
+        {"notices off", expected::kChooseTarget, {itself, normalCopy}, 1, 0},
+    });
 }
 
 // While the menu is open the host's own loop takes the command, with the main window active and in the
@@ -137,20 +108,28 @@ Outcome ChooseAgainWhileTheMenuIsOpen(const Desktop &desktop, HWND menu)
     LRESULT role = a.Query(kQueryRoleAtLastCall);
     if (role != (kSeenActive | kSeenForeground) || desktop.Host("B").Query(kQueryPluginCalls) != asked ||
         !IsWindowVisible(menu))
-        return Outcome::Failed("the second call's role " + std::to_string(role) +
-                               ", a second round, or the menu closed");
+        return Outcome::Failed("second call's role " + std::to_string(role) + ", a second round, or the menu closed");
     return Outcome::Ok();
 }
 
-// A click at the screen's far corner: outside the menu and every host window, which lie at the top left.
+// A click at the screen's far corner, outside the menu and the host windows at the top left, once the menu took
+// the mouse capture: its thread shows the popup first, and a click before would go to the window under it.
 Outcome ClickOutside(const Desktop &, HWND menu)
 {
     POINT outside = {GetSystemMetrics(SM_CXSCREEN) - 5, GetSystemMetrics(SM_CYSCREEN) - 5};
     RECT menuRect;
     GetWindowRect(menu, &menuRect);
-    if (PtInRect(&menuRect, outside) || !WaitForMenuCapture(menu))
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    auto captured = [&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(menu, nullptr), &info) && (info.flags & GUI_INMENUMODE) &&
+               info.hwndCapture != nullptr;
+    };
+    if (PtInRect(&menuRect, outside) || !PumpUntil(captured))
         return Outcome::Failed("the menu covers the far corner, or never took the mouse");
-    ClickAt(outside);
+    SetCursorPos(outside.x, outside.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     return Outcome::Ok();
 }
 
@@ -166,8 +145,7 @@ TEST(TargetChooser, DismissingTheMenuEndsTheRunWithoutAnything)
         {"Escape", {VK_ESCAPE}, nullptr, false},
         {"Escape typed while the instances are asked, then once the menu is shown", {VK_ESCAPE}, nullptr, true},
         {"click outside the menu", {}, ClickOutside, false},
-        {"the command posted again while the menu is open, then Escape", {VK_ESCAPE}, ChooseAgainWhileTheMenuIsOpen,
-         false},
+        {"the command again while the menu is open, then Escape", {VK_ESCAPE}, ChooseAgainWhileTheMenuIsOpen, false},
     };
     for (const Dismissal &dismissal : dismissals) {
         SCOPED_TRACE(dismissal.name);
@@ -208,8 +186,7 @@ TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
         ASSERT_TRUE(Ready(desktop));
         RunCounts counts;
         EXPECT_TRUE(Runs(desktop, {"A", {step::Filled("ソフト\\表示", IDCANCEL)}}, &counts));
-        EXPECT_EQ(counts.requests["B"], 1);
-        EXPECT_EQ(counts.requests["C"], 0);
+        EXPECT_EQ(std::make_pair(counts.requests["B"], counts.requests["C"]), std::pair(1, 0)) << "requests to B, C";
     }
 }
 
@@ -217,78 +194,62 @@ TEST(TargetChooser, WithoutAMenuThePreviouslyActiveInstanceIsTheTarget)
 // In this process: ChooseTargetMenu run on this thread over real instances, its menu read by a second
 // thread while it is open (menus cannot be read from another process under Wine).
 
-LRESULT CALLBACK OwnMainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 // This program's own main window in the place of the requesting host: an instance's main window, so that
 // the other instances' plug-ins send their reports to it once it is the most recently active.
-class OwnInstance {
-public:
-    OwnInstance(const std::string &path, const RECT &frame) : currentPath(path)
+struct OwnInstance {
+    OwnInstance(const std::string &path, const RECT &frame)
+        : currentPath(path),
+          hwndMain(MakeInstanceWindow(DefWindowProcA, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame)),
+          hwndFileList(CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
+                                       hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr))
     {
-        hwndMain = MakeInstanceWindow(OwnMainProc, "own instance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, frame);
-        if (hwndMain == nullptr)
-            return;
-        hwndFileList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 100,
-                                       hwndMain, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
-    ~OwnInstance()
-    {
-        if (hwndMain)
-            DestroyWindow(hwndMain);
-    }
+    ~OwnInstance() { DestroyWindow(hwndMain); }
     OwnInstance(const OwnInstance &) = delete;
     OwnInstance &operator=(const OwnInstance &) = delete;
-
     bool ok() const { return hwndMain && hwndFileList; }
 
     std::string currentPath;
-    HWND hwndMain = nullptr;
-    HWND hwndFileList = nullptr;
+    HWND hwndMain, hwndFileList;
 };
 
-// One item as the menu shows it, in one line: its id, its text as displayed ("&&" shows as "&"), and
-// whether it is grey (MF_GRAYED | MF_DISABLED: both or neither).
+// One item in one line: its id, its text, and whether it is grey (MF_GRAYED | MF_DISABLED: both or neither).
 constexpr UINT kGrey = MF_GRAYED | MF_DISABLED;
 
-std::string Item(UINT id, const std::string &text, UINT disabled = 0)
+std::string Item(UINT id, const std::string &text, UINT disabled)
 {
     return std::to_string(id) + " \"" + Utf8Text(text) + "\" disabled=" + std::to_string(disabled);
 }
 
-// What a menu shows for an item text: "&&" is one "&"; a single "&" only underlines what follows.
-std::string DisplayedText(const std::string &raw)
+// The items of a menu that shows these texts, numbered from the first; only the virtual folder's is grey.
+// A menu shows "&" for "&&"; a single one only underlines what follows (no trail byte is "&").
+std::vector<std::string> Items(const std::vector<std::string> &texts)
 {
-    std::string shown;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(raw[i])) && i + 1 < raw.size()) {
-            shown += raw.substr(i++, 2);
-        } else if (raw[i] == '&' && i + 1 < raw.size()) {
-            if (raw[i + 1] == '&')
-                shown += raw[++i];
-        } else {
-            shown += raw[i];
-        }
+    std::vector<std::string> items;
+    for (const std::string &text : texts) {
+        std::string raw;
+        for (char c : text)
+            raw += c == '&' ? std::string("&&") : std::string(1, c);
+        const UINT id = expected::kFirstItemId + UINT(items.size());
+        items.push_back(Item(id, raw, text == expected::kVirtualFolderItem ? kGrey : 0));
     }
-    return shown;
+    return items;
 }
 
 // What the second thread saw of the open menu.
 struct MenuSeen {
     std::function<void()> beforeRead;  // run on the second thread once the menu is open
-    bool opened = false;
+    bool opened = false, firstHighlighted = false;  // firstHighlighted: the synthesized Down arrow took effect
     HWND chosen = nullptr;
     DWORD askedAt = 0, openedAt = 0;  // tick counts: ChooseTargetMenu called, its menu found open
-    bool firstHighlighted = false;  // the synthesized Down arrow took effect
     RECT frame = {};
-    std::vector<std::string> items;  // as Item gives them
+    std::vector<std::string> items = {"the menu never opened"};  // as Item gives them
 };
 
 void ReadMenu(HWND menuWindow, MenuSeen *seen)
 {
     seen->opened = true;
+    seen->items.clear();
     seen->openedAt = GetTickCount();
     if (seen->beforeRead)
         seen->beforeRead();
@@ -296,21 +257,18 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     DWORD_PTR handle = 0;
     SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
     HMENU menu = reinterpret_cast<HMENU>(handle);
-    auto highlighted = [&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; };
-    seen->firstHighlighted = PumpUntil(highlighted);
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
+    seen->firstHighlighted = PumpUntil([&] { return (GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE) != 0; });
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
         char raw[2 * MAX_PATH + 2] = {};
         GetMenuStringA(menu, i, raw, sizeof raw, MF_BYPOSITION);
         raw[sizeof raw - 1] = '\0';  // Wine leaves a cut text unterminated
         UINT state = GetMenuState(menu, i, MF_BYPOSITION);
-        seen->items.push_back(Item(GetMenuItemID(menu, i), DisplayedText(raw), state & kGrey));
+        seen->items.push_back(Item(GetMenuItemID(menu, i), raw, state & kGrey));
     }
 }
 
-// Runs ChooseTargetMenu here as the requester over instanceWindows; a second thread reads the menu once it
-// is open and then types keys. Should the menu not close, that thread ends it, so that a failing test
-// cannot hang. What was chosen is in seen; fails when the main window's procedure is not restored.
+// Runs ChooseTargetMenu here while a second thread reads its menu, types keys, and ends a menu they left open
+// (a failing test must not hang). Fails unless the main window's procedure is restored.
 ::testing::AssertionResult RunChooser(const OwnInstance &own, std::vector<HWND> instanceWindows,
                                       const std::vector<BYTE> &keys, MenuSeen *seen)
 {
@@ -321,8 +279,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     std::atomic<bool> returned(false);
     std::thread user([&] {
         const DWORD pid = GetCurrentProcessId();
-        // The chooser asks the other instances first, up to its bound in all; it may also end without a
-        // menu.
+        // The chooser asks the other instances first, up to its bound in all; it may end without a menu.
         HWND menuWindow = nullptr;
         PumpUntil([&] { return (menuWindow = WaitForMenu(pid, 0)) != nullptr || returned; },
                   kWaitTimeoutMs + expected::kPeerSendBoundMs);
@@ -333,30 +290,21 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
                 PostMessageA(menuWindow, WM_CANCELMODE, 0, 0);  // nothing to type: closed as EndMenu would
         }
         // Watchdog: a menu the keys did not close is ended, as EndMenu would.
-        while (!PumpUntil([&] { return returned.load(); })) {
-            HWND open = WaitForMenu(pid, 0);
-            if (open != nullptr)
+        while (!PumpUntil([&] { return returned.load(); }))
+            if (HWND open = WaitForMenu(pid, 0))
                 PostMessageA(open, WM_CANCELMODE, 0, 0);
-        }
     });
     seen->askedAt = GetTickCount();
     seen->chosen = ChooseTargetMenu(record, kVorpanCommand);
     returned = true;
     user.join();
 
-    if (GetWindowProc(own.hwndMain) != reinterpret_cast<WNDPROC>(OwnMainProc))
+    if (GetWindowProc(own.hwndMain) != DefWindowProcA)
         return ::testing::AssertionFailure() << "main window procedure not restored";
     return ::testing::AssertionSuccess();
 }
 
-// The items of the menu, one line each.
-std::vector<std::string> ItemsShown(const MenuSeen &seen)
-{
-    return seen.opened ? seen.items : std::vector<std::string>{"the menu never opened"};
-}
-
-// Two other instances, B previously active and C before it, and this program's window as the requester,
-// activated last, showing ownFolder.
+// Two other instances, B previously active and C before it, and this program's window, showing ownFolder.
 struct OwnAndTwoOthers {
     OwnAndTwoOthers(const std::vector<std::string> &entries, const std::string &ownFolder, const std::string &folderB,
                     const std::string &folderC, const RECT &frame = {40, 30, 640, 430})
@@ -369,9 +317,8 @@ struct OwnAndTwoOthers {
     Desktop desktop;
 };
 
-// The other instances in the list's order and this one last, each with its folder as it is, "&" too, and
-// an instance without one grey; keys typed after the menu opened with its first item highlighted choose,
-// and Enter on a grey item chooses nothing.
+// The other instances in the list's order and this one last, each with its folder as it is, "&" too, one
+// without a folder grey; keys choose once the menu opened on its first item, Enter on a grey one nothing.
 TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 {
     struct Case {
@@ -394,11 +341,8 @@ TEST(ChooserMenu, ListsTheOtherInstancesInOrderAndThisOneLast)
 
         MenuSeen seen;
         ASSERT_TRUE(RunChooser(setUp.own, {desktop.Window("B"), desktop.Window("C")}, c.keys, &seen));
-        EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
-                                        c.b.empty() ? Item(expected::kFirstItemId, expected::kVirtualFolderItem, kGrey)
-                                                    : Item(expected::kFirstItemId, desktop.Path(c.b)),
-                                        Item(expected::kFirstItemId + 1, desktop.Path(c.c)),
-                                        Item(expected::kFirstItemId + 2, desktop.Path(c.own))}));
+        const std::string b = c.b.empty() ? expected::kVirtualFolderItem : desktop.Path(c.b);
+        EXPECT_EQ(seen.items, Items({b, desktop.Path(c.c), desktop.Path(c.own)}));
         EXPECT_TRUE(seen.firstHighlighted) << "the menu did not open with its first item highlighted";
         EXPECT_EQ(seen.chosen, c.chosen < 0 ? kNoTarget : desktop.Window(c.chosen == 0 ? "B" : "C"));
     }
@@ -424,10 +368,8 @@ TEST(ChooserMenu, OpensCentredOnThisInstanceAndEscapeChoosesNothing)
     EXPECT_NEAR(menuY, expectedY, 1);
 }
 
-// The user went to another program while the chooser asked the other instances. A menu whose owner is
-// not in the foreground would not close at a click outside it, and a choice made there would start a
-// copy; typed keys go to the foreground window, so the Down arrow the chooser types for its menu would
-// land in that program. No menu opens then, and nothing is chosen.
+// The user went to another program while the chooser asked: a menu there would not close at a click outside
+// it, a choice in it would start a copy, and the Down arrow typed for it would land in that program.
 constexpr BYTE kMarkerKey = VK_F13;
 std::atomic<int> switcherDowns, switcherMarkers;
 
@@ -448,9 +390,8 @@ TEST(ChooserMenu, OpensNoMenuOnceAnotherProgramTookTheForeground)
 {
     switcherDowns = switcherMarkers = 0;
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
-    ASSERT_TRUE(own.ok());
     ThreadWindow switcher(SwitcherProc);
-    ASSERT_NE(switcher.hwnd, nullptr);
+    ASSERT_TRUE(own.ok() && switcher.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
     MenuSeen seen;
@@ -463,39 +404,25 @@ TEST(ChooserMenu, OpensNoMenuOnceAnotherProgramTookTheForeground)
     EXPECT_EQ(switcherDowns, 0);
 }
 
-// The ids of this process's threads now.
-std::vector<DWORD> ThreadIdsOfThisProcess()
+// The ids of this process's threads now, but those among known.
+std::vector<DWORD> ThreadIdsOfThisProcess(const std::vector<DWORD> &known = {})
 {
     std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() &&
+            std::count(known.begin(), known.end(), entry.th32ThreadID) == 0)
             ids.push_back(entry.th32ThreadID);
-    }
     CloseHandle(snapshot);
     return ids;
 }
 
-// The threads of this process that are not among known, opened to be waited on.
-std::vector<HANDLE> ThreadsSince(const std::vector<DWORD> &known)
-{
-    std::vector<HANDLE> threads;
-    for (DWORD id : ThreadIdsOfThisProcess()) {
-        HANDLE thread = std::count(known.begin(), known.end(), id) == 0 ? OpenThread(SYNCHRONIZE, FALSE, id) : nullptr;
-        if (thread != nullptr)
-            threads.push_back(thread);
-    }
-    return threads;
-}
-
-// Other instances that stall or answer out of turn: one whose thread is held elsewhere (held), one that
-// takes the request but answers only after its sender has given up (late), one busy with the request past
-// the prompt bound that answers once it is asked again (slow), and one that answers and reports again
-// once its ask has ended, asked in turn or at once (chatty), while the round waits for one that holds
-// its request until then (waiter). Asked in turn, each that stalls would cost the menu a time-out of its
-// own; an answer after its instance's ask has ended changes nothing.
+// Other instances that stall or answer out of turn: held elsewhere (held), answering only once its sender gave
+// up (late), busy past the prompt bound and answering when asked again (slow), reporting again once its ask
+// ended, asked in turn or at once (chatty), while the round waits for one holding its request until then
+// (waiter). Asked in turn, each stall would cost the menu a time-out; an answer after its ask changes nothing.
 TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
 {
     OwnAndTwoOthers setUp({"作業\\", "ソフト\\表示\\", "資料\\"}, "作業", "ソフト\\表示", "資料");
@@ -505,29 +432,26 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
     const std::string grey = expected::kVirtualFolderItem, slowFolder = "C:\\遅れても間に合う答え";
 
     enum Other { kB, kC, kHeld, kHeld2, kLate, kSlow, kChatty, kWaiter };
+    // The item of each: its folder, the answer it gave while asked, or grey for none.
+    const std::string shown[] = {desktop.Path("ソフト\\表示"), desktop.Path("資料"), grey, grey, grey, slowFolder,
+                                 "C:\\最初の答え", grey};
     struct Row {
         const char *name;
         std::vector<Other> others;
-        std::vector<std::string> shown;  // each other's item; the grey one is not enabled
         std::vector<BYTE> keys;
         int chosen;  // index among the others; -1: none
     };
-    const std::string folderB = desktop.Path("ソフト\\表示"), folderC = desktop.Path("資料");
     const Row rows[] = {
-        {"two stall among those that answer", {kB, kHeld, kC, kLate}, {folderB, grey, folderC, grey},
-         {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
-        {"the first instance asked stalls", {kLate, kB, kC}, {grey, folderB, folderC}, {VK_DOWN, VK_RETURN}, 1},
-        {"every other instance stalls", {kHeld, kLate, kHeld2}, {grey, grey, grey}, {VK_ESCAPE}, -1},
-        {"one answers after the prompt bound, within the round", {kB, kSlow, kC}, {folderB, slowFolder, folderC},
-         {VK_DOWN, VK_RETURN}, 1},
-        {"one reports again while the round asks the next in turn", {kChatty, kWaiter}, {"C:\\最初の答え", grey},
-         {VK_RETURN}, 0},
-        {"one reports again once its ask at once has ended", {kWaiter, kChatty}, {grey, "C:\\最初の答え"},
-         {VK_DOWN, VK_RETURN}, 1},
+        {"two stall among those that answer", {kB, kHeld, kC, kLate}, {VK_DOWN, VK_DOWN, VK_RETURN}, 2},
+        {"the first instance asked stalls", {kLate, kB, kC}, {VK_DOWN, VK_RETURN}, 1},
+        {"every other instance stalls", {kHeld, kLate, kHeld2}, {VK_ESCAPE}, -1},
+        {"one answers after the prompt bound, within the round", {kB, kSlow, kC}, {VK_DOWN, VK_RETURN}, 1},
+        {"one reports again while the round asks the next in turn", {kChatty, kWaiter}, {VK_RETURN}, 0},
+        {"one reports again once its ask at once has ended", {kWaiter, kChatty}, {VK_DOWN, VK_RETURN}, 1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        ThreadWindow held(OwnMainProc), held2(OwnMainProc);
+        ThreadWindow held(DefWindowProcA), held2(DefWindowProcA);
         BusyInstance late("late"), slow("slow"), chatty("chatty"), waiter("waiter");
         ASSERT_TRUE(held.hwnd && held2.hwnd && late.ok() && slow.ok() && chatty.ok() && waiter.ok());
         std::atomic<bool> lateReported(false), reportedAgain(false), secondDelivered(false), roundBegun(false);
@@ -547,8 +471,11 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
             // Asked after the waiter, it is asked at once, by a thread the round made for it and that ends
             // with its ask. The round's one other thread asks the waiter, which holds that ask until this
             // second report: of the round's threads only this instance's asker can end first.
-            std::vector<HANDLE> threads =
-                waiter.Requests() > 0 && roundBegun ? ThreadsSince(beforeAtOnce) : std::vector<HANDLE>();
+            std::vector<HANDLE> threads;  // the round's threads made since, opened to be waited on
+            if (waiter.Requests() > 0 && roundBegun)
+                for (DWORD id : ThreadIdsOfThisProcess(beforeAtOnce))
+                    if (HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id))
+                        threads.push_back(thread);
             ReplyMessage(0);
             if (threads.empty())
                 chatty.Hold([&] { return waiter.Requests() > 0; });
@@ -575,18 +502,17 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         const HWND windows[] = {desktop.Window("B"), desktop.Window("C"), held.hwnd,    held2.hwnd,
                                 late.hwnd(),         slow.hwnd(),         chatty.hwnd(), waiter.hwnd()};
         std::vector<HWND> others;
-        std::vector<std::string> expectedItems;
-        for (size_t i = 0; i < row.others.size(); ++i) {
-            others.push_back(windows[row.others[i]]);
-            const UINT id = expected::kFirstItemId + UINT(i);
-            expectedItems.push_back(Item(id, row.shown[i], row.shown[i] != grey ? 0 : kGrey));
+        std::vector<std::string> texts;
+        for (Other other : row.others) {
+            others.push_back(windows[other]);
+            texts.push_back(shown[other]);
         }
-        expectedItems.push_back(Item(expected::kFirstItemId + UINT(others.size()), desktop.Path("作業")));
+        texts.push_back(desktop.Path("作業"));
+        auto has = [&](Other kind) { return std::count(row.others.begin(), row.others.end(), kind) > 0; };
 
         MenuSeen seen;
         // Once the menu is up the late one answers: after its time-out, that changes nothing.
-        const bool withLate = std::count(row.others.begin(), row.others.end(), kLate) > 0;
-        bool lateAnswered = !withLate;
+        bool lateAnswered = !has(kLate);
         seen.beforeRead = [&] {
             late.Release();
             lateAnswered = lateAnswered || PumpUntil([&] { return lateReported.load(); });
@@ -594,45 +520,37 @@ TEST(ChooserMenu, StalledInstancesCostTheMenuOneTimeOutInAll)
         EXPECT_TRUE(RunChooser(setUp.own, others, row.keys, &seen));
         held.Release();
         held2.Release();
-        EXPECT_EQ(ItemsShown(seen), expectedItems);
+        EXPECT_EQ(seen.items, Items(texts));
         EXPECT_TRUE(lateAnswered) << "the late answer never went out";
         // By the clock of this process, which the plug-in's own bounds run on: asking the stalled instances
         // one after the other costs at least two bounds, whatever the machine's load adds to one.
         EXPECT_LT(seen.openedAt - seen.askedAt, 2 * expected::kPeerSendBoundMs)
             << "the menu waited for one stalled instance after the other";
         EXPECT_EQ(seen.chosen, row.chosen < 0 ? kNoTarget : others[row.chosen]);
-        if (std::count(row.others.begin(), row.others.end(), kChatty) > 0) {
-            EXPECT_TRUE(secondDelivered.load()) << "the second report never reached this instance";
-        }
+        EXPECT_TRUE(!has(kChatty) || secondDelivered) << "the second report never reached this instance";
     }
 }
 
-// Instances that number their plug-ins otherwise, as one started before a plug-in was added: the menu
-// of each gives our plug-in's command there. Whoever asks must send that one, and nothing to an
-// instance whose menu has no item of ours: any number would run another plug-in on the user's files.
-struct NumberedTarget {
-    HWND requester;
-    std::vector<UINT> commands;  // every command the window received
-};
-NumberedTarget numbered[3];
+// Instances that number their plug-ins otherwise (one started before a plug-in was added) are sent the command
+// their own menu gives ours, and one without our item nothing: any number would run another plug-in.
+HWND numberedRequester;
+std::vector<UINT> numberedCommands[3];  // every command each window received
 
 LRESULT CALLBACK NumberedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    NumberedTarget &target = numbered[GetWindowLongPtrA(hwnd, GWLP_USERDATA)];
     if (message == WM_COMMAND) {
-        target.commands.push_back(LOWORD(wParam));
+        numberedCommands[GetWindowLongPtrA(hwnd, GWLP_USERDATA)].push_back(LOWORD(wParam));
         char label[64] = "";
         GetMenuStringA(GetMenu(hwnd), LOWORD(wParam), label, sizeof label, MF_BYCOMMAND);
         if (std::string(label) == kPluginMenuLabel)
-            SendTextReport(target.requester, hwnd, kCurrentPathReport, "C:\\番号違い");
+            SendTextReport(numberedRequester, hwnd, kCurrentPathReport, "C:\\番号違い");
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 // A main window on a thread of its own whose plug-in menu lists items from 33100.
-HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins,
-                        const char *pluginMenu = kPluginMenuText)
+HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins, const char *pluginMenu = kPluginMenuText)
 {
     HWND hwnd = MakeMenuWindow(HOST_WINDOW_CLASS, NumberedProc, "numbered", plugins, pluginMenu);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, index);
@@ -642,15 +560,13 @@ HWND MakeNumberedTarget(int index, const std::vector<std::string> &plugins,
 TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
 {
     OwnInstance own("C:\\作業", {40, 30, 640, 430});
-    ASSERT_TRUE(own.ok());
-    numbered[0] = {own.hwndMain, {}};
-    numbered[1] = {own.hwndMain, {}};
-    numbered[2] = {own.hwndMain, {}};
+    numberedRequester = own.hwndMain;
+    std::fill(std::begin(numberedCommands), std::end(numberedCommands), std::vector<UINT>());
     ThreadWindow renumbered([] { return MakeNumberedTarget(0, {"別のプラグイン(&X)", kPluginMenuLabel}); });
     ThreadWindow without([] { return MakeNumberedTarget(1, {"別のプラグイン(&X)"}); });
     // Every instance has a menu bar: a window without one is none, whatever its class.
     ThreadWindow noMenuBar([] { return MakeNumberedTarget(2, {kPluginMenuLabel}, nullptr); });
-    ASSERT_TRUE(renumbered.hwnd != nullptr && without.hwnd != nullptr && noMenuBar.hwnd != nullptr);
+    ASSERT_TRUE(own.ok() && renumbered.hwnd != nullptr && without.hwnd != nullptr && noMenuBar.hwnd != nullptr);
     ASSERT_TRUE(Activate(own.hwndMain));
 
     PathAnswer answer;
@@ -666,12 +582,10 @@ TEST(ChooserMenu, SendsEachInstanceTheCommandItsOwnMenuGivesUsAndNothingWithout)
     EXPECT_TRUE(RunChooser(own, {renumbered.hwnd, without.hwnd, noMenuBar.hwnd}, {VK_ESCAPE}, &seen));
     EXPECT_EQ(seen.chosen, kNoTarget);
     const std::string grey = expected::kVirtualFolderItem;
-    EXPECT_EQ(ItemsShown(seen), (std::vector<std::string>{
-                                    Item(expected::kFirstItemId + 0, "C:\\番号違い"), Item(expected::kFirstItemId + 1, grey, kGrey),
-                                    Item(expected::kFirstItemId + 2, grey, kGrey), Item(expected::kFirstItemId + 3, "C:\\作業")}));
-    EXPECT_EQ(numbered[0].commands, std::vector<UINT>({33101, 33101}));
-    EXPECT_EQ(numbered[1].commands, std::vector<UINT>()) << "another plug-in's command was sent";
-    EXPECT_EQ(numbered[2].commands, std::vector<UINT>()) << "a window without a menu bar was sent a command";
+    EXPECT_EQ(seen.items, Items({"C:\\番号違い", grey, grey, "C:\\作業"}));
+    EXPECT_EQ(numberedCommands[0], std::vector<UINT>({33101, 33101}));
+    EXPECT_EQ(numberedCommands[1], std::vector<UINT>()) << "another plug-in's command was sent";
+    EXPECT_EQ(numberedCommands[2], std::vector<UINT>()) << "a window without a menu bar was sent a command";
 }
 
 }  // namespace

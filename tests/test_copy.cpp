@@ -19,14 +19,12 @@ constexpr int kMessageBoxIconId = 1088;
 HICON MessageBoxIcon(HWND box)
 {
     DWORD_PTR icon = 0;
-    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
-                        &icon);
+    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &icon);
     return reinterpret_cast<HICON>(icon);
 }
 
-// The error icon as host's process loads it: icon handles belong to a process, so the icon of a box
-// is compared with that of an MB_ICONERROR box of the same process, the host's own "not a folder".
-// Needs a host with a selection and no run going on.
+// The error icon as the host's process loads it (icon handles belong to a process), from its own MB_ICONERROR
+// box, "not a folder". Needs a host with a selection and no run going on.
 HICON HostErrorIcon(const HostInstance &host)
 {
     PostMessageA(host.hwnd, WM_COMMAND, expected::kHostCopyCommand, 0);
@@ -36,27 +34,24 @@ HICON HostErrorIcon(const HostInstance &host)
     TypeDestination(dialog, "C:\\vorpan-no-such-folder");
     PressButton(dialog, IDOK);
     HWND box = WaitForWindowOfProcess(host.pid, HOST_MESSAGE_CAPTION, "#32770");
-    HICON icon = box != nullptr ? MessageBoxIcon(box) : nullptr;
-    if (box != nullptr)
-        PressButton(box, IDOK);
-    PumpUntil([&] { return box == nullptr || !IsWindow(box); });
+    HICON icon = MessageBoxIcon(box);  // none without a box
+    PressButton(box, IDOK);
+    WaitForWindowGone(box);
     PressButton(dialog, IDCANCEL);
     WaitForWindowGone(dialog);
     return icon;
 }
 
-// Every ASCII letter of path in the other case; double-byte characters, whose trail bytes may look
-// like letters, are kept.
-std::string OtherCase(const std::string &path)
+// Every ASCII letter of path in the other case; double-byte characters (trail bytes may look like letters) kept.
+std::string OtherCase(std::string path)
 {
-    std::string out = path;
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(out[i])) && i + 1 < out.size())
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
             ++i;
-        else if ((out[i] | 0x20) >= 'a' && (out[i] | 0x20) <= 'z')
-            out[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
+        else if ((path[i] | 0x20) >= 'a' && (path[i] | 0x20) <= 'z')
+            path[i] ^= 0x20;  // ASCII letters differ from their other case in this bit only
     }
-    return out;
+    return path;
 }
 
 // The target's tree may spell a folder otherwise than the requester's dialog tree (a folder renamed
@@ -66,8 +61,7 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     Desktop desktop({"Quelle\\Notes.txt", "Projekt\\Daten\\", "Projekt\\Other\\"},
                     {PeerWindow("target"), Selecting("source", "Quelle")});
     ASSERT_TRUE(Ready(desktop));
-    const std::string targetFolder = desktop.Path("Projekt\\Daten");
-    const std::string otherCaseTree = OtherCase(targetFolder + "\\");
+    const std::string targetFolder = desktop.Path("Projekt\\Daten"), otherCaseTree = OtherCase(targetFolder + "\\");
     ASSERT_NE(otherCaseTree, targetFolder + "\\");
     PeerInstanceWindow &peer = desktop.Peer("target");
     peer.onRequest = [&] {
@@ -82,9 +76,8 @@ TEST(TwoPaneCopy, SelectsTheFolderWhenTheTreePathSpellsLevelsInOtherCase)
     EXPECT_TRUE(FileHolds(targetFolder + "\\Notes.txt", "Quelle\\Notes.txt"));
 }
 
-// Each case in which a two-pane copy is not possible, run with the notice answered OK, with it answered
-// Cancel, and without it, the user typing 先<n> as the destination into the host's own dialog: what the
-// user sees and where the files go. A target, when there is one, is asked each time.
+// Each case without a two-pane copy, with the notice answered OK or Cancel and without it, the user typing 先<n>
+// as the destination into the host's own dialog: what the user sees and where the files go.
 TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
 {
     struct Case {
@@ -97,8 +90,7 @@ TEST(Fallback, WithoutAnotherInstancesFolderTheCopyIsTheHostsOwn)
     const Case cases[] = {
         {"a single instance", {}, {}, expected::kSingleInstanceText, 0},
         {"the target on the virtual folder", {On("target", "")}, {}, expected::kVirtualTargetText, 1},
-        {"the source's path too long for the plug-in", {On("target", "相手")}, {"/longpath"},
-         expected::kSourceTooLongText, 0},
+        {"the source's path too long", {On("target", "相手")}, {"/longpath"}, expected::kSourceTooLongText, 0},
         {"a Return typed while a target without a path is asked",
          {BusyWindow("target").TypingWhenAsked({VK_RETURN}, "")}, {}, expected::kVirtualTargetText, 1},
     };
@@ -156,58 +148,35 @@ TEST(Fallback, CommandNotFoundShowsTheErrorBoxAndDoesNotCopy)
 
     HICON errorIcon = HostErrorIcon(desktop.Host("source"));
     ASSERT_NE(errorIcon, nullptr);
-    ASSERT_EQ(icons.size(), 2u);
-    for (HICON icon : icons)
-        EXPECT_EQ(icon, errorIcon) << "not the MB_ICONERROR icon";
+    EXPECT_EQ(icons, std::vector<HICON>(2, errorIcon)) << "not the MB_ICONERROR icon";
 }
 
-// How the user confirms a dialog once it has read it: a Return typed, or a click of OK as it reaches the
-// button. The host's own destination is the source folder, where every file is already: it says so.
-Outcome Confirm(bool typeReturn, bool intoItsOwnFolder, DWORD pid, HWND dialog)
-{
-    if (typeReturn)
-        TypeKeys({VK_RETURN});
-    else
-        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    HWND box = intoItsOwnFolder ? WaitForWindowOfProcess(pid, HOST_MESSAGE_CAPTION, "#32770") : nullptr;
-    if (intoItsOwnFolder && box == nullptr)
-        return Outcome::Failed("the host did not say the files are in their folder already");
-    PressButton(box, IDOK);
-    return Outcome::Ok();
-}
-
-// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user
-// does: what the dialog shows once it can be read is what OK confirms, its title names the plug-in only
-// over the target's folder, a dialog of the host's own title is filled in, and a Return typed ahead
-// confirms nothing but the filled-in dialog. The folders' names hold 十 (8F 5C), 能 (94 5C), ソ (83 5C)
-// and 表 (95 5C), which end in the byte of "\": a path split at bytes would look for folders that do not exist.
+// Into the previously active instance's folder, whatever the host's dialog does in its set-up and the user does:
+// OK confirms what the dialog shows once readable, its title names the plug-in only over the target's folder,
+// one of the host's own title is filled in, and a Return typed ahead confirms only the filled-in dialog. 十, 能,
+// ソ and 表 end in 5C, the byte of "\": a path split at bytes would look for folders that do not exist.
 TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
 {
     enum Input { kReadThenReturn, kReadThenClick, kReturnAhead };
+    const char *const inputNames[] = {"read, Return", "read, click", "Return typed ahead"};
+    const std::vector<Input> everyInput = {kReadThenReturn, kReturnAhead, kReadThenClick};
     struct Row {
         const char *name;
         LPARAM shape;  // kDialog* flags of the host's dialog
-        Input input;
+        std::vector<Input> inputs;
     };
     const Row rows[] = {
-        {"as the host makes it, Return typed ahead (reaching it before it is shown)", 0, kReturnAhead},
-        {"a button's command in its set-up, read, Return", kDialogCommandFirst, kReadThenReturn},
-        {"a button's command in its set-up, Return typed ahead", kDialogCommandFirst, kReturnAhead},
-        {"a button's command in its set-up, read, click", kDialogCommandFirst, kReadThenClick},
-        {"shows itself, read, Return", kDialogShowsItself, kReadThenReturn},
-        {"shows itself, Return typed ahead", kDialogShowsItself, kReturnAhead},
-        {"shows itself, read, click", kDialogShowsItself, kReadThenClick},
-        {"renamed in its set-up, read, Return", kDialogRenamed, kReadThenReturn},
-        {"renamed in its set-up, Return typed ahead", kDialogRenamed, kReturnAhead},
-        {"renamed in its set-up, read, click", kDialogRenamed, kReadThenClick},
-        {"shown at once, a command first, read, click", kDialogVisibleAtOnce | kDialogCommandFirst, kReadThenClick},
-        {"shown at once, renamed, Return typed ahead", kDialogVisibleAtOnce | kDialogRenamed, kReturnAhead},
-        {"all three, Return typed ahead", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, kReturnAhead},
-        {"a window of its title owned elsewhere made first, read, click", kDialogDecoyFirst, kReadThenClick},
+        {"as the host makes it (a Return typed ahead reaches it before it is shown)", 0, {kReturnAhead}},
+        {"a button's command in its set-up", kDialogCommandFirst, everyInput},
+        {"shows itself", kDialogShowsItself, everyInput},
+        {"renamed in its set-up", kDialogRenamed, everyInput},
+        {"shown at once, a command first", kDialogVisibleAtOnce | kDialogCommandFirst, {kReadThenClick}},
+        {"shown at once, renamed", kDialogVisibleAtOnce | kDialogRenamed, {kReturnAhead}},
+        {"all three", kDialogCommandFirst | kDialogShowsItself | kDialogRenamed, {kReturnAhead}},
+        {"a window of its title owned elsewhere made first", kDialogDecoyFirst, {kReadThenClick}},
         // Caught by the deactivation: filled in when shown, left as the host made it when shown already.
-        {"titled in its set-up, read, click", kDialogTitledInSetUp, kReadThenClick},
-        {"titled in its set-up, Return typed ahead", kDialogTitledInSetUp, kReturnAhead},
-        {"titled in set-up, shows itself, Return ahead", kDialogTitledInSetUp | kDialogShowsItself, kReturnAhead},
+        {"titled in its set-up", kDialogTitledInSetUp, {kReadThenClick, kReturnAhead}},
+        {"titled in set-up, shows itself", kDialogTitledInSetUp | kDialogShowsItself, {kReturnAhead}},
     };
     const std::string target = "十能\\ソフト\\表示";
     Desktop desktop({"ソース\\表.txt", "ソース\\能力.txt", "十能\\ソフト\\表示\\", "十能\\ソ\\"},
@@ -217,26 +186,37 @@ TEST(TwoPaneCopy, FillsTheDialogWithThePreviouslyActiveInstancesFolder)
     const HostInstance &source = desktop.Host("source");
     const std::vector<std::string> files = {"能力.txt", "表.txt"};
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
-        const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
-        ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
-        std::vector<Step> steps;
-        // Otherwise nothing is left to read: the Return typed ahead confirms the filled-in dialog.
-        if (row.input != kReturnAhead || !filled || late) {
-            const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
-            steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
-                return Confirm(row.input == kReadThenReturn, !filled, source.pid, dialog);
-            }));
-        }
+        for (Input input : row.inputs) {
+            SCOPED_TRACE(std::string(row.name) + ", " + inputNames[input]);
+            const bool renamed = (row.shape & kDialogRenamed) != 0, late = (row.shape & kDialogTitledInSetUp) != 0;
+            const bool filled = !renamed && !(late && (row.shape & kDialogShowsItself));
+            ASSERT_TRUE(source.Stage(kStageDialogShape, row.shape));
+            std::vector<Step> steps;
+            // Otherwise nothing is left to read: the Return typed ahead confirms the filled-in dialog.
+            if (input != kReturnAhead || !filled || late) {
+                const char *title = filled ? kFilledTitle : renamed ? HOST_RENAMED_TITLE : HOST_CONFIRM_TITLE;
+                steps.push_back(step::Confirm(title, filled ? target : "ソース", 0).Then([&](HWND dialog) {
+                    if (input == kReadThenReturn)
+                        TypeKeys({VK_RETURN});
+                    else
+                        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);  // as the mouse reaches the button
+                    // The host's own destination is the source folder, where every file is already: it says so.
+                    HWND box = filled ? nullptr : WaitForWindowOfProcess(source.pid, HOST_MESSAGE_CAPTION, "#32770");
+                    if (!filled && box == nullptr)
+                        return Outcome::Failed("the host did not say the files are in their folder already");
+                    PressButton(box, IDOK);
+                    return Outcome::Ok();
+                }));
+            }
 
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {"source", steps, {row.input == kReturnAhead ? "busy target" : "target"}}, &counts));
-        EXPECT_EQ(counts.copied, filled ? LRESULT(files.size()) : 0);
-        EXPECT_EQ(FilesIn(desktop.Path(target)), filled ? files : std::vector<std::string>());
-        for (const std::string &name : FilesIn(desktop.Path(target))) {
-            EXPECT_TRUE(FileHolds(desktop.Path(target + "\\" + name), "ソース\\" + name));
-            DeleteFileA(desktop.Path(target + "\\" + name).c_str());
+            RunCounts counts;
+            EXPECT_TRUE(Runs(desktop, {"source", steps, {input == kReturnAhead ? "busy target" : "target"}}, &counts));
+            EXPECT_EQ(counts.copied, filled ? LRESULT(files.size()) : 0);
+            EXPECT_EQ(FilesIn(desktop.Path(target)), filled ? files : std::vector<std::string>());
+            for (const std::string &name : FilesIn(desktop.Path(target))) {
+                EXPECT_TRUE(FileHolds(desktop.Path(target + "\\" + name), "ソース\\" + name));
+                DeleteFileA(desktop.Path(target + "\\" + name).c_str());
+            }
         }
     }
 }
@@ -249,7 +229,6 @@ TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
     // WM_POINTERDOWN, WM_POINTERHWHEEL: the end of their range), then two of the program's own.
     const UINT posted[] = {WM_KEYDOWN, WM_CHAR,    WM_LBUTTONDOWN, WM_NCLBUTTONDOWN, 0x119, 0x240, 0x241,
                            0x246,      0x24F,      WM_APP + 5,     WM_TIMER};
-    const std::vector<UINT> own = {WM_APP + 5, WM_TIMER};
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     for (UINT message : posted)
@@ -259,7 +238,7 @@ TEST(QueuedInput, TheDiscardRemovesKeysClicksAndPointerInputOnly)
     MSG message;
     while (PeekMessageA(&message, window, 0, 0, PM_REMOVE))
         left.push_back(message.message);
-    EXPECT_EQ(left, own);
+    EXPECT_EQ(left, (std::vector<UINT>{WM_APP + 5, WM_TIMER}));
     DestroyWindow(window);
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "host_protocol.h"
 #include "support/test_support.h"
 
 namespace {
@@ -16,24 +15,24 @@ namespace {
 // ---------------------------------------------------------------------------------------------------
 // The template in the built library.
 
-std::string Hex(DWORD value)
+std::string Hex(DWORD value, int digits = 8)
 {
     char text[16];
-    wsprintfA(text, "0x%08lX", value);
+    wsprintfA(text, digits == 8 ? "0x%08lX" : "0x%04lX", value);
     return text;
 }
 
 // A classic dialog template read field by field into text; a read past the resource's end marks it failed.
-class TemplateReader {
-public:
-    TemplateReader(const BYTE *data, DWORD size) : data_(data), size_(size) {}
-
+struct TemplateReader {
+    const BYTE *data;
+    DWORD size, offset = 0;
     bool ok = true;
+
     DWORD Take(DWORD count)
     {
         DWORD value = 0;
-        for (DWORD i = 0; i < count && (ok = ok && offset_ < size_); ++i)
-            value |= static_cast<DWORD>(data_[offset_++]) << (8 * i);
+        for (DWORD i = 0; i < count && (ok = ok && offset < size); ++i)
+            value |= static_cast<DWORD>(data[offset++]) << (8 * i);
         return value;
     }
     // x, y, cx and cy, in dialog units.
@@ -44,17 +43,13 @@ public:
             rect += (i == 0 ? "" : ",") + std::to_string(static_cast<short>(Take(2)));
         return rect;
     }
-    // A name-or-ordinal field: "" when absent, "#0x0080" for an ordinal, else the UTF-8 text.
+    // A name-or-ordinal field: "#0x0080" for an ordinal, else the UTF-8 text ("" when absent).
     std::string NameOrOrdinal()
     {
-        WORD first = offset_ + 2 <= size_ ? static_cast<WORD>(data_[offset_] | data_[offset_ + 1] << 8) : 0;
-        if (first != 0 && first != 0xFFFF)
+        if (offset + 2 > size || data[offset] != 0xFF || data[offset + 1] != 0xFF)
             return Text();
         Take(2);
-        char ordinal[16] = "";
-        if (first == 0xFFFF)
-            wsprintfA(ordinal, "#0x%04X", static_cast<WORD>(Take(2)));
-        return ordinal;
+        return "#" + Hex(Take(2), 4);
     }
     std::string Text()
     {
@@ -63,12 +58,7 @@ public:
             wide += static_cast<wchar_t>(c);
         return Utf8FromWide(wide);
     }
-    void AlignToDword() { offset_ = (offset_ + 3) & ~3u; }
-
-private:
-    const BYTE *data_;
-    DWORD size_;
-    DWORD offset_ = 0;
+    void AlignToDword() { offset = (offset + 3) & ~3u; }
 };
 
 // One line for the dialog and one per control, as the expected ones below are written.
@@ -88,7 +78,7 @@ std::string Control(int id, const std::string &windowClass, DWORD style, DWORD e
 
 std::vector<std::string> DescribeTemplate(const BYTE *data, DWORD size)
 {
-    TemplateReader reader(data, size);
+    TemplateReader reader = {data, size};
     DWORD style = reader.Take(4), exStyle = reader.Take(4);
     if (LOWORD(style) == 1 && HIWORD(style) == 0xFFFF)
         return {"an extended template (DLGTEMPLATEEX), not a classic one"};
@@ -103,8 +93,7 @@ std::vector<std::string> DescribeTemplate(const BYTE *data, DWORD size)
         DWORD controlStyle = reader.Take(4), controlExStyle = reader.Take(4);
         std::string controlRect = reader.Rect();
         int id = static_cast<short>(reader.Take(2));  // 0xFFFF is the id -1
-        std::string controlClass = reader.NameOrOrdinal();
-        std::string text = reader.NameOrOrdinal();
+        std::string controlClass = reader.NameOrOrdinal(), text = reader.NameOrOrdinal();
         reader.Take(reader.Take(2));  // creation data
         lines.push_back(Control(id, controlClass, controlStyle, controlExStyle, controlRect, text));
     }
@@ -180,17 +169,23 @@ std::string Checks(HWND dialog)
     return shown;
 }
 
-// The settings dialog of the one host on a folder with a file, none selected: there the command opens it.
-// What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
-::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act)
+// The settings dialog the command opens in instance from, where there is nothing to copy, then the steps
+// after it. What the user does in it (clicks, then a way out) is act's; button closes it, 0 when act does.
+// No copy runs, and no other instance is asked for its path.
+::testing::AssertionResult Settings(Desktop &desktop, int button, const std::function<void(HWND)> &act,
+                                    std::vector<Step> after = {}, const std::string &from = "host")
 {
+    after.insert(after.begin(), step::Settings(button).Then([&](HWND dialog) {
+        act(dialog);
+        return Outcome::Ok();
+    }));
     RunCounts counts;
-    ::testing::AssertionResult ran = Runs(desktop, {"host", {step::Settings(button).Then([&](HWND dialog) {
-                                                         act(dialog);
-                                                         return Outcome::Ok();
-                                                     })}}, &counts);
+    ::testing::AssertionResult ran = Runs(desktop, {from, after}, &counts);
     if (ran && counts.copies != 0)
         return ::testing::AssertionFailure() << "a copy ran";
+    for (const auto &[name, asked] : counts.requests)
+        if (ran && asked != 0)
+            return ::testing::AssertionFailure() << name << " was asked for its path";
     return ran;
 }
 
@@ -210,20 +205,15 @@ TEST(SettingsDialog, OpensOverTheHostWhenThereIsNothingToCopy)
         const HostInstance &host = desktop.Host(requester);
         HWND owner = nullptr;
         POINT dialogOrigin = {-1, -1}, hostOrigin = {0, 0};
-        const Step settings = step::Settings(IDCANCEL).Then([&](HWND dialog) {
+        const auto readPlace = [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             dialogOrigin = {0, 0};
             ClientToScreen(dialog, &dialogOrigin);
             ClientToScreen(host.hwnd, &hostOrigin);
-            return Outcome::Ok();
-        });
-        RunCounts counts;
-        EXPECT_TRUE(Runs(desktop, {requester, {settings}}, &counts));
+        };
+        EXPECT_TRUE(Settings(desktop, IDCANCEL, readPlace, {}, requester));
         EXPECT_EQ(owner, host.hwnd) << "owner";
-        EXPECT_EQ(dialogOrigin.x, hostOrigin.x);
-        EXPECT_EQ(dialogOrigin.y, hostOrigin.y);
-        EXPECT_EQ(counts.copies, 0);
-        EXPECT_EQ(counts.requests["other"], 0) << "another instance was asked for its path";
+        EXPECT_EQ(std::make_pair(dialogOrigin.x, dialogOrigin.y), std::make_pair(hostOrigin.x, hostOrigin.y));
     }
 }
 
@@ -231,25 +221,20 @@ TEST(SettingsDialog, ShowsTheStoredFlags)
 {
     Desktop desktop(kOneFile, {On("host", "作業")});
     ASSERT_TRUE(Ready(desktop));
-    struct Case {
-        int state;
-        bool notify, previous, choose;
+    const std::pair<int, std::string> cases[] = {
+        {0, "1000 clear 1001 checked 1002 clear "},
+        {1, "1000 checked 1001 checked 1002 clear "},
+        {2, "1000 clear 1001 clear 1002 checked "},
+        {3, "1000 checked 1001 clear 1002 checked "},
+        {4, "1000 clear 1001 checked 1002 clear "},     // a bit the dialog does not show
+        {-1, "1000 checked 1001 clear 1002 checked "},  // every bit set
     };
-    const Case cases[] = {
-        {0, false, true, false},
-        {1, true, true, false},
-        {2, false, false, true},
-        {3, true, false, true},
-        {4, false, true, false},  // a bit the dialog does not show
-        {-1, true, false, true},  // every bit set
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("State " + std::to_string(c.state));
-        desktop.SetState(c.state);
+    for (const auto &[state, checks] : cases) {
+        SCOPED_TRACE("State " + std::to_string(state));
+        desktop.SetState(state);
         std::string shown;
         EXPECT_TRUE(Settings(desktop, IDCANCEL, [&](HWND dialog) { shown = Checks(dialog); }));
-        EXPECT_EQ(shown, "1000" + std::string(c.notify ? " checked " : " clear ") + "1001" +
-                             (c.previous ? " checked " : " clear ") + "1002" + (c.choose ? " checked " : " clear "));
+        EXPECT_EQ(shown, checks);
     }
 }
 
@@ -293,20 +278,15 @@ TEST(SettingsDialog, OkOnASettingsFileThatCannotBeWrittenSaysSoAndCloses)
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << ini << ", error " << GetLastError();
 
     HWND dialog = nullptr, owner = nullptr;
-    // A change: a profile write of the value the file already holds need not touch the file.
-    const Step settings = step::Settings(IDOK).Then([&](HWND window) {
-        SendToControl(dialog = window, expected::kNotifyBox, BM_CLICK);
-        return Outcome::Ok();
-    });
     const Step saidSo = step::ErrorBox(std::string(expected::kSaveFailedText) + "\n" + ini).Then([&](HWND box) {
         owner = GetWindow(box, GW_OWNER);
         return Outcome::Ok();
     });
-    RunCounts counts;
-    EXPECT_TRUE(Runs(desktop, {"host", {settings, saidSo}}, &counts));
+    // A change: a profile write of the value the file already holds need not touch the file.
+    const auto change = [&](HWND window) { SendToControl(dialog = window, expected::kNotifyBox, BM_CLICK); };
+    EXPECT_TRUE(Settings(desktop, IDOK, change, {saidSo}));
     CloseHandle(held);
     EXPECT_EQ(owner, dialog) << "owner";
-    EXPECT_EQ(counts.copies, 0);
     EXPECT_EQ(ReadState(desktop.plugins), "0");
 }
 
