@@ -276,6 +276,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     HostRecord record = {own.hwndMain, 0, own.hwndFileList, instanceWindows.data(),
                          static_cast<int>(instanceWindows.size()), own.currentPath.c_str()};
 
+    const WNDPROC before = GetWindowProc(own.hwndMain);  // as read back, which need not be the class's address
     std::atomic<bool> returned(false);
     std::thread user([&] {
         const DWORD pid = GetCurrentProcessId();
@@ -299,7 +300,7 @@ void ReadMenu(HWND menuWindow, MenuSeen *seen)
     returned = true;
     user.join();
 
-    if (GetWindowProc(own.hwndMain) != DefWindowProcA)
+    if (GetWindowProc(own.hwndMain) != before)
         return ::testing::AssertionFailure() << "main window procedure not restored";
     return ::testing::AssertionSuccess();
 }
