@@ -124,9 +124,6 @@ fi
 size=$(stat -c %s "$dll")
 [ "$size" -le 16384 ] || fail "$size bytes, more than 16 KiB"
 
-if [ "$failures" -gt 0 ]; then
-    echo "$dll: $failures check(s) failed"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "$dll: $failures check(s) failed"; exit 1; }
 echo "$dll: PE32 i386 Vorpan.dll, version $version, $size bytes, dialog 101, exports GetFunctionInfo @1 (ret \$0xc) and DoProcess @2 (ret \$0x4), imports:"
 echo "$imports"

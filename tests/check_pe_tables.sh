@@ -58,8 +58,5 @@ s/+base\[   2\]  0000 DoProcess/+base[   3]  0000 DoProcess/|line the export nam
 s/^The Import Tables/The Imports/|in none of the import tables, is in no layout known here:
 EOF
 
-if [ "$failures" -gt 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "${#texts[@]} layouts read as the same tables: $(basename -a "${texts[@]}" | paste -sd ' ')"
