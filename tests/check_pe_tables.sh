@@ -24,10 +24,7 @@ for text in "${texts[@]}"; do
                    $1 == "import" { count[$2]++ } $1 == "library" { order[++n] = $2 }
                    END { for (i = 1; i <= n; i++) print order[i], count[order[i]] }' <<<"$tables" | LC_ALL=C sort)
     expected=$'KERNEL32.dll 16\nUSER32.dll 36\naddress 1 101a\naddress 2 105f\nexport 1 GetFunctionInfo\nexport 2 DoProcess\nname Vorpan.dll'
-    [ "$summary" = "$expected" ] || fail "$(basename "$text") reads as:
-$summary
-expected:
-$expected"
+    [ "$summary" = "$expected" ] || fail "$(basename "$text") reads as:"$'\n'"$summary"$'\n'"expected:"$'\n'"$expected"
     if [ -z "$first" ]; then
         first=$text reference=$tables
     elif [ "$tables" != "$reference" ]; then
@@ -49,8 +46,7 @@ while IFS='|' read -r edit want; do
         changed=$(diff <(sed "$edit" "$newest") "$newest" | awk -F'[acd,]' '/^[0-9]/ { print $1; exit }')
         want="line $changed, in ${want#line }, is in no layout known here: $(sed -n "${changed}p" <(sed "$edit" "$newest"))"
     fi
-    [[ $out == *"$want"* ]] || fail "'$edit' gives: $out
-expected: $want"
+    [[ $out == *"$want"* ]] || fail "'$edit' gives: $out"$'\n'"expected: $want"
 done <<'EOF'
 0,/Ordinal  Hint  Member-Name/s//Ordinal  Hint  Name/|line the column headings of KERNEL32.dll's imports
 s/  <none>  0022  CallWindowProcA/  0022  CallWindowProcA/|line USER32.dll's imports
@@ -62,8 +58,5 @@ s/+base\[   2\]  0000 DoProcess/+base[   3]  0000 DoProcess/|line the export nam
 s/^The Import Tables/The Imports/|in none of the import tables, is in no layout known here:
 EOF
 
-if [ "$failures" -gt 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "${#texts[@]} layouts read as the same tables: $(basename -a "${texts[@]}" | paste -sd ' ')"

@@ -12,8 +12,5 @@ cmake -S "$source_dir" -B "$scratch" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/m
     -DCMAKE_BUILD_TYPE=Release -DVORPAN_DLL_ONLY=ON >"$scratch/log" 2>&1 &&
     cmake --build "$scratch" --target vorpan >>"$scratch/log" 2>&1 ||
     { cat "$scratch/log"; echo "FAIL: the clean build failed"; exit 1; }
-if ! cmp "$dll" "$scratch/bin/VORPAN.DLL"; then
-    echo "FAIL: a clean build gave other bytes than $dll"
-    exit 1
-fi
+cmp "$dll" "$scratch/bin/VORPAN.DLL" || { echo "FAIL: a clean build gave other bytes than $dll"; exit 1; }
 echo "$dll: a clean build gives the same bytes ($(sha256sum <"$dll" | cut -c1-16)...)"

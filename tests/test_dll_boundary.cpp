@@ -44,8 +44,7 @@ int BytesRemovedByCallee(void *function, const void *first, const void *second, 
         void *function;
         const void *arguments[3];
     } call = {function, {first, second, third}};
-    int left = 0;
-    int returned = 0;
+    int left = 0, returned = 0;
     asm volatile(
         "movl %%esp, %%esi\n\t"
         "pushl 12(%%ebx)\n\t"
@@ -86,8 +85,7 @@ protected:
         ASSERT_NE(nullptr, module_) << file << ": error " << GetLastError();
         getFunctionInfoExport_ = GetProcAddress(module_, "GetFunctionInfo");
         doProcessExport_ = GetProcAddress(module_, "DoProcess");
-        ASSERT_NE(nullptr, getFunctionInfoExport_);
-        ASSERT_NE(nullptr, doProcessExport_);
+        ASSERT_TRUE(getFunctionInfoExport_ != nullptr && doProcessExport_ != nullptr);
         // GetProcAddress knows no signatures; these are the documented ones.
         getFunctionInfo_ = reinterpret_cast<GetFunctionInfoProc>(reinterpret_cast<void *>(getFunctionInfoExport_));
         std::memset(description_, kGuard, sizeof description_);
@@ -115,8 +113,7 @@ protected:
     }
 
     HMODULE module_ = nullptr;
-    FARPROC getFunctionInfoExport_ = nullptr;
-    FARPROC doProcessExport_ = nullptr;
+    FARPROC getFunctionInfoExport_ = nullptr, doProcessExport_ = nullptr;
     GetFunctionInfoProc getFunctionInfo_ = nullptr;
     char description_[kBufferSize];
     char copyright_[kBufferSize];
@@ -179,8 +176,7 @@ TEST_F(DllBoundary, DoProcessRemovesItsArgumentAndReturnsOne)
     SKIP_UNLESS_CALLEE_CLEANS_UP();
     HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, main);
-    ASSERT_NE(nullptr, other);
+    ASSERT_TRUE(main != nullptr && other != nullptr);
     HWND instances[] = {other, main};
     char currentPath[] = "C:\\";
     Record record = {main, 0, nullptr, instances, 2, currentPath};

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,22 +22,6 @@ namespace {
 
 // With PROBE.DLL and VORPAN.DLL side by side the probe sorts first.
 constexpr UINT kProbeCommand = kHostCmdFirstPlugin;
-constexpr UINT kVorpanBesideProbe = kHostCmdFirstPlugin + 1;
-
-// One DoProcess call as the probe logged it.
-struct ProbeCall {
-    HWND main = nullptr;
-    HWND fileList = nullptr;
-    int count = 0;
-    std::vector<HWND> windows;
-    std::string path;
-    bool active = false;
-};
-
-HWND WindowFromHex(const std::string &hex)
-{
-    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(hex.c_str(), nullptr, 16)));
-}
 
 std::string Hex(HWND hwnd)
 {
@@ -45,62 +30,73 @@ std::string Hex(HWND hwnd)
     return text;
 }
 
+HWND WindowFromHex(const std::string &hex)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(hex.c_str(), nullptr, 16)));
+}
+
+// One DoProcess call as the probe logged it.
+struct ProbeCall {
+    HWND main = nullptr, fileList = nullptr;
+    int count = 0;
+    std::vector<HWND> windows;
+    std::string path;
+    bool active = false;
+
+    // "<n> main=<hex> list=<hex> count=<n> windows=<hex>,... path=<path> active=<0|1>"; the path may hold
+    // spaces, so it ends at the last " active=".
+    bool Parse(const std::string &line)
+    {
+        static const std::regex kLine(
+            "\\d+ main=(\\w+) list=(\\w+) count=(-?\\d+) windows=([\\w,]*) path=(.*) active=([01])");
+        std::smatch field;
+        if (!std::regex_match(line, field, kLine))
+            return false;
+        main = WindowFromHex(field[1]);
+        fileList = WindowFromHex(field[2]);
+        count = std::stoi(field[3]);
+        std::istringstream list(field[4]);
+        windows.clear();
+        for (std::string hex; std::getline(list, hex, ',');)
+            windows.push_back(WindowFromHex(hex));
+        path = field[5];
+        active = field[6] == "1";
+        return true;
+    }
+    // What the record told of the caller, the window handles aside.
+    std::string Record() const
+    {
+        return "main=" + Hex(main) + " list=" + Hex(fileList) + " count=" + std::to_string(count) +
+               " windows=" + std::to_string(windows.size()) + " path=" + path;
+    }
+};
+
 // The probe's log beside it in the plug-in folder, line by line; empty before its first call.
 class ProbeLog {
 public:
     explicit ProbeLog(const PluginFolder &plugins) : path_(plugins.folder.Path("PROBE.LOG")) {}
 
-    std::vector<std::string> Lines(const char *prefix) const
+    std::vector<std::string> Lines(const std::string &prefix) const
     {
         std::string text;
+        ReadFileText(path_, &text);
+        std::istringstream in(text);
         std::vector<std::string> lines;
-        if (!ReadFileText(path_, &text))
-            return lines;
-        size_t start = 0;
-        for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-            std::string line = text.substr(start, end - start);
-            if (line.compare(0, strlen(prefix), prefix) == 0)
-                lines.push_back(line.substr(strlen(prefix)));
-        }
+        // A line without its line feed is still being written.
+        for (std::string line; std::getline(in, line) && !in.eof();)
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                lines.push_back(line.substr(prefix.size()));
         return lines;
     }
     std::vector<std::string> CallLines() const { return Lines("call="); }
     std::vector<std::string> Events() const { return Lines("event="); }
 
-    // "<n> main=<hex> list=<hex> count=<n> windows=<hex>,... path=<path> active=<0|1>"; the path may hold
-    // spaces, so it ends at the last " active=".
-    static bool Parse(const std::string &line, ProbeCall *call)
-    {
-        char main[16] = "", list[16] = "";
-        int consumed = 0;
-        if (sscanf(line.c_str(), "%*d main=%15s list=%15s count=%d windows=%n", main, list, &call->count,
-                   &consumed) != 3 || consumed == 0)
-            return false;
-        call->main = WindowFromHex(main);
-        call->fileList = WindowFromHex(list);
-        size_t pathAt = line.find(" path=", consumed);
-        size_t activeAt = line.rfind(" active=");
-        if (pathAt == std::string::npos || activeAt == std::string::npos || activeAt < pathAt)
-            return false;
-        std::string windows = line.substr(consumed, pathAt - consumed);
-        call->windows.clear();
-        for (size_t start = 0; start < windows.size();) {
-            size_t comma = windows.find(',', start);
-            if (comma == std::string::npos)
-                comma = windows.size();
-            call->windows.push_back(WindowFromHex(windows.substr(start, comma - start)));
-            start = comma + 1;
-        }
-        call->path = line.substr(pathAt + 6, activeAt - pathAt - 6);
-        call->active = line.substr(activeAt + 8) == "1";
-        return true;
-    }
-
 private:
     std::string path_;
 };
 
-// Sends the probe's command to host and returns the record of the one call it made.
+// Sends the probe's command to host and returns the record of the one call it made. The log is read as
+// soon as the send returns, without pumping or waiting: a host that deferred the call would not have logged it.
 ::testing::AssertionResult CallProbe(const ProbeLog &log, const HostInstance &host, ProbeCall *call)
 {
     size_t before = log.CallLines().size();
@@ -109,20 +105,21 @@ private:
     std::vector<std::string> lines = log.CallLines();
     if (lines.size() != before + 1)
         return ::testing::AssertionFailure() << "expected one new call, got " << lines.size() - before;
-    if (!ProbeLog::Parse(lines.back(), call))
+    if (!call->Parse(lines.back()))
         return ::testing::AssertionFailure() << "unreadable line: " << lines.back();
     if (call->main != host.hwnd)
         return ::testing::AssertionFailure() << "the call came from main=" << Hex(call->main);
     return ::testing::AssertionSuccess();
 }
 
-// Names windows for messages: "A,B,C" reads better than handles.
-std::string Names(const std::vector<HWND> &windows, const std::map<HWND, std::string> &names)
+// Names windows by their hosts' names: "A,B,C" reads better than handles.
+std::string Names(const std::vector<HWND> &windows, const std::map<std::string, const HostInstance *> &hosts)
 {
     std::string text;
     for (HWND hwnd : windows) {
-        auto found = names.find(hwnd);
-        text += (text.empty() ? "" : ",") + (found != names.end() ? found->second : Hex(hwnd));
+        auto found =
+            std::find_if(hosts.begin(), hosts.end(), [&](const auto &host) { return host.second->hwnd == hwnd; });
+        text += (text.empty() ? "" : ",") + (found != hosts.end() ? found->first : Hex(hwnd));
     }
     return text;
 }
@@ -131,23 +128,12 @@ std::string Names(const std::vector<HWND> &windows, const std::map<HWND, std::st
 
 // Which plug-in a command reached, told apart by what each leaves behind: the probe a log line,
 // VORPAN (a responder here, as the peer window is the active instance) its path reports.
-enum class Reached { kProbe, kVorpan, kNone };
-
-const char *ReachedName(Reached reached)
-{
-    static const char *const kNames[] = {"the probe", "VORPAN", "no plug-in"};
-    return kNames[static_cast<int>(reached)];
-}
-
-struct NumberingCase {
-    UINT command;
-    Reached expected;
-};
+constexpr char kProbe[] = "the probe", kVorpan[] = "VORPAN", kNone[] = "no plug-in";
 
 struct NumberingGroup {
     const char *name;
     PluginFolder::Contents contents;
-    std::vector<NumberingCase> cases;
+    std::vector<std::pair<UINT, std::string>> reached;  // a command and the plug-in it reaches
 };
 
 TEST(HostMenuNumbering, PluginItemsCountFrom33100InFileNameOrder)
@@ -156,11 +142,10 @@ TEST(HostMenuNumbering, PluginItemsCountFrom33100InFileNameOrder)
     ASSERT_TRUE(scratch.ok()) << scratch.error;
     PeerInstanceWindow peer;
     ASSERT_TRUE(peer.ok()) << peer.error;
-    const std::vector<NumberingGroup> groups = {
-        {"the probe alone", PluginFolder::kProbeOnly,
-         {{33100, Reached::kProbe}, {33101, Reached::kNone}}},
+    const NumberingGroup groups[] = {
+        {"the probe alone", PluginFolder::kProbeOnly, {{33100, kProbe}, {33101, kNone}}},
         {"PROBE.DLL and VORPAN.DLL", PluginFolder::kVorpanAndProbe,
-         {{33100, Reached::kProbe}, {33101, Reached::kVorpan}, {33102, Reached::kNone}}},
+         {{33100, kProbe}, {33101, kVorpan}, {33102, kNone}}},
     };
     for (const NumberingGroup &group : groups) {
         SCOPED_TRACE(group.name);
@@ -170,22 +155,21 @@ TEST(HostMenuNumbering, PluginItemsCountFrom33100InFileNameOrder)
         ASSERT_TRUE(host.ok()) << host.error;
         ASSERT_TRUE(peer.Activate());
         ProbeLog log(plugins);
-        for (const NumberingCase &c : group.cases) {
-            SCOPED_TRACE("command " + std::to_string(c.command));
+        for (const auto &c : group.reached) {
+            SCOPED_TRACE("command " + std::to_string(c.first));
             size_t lines = log.CallLines().size();
             peer.received.clear();
             LRESULT calls = host.Query(kQueryPluginCalls);
-            ASSERT_TRUE(SendCommand(host.hwnd, c.command));
+            ASSERT_TRUE(SendCommand(host.hwnd, c.first));
 
-            bool probeRan = log.CallLines().size() > lines;
-            bool vorpanAnswered = !peer.received.empty();
+            bool probeRan = log.CallLines().size() > lines, vorpanAnswered = !peer.received.empty();
             std::string actual = probeRan && vorpanAnswered ? "both plug-ins"
-                                 : probeRan                 ? ReachedName(Reached::kProbe)
-                                 : vorpanAnswered           ? ReachedName(Reached::kVorpan)
-                                                            : ReachedName(Reached::kNone);
-            EXPECT_EQ(actual, ReachedName(c.expected))
+                                 : probeRan                 ? kProbe
+                                 : vorpanAnswered           ? kVorpan
+                                                            : kNone;
+            EXPECT_EQ(actual, c.second)
                 << "probe lines " << log.CallLines().size() - lines << ", reports " << peer.received.size();
-            EXPECT_EQ(host.Query(kQueryPluginCalls) - calls, c.expected == Reached::kNone ? 0 : 1);
+            EXPECT_EQ(host.Query(kQueryPluginCalls) - calls, c.second == kNone ? 0 : 1);
             for (const ReceivedCopyData &report : peer.received)
                 EXPECT_EQ(report.sender, host.hwnd) << "a report from another window";
         }
@@ -194,43 +178,31 @@ TEST(HostMenuNumbering, PluginItemsCountFrom33100InFileNameOrder)
 
 // ---- The record ----
 
-struct RecordCase {
-    const char *name;
-    const HostInstance *host;
-    std::string path;
-};
-
 TEST(HostRecord, DescribesTheCallingInstance)
 {
     Desktop desktop({"ソフト\\表示\\"}, {On("real", "ソフト\\表示"), On("virtual", "")}, kNoSettings,
                     PluginFolder::kProbeOnly);
     ASSERT_TRUE(Ready(desktop));
     ProbeLog log(desktop.plugins);
-
-    const std::vector<RecordCase> cases = {
-        {"a folder with a Japanese name", &desktop.Host("real"), desktop.Path("ソフト\\表示")},
-        {"the virtual folder", &desktop.Host("virtual"), ""},
-    };
-    for (const RecordCase &c : cases) {
-        SCOPED_TRACE(c.name);
+    // A folder with a Japanese name, and the virtual folder.
+    for (const std::string name : {"real", "virtual"}) {
+        SCOPED_TRACE(name);
+        const HostInstance &host = desktop.Host(name);
         ProbeCall call;
-        ASSERT_TRUE(CallProbe(log, *c.host, &call));
-        EXPECT_EQ(Hex(call.main), Hex(c.host->hwnd)) << "hwndMain";
-        EXPECT_EQ(Hex(call.fileList), Hex(c.host->FileList())) << "hwndFileList";
-        EXPECT_EQ(call.path, c.path) << "currentPath";
-        EXPECT_EQ(call.count, 2) << "instanceCount";
-        EXPECT_EQ(static_cast<int>(call.windows.size()), call.count);
+        ASSERT_TRUE(CallProbe(log, host, &call));
+        const std::string path = name == "real" ? desktop.Path("ソフト\\表示") : "";
+        EXPECT_EQ(call.Record(),
+                  "main=" + Hex(host.hwnd) + " list=" + Hex(host.FileList()) + " count=2 windows=2 path=" + path);
     }
 }
 
-// After activating one host, each caller's list: count, the first element and this instance last,
-// the others present once each; active tells whether the caller's GetActiveWindow gave hwndMain.
+// After activating one host, each caller's list, and whether the caller's GetActiveWindow gave hwndMain.
 constexpr char kStartC[] = "start C";  // in place of a host to activate: C is started
 
 struct OrderStep {
     const char *activate;  // host made active first ("" for none)
     const char *caller;    // host whose probe is called ("" for none)
-    const char *first;
+    const char *order;     // the instances it is given
 };
 
 TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
@@ -239,15 +211,14 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
     ASSERT_TRUE(Ready(desktop));
     ProbeLog log(desktop.plugins);
     std::map<std::string, const HostInstance *> hosts = {{"A", &desktop.Host("A")}, {"B", &desktop.Host("B")}};
-    std::map<HWND, std::string> names = {{desktop.Window("A"), "A"}, {desktop.Window("B"), "B"}};
 
     // Calls do not change the activation, so each caller sees the order the last Activate made. With C
     // started too, activations A, B, C, then A, then B: the active one is first for the others, and for
     // itself the one active before it.
     const OrderStep steps[] = {
-        {"A", "A", "B"}, {"", "B", "A"}, {"B", "B", "A"}, {"", "A", "B"},
-        {kStartC, "", ""}, {"A", "", ""}, {"B", "", ""}, {"C", "C", "B"}, {"", "A", "C"}, {"", "B", "C"},
-        {"A", "A", "C"}, {"", "B", "A"}, {"", "C", "A"}, {"B", "B", "A"}, {"", "C", "B"},
+        {"A", "A", "B,A"}, {"", "B", "A,B"}, {"B", "B", "A,B"}, {"", "A", "B,A"}, {kStartC, "", ""},
+        {"A", "", ""}, {"B", "", ""}, {"C", "C", "B,A,C"}, {"", "A", "C,B,A"}, {"", "B", "C,A,B"},
+        {"A", "A", "C,B,A"}, {"", "B", "A,C,B"}, {"", "C", "A,B,C"}, {"B", "B", "A,C,B"}, {"", "C", "B,A,C"},
     };
     std::unique_ptr<HostInstance> c;
     std::string active;
@@ -256,7 +227,6 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
             c.reset(new HostInstance({"/path=" + desktop.Path("三"), desktop.plugins.HostOption()}));
             ASSERT_TRUE(c->ok()) << c->error;
             hosts["C"] = c.get();
-            names[c->hwnd] = "C";
         } else if (step.activate[0] != '\0') {
             ASSERT_TRUE(Activate(hosts[step.activate]->hwnd)) << step.activate;
             active = step.activate;
@@ -266,18 +236,9 @@ TEST(HostRecord, ListsThePreviouslyActiveInstanceFirstAndThisOneLast)
         SCOPED_TRACE(std::string(step.caller) + " calls, " + active + " active");
         ProbeCall call;
         ASSERT_TRUE(CallProbe(log, *hosts[step.caller], &call));
-        std::string actual = Names(call.windows, names);
-        EXPECT_EQ(call.count, static_cast<int>(hosts.size())) << actual;
-        ASSERT_EQ(static_cast<int>(call.windows.size()), call.count) << actual;
-        EXPECT_EQ(Names({call.windows.front()}, names), step.first) << actual;
-        EXPECT_EQ(Names({call.windows.back()}, names), step.caller) << actual;
-        std::vector<HWND> sorted = call.windows, all;
-        for (const auto &host : hosts)
-            all.push_back(host.second->hwnd);
-        std::sort(sorted.begin(), sorted.end());
-        std::sort(all.begin(), all.end());
-        EXPECT_EQ(sorted, all) << actual;
-        EXPECT_EQ(call.active, active == step.caller) << "GetActiveWindow in DoProcess";
+        EXPECT_EQ(std::to_string(call.count) + " " + Names(call.windows, hosts) + (call.active ? " active" : ""),
+                  std::to_string(hosts.size()) + " " + step.order + (active == step.caller ? " active" : ""))
+            << "instanceCount, instanceWindows, and whether GetActiveWindow in DoProcess gave hwndMain";
     }
 }
 
@@ -287,18 +248,8 @@ TEST(HostPluginCommand, ReachesDoProcessBeforeSendMessageReturns)
 {
     Desktop desktop({"作業\\"}, {On("host", "作業")}, kNoSettings, PluginFolder::kProbeOnly);
     ASSERT_TRUE(Ready(desktop));
-    const HostInstance &host = desktop.Host("host");
-    ProbeLog log(desktop.plugins);
-    const size_t before = log.CallLines().size();
-
-    SendMessageA(host.hwnd, WM_COMMAND, kProbeCommand, 0);
-    // Read at once, without pumping or waiting: a host that deferred the call would not have logged it.
-    const std::vector<std::string> lines = log.CallLines();
-
-    ASSERT_EQ(lines.size(), before + 1);
     ProbeCall call;
-    ASSERT_TRUE(ProbeLog::Parse(lines.back(), &call)) << lines.back();
-    EXPECT_EQ(Hex(call.main), Hex(host.hwnd));
+    EXPECT_TRUE(CallProbe(ProbeLog(desktop.plugins), desktop.Host("host"), &call));
 }
 
 // ---- The copy command and its confirmation dialog ----
@@ -316,18 +267,14 @@ TEST(HostCopyCommand, DeactivatesTheMainWindowForTheDialogBeforeShowingIt)
     PressButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitForRunEnd(host));
 
+    // The first two events, and as the last the command's return: it returns only after the dialog closed.
+    const std::vector<std::string> events = log.Events();
+    ASSERT_GE(events.size(), 2u) << ::testing::PrintToString(events);
     const std::vector<std::string> expected = {
         "main-activate state=0 other=" + Hex(dialog) + " title=" + std::string(expected::kConfirmTitle),
-        "dialog-show show=1",
-    };
-    const std::vector<std::string> events = log.Events();
-    std::string all;
-    for (const std::string &event : events)
-        all += "  " + event + "\n";
-    ASSERT_GE(events.size(), expected.size()) << all;
-    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + expected.size()), expected)
-        << "all events:\n" << all;
-    EXPECT_EQ(events.back(), "copy-returned") << "the command returns only after the dialog closed";
+        "dialog-show show=1", "copy-returned"};
+    EXPECT_EQ(std::vector<std::string>({events[0], events[1], events.back()}), expected)
+        << "all events: " << ::testing::PrintToString(events);
     EXPECT_EQ(host.Query(kQueryMainProcIsOwn), 1) << "the probe restored the main window";
     EXPECT_EQ(host.Query(kQueryDialogProcRestored), 1) << "the probe restored the dialog";
 }
@@ -335,7 +282,7 @@ TEST(HostCopyCommand, DeactivatesTheMainWindowForTheDialogBeforeShowingIt)
 struct ConfirmCase {
     const char *name;
     int button;
-    const char *destination;      // folder typed into the destination field
+    const char *destination;         // folder typed into the destination field
     std::vector<std::string> files;  // files expected there afterwards, with their contents
     LRESULT copied;
 };
@@ -369,9 +316,8 @@ TEST(HostCopyCommand, CopiesTheSelectionOnOkAndNothingOnCancel)
         std::vector<std::string> expectedNames = c.files;
         std::sort(expectedNames.begin(), expectedNames.end());
         EXPECT_EQ(FilesIn(destination), expectedNames) << "files in " << c.destination;
-        for (const std::string &name : c.files) {
+        for (const std::string &name : c.files)
             EXPECT_TRUE(FileHolds(destination + "\\" + name, "作業\\" + name));
-        }
     }
 }
 

@@ -1,5 +1,5 @@
-// A short soak: runs of every kind in a row on four stand-in hosts, after which no host may hold more
-// than before (handles, windows, a foreign window procedure) and no process may hold the named event of earlier versions. A user
+// A short soak: runs of every kind in a row on four stand-in hosts, after which no host may hold more than before
+// (handles, windows, a foreign window procedure) and no process may hold the named event of earlier versions. A user
 // keeps the host open for days; what one run leaks, thousands of runs pile up.
 #include <gtest/gtest.h>
 

@@ -19,13 +19,8 @@ struct HostRecord {
     const char *currentPath;
 };
 
-enum : int {
-    kMaxLoggedWindows = 64,
-    kLineSize = 1024,
-    kTitleSize = 128,
-};
-
-const UINT kHostCopyCommand = 32781;
+constexpr int kMaxLoggedWindows = 64, kLineSize = 1024, kTitleSize = 128;
+constexpr UINT kHostCopyCommand = 32781;
 
 int calls;
 
@@ -62,10 +57,9 @@ bool BesideProbe(const char *name, char *path)
     if (length == 0 || length >= MAX_PATH)
         return false;
     char *fileName = path;
-    for (char *p = path; *p; p = CharNextA(p)) {
+    for (char *p = path; *p; p = CharNextA(p))
         if (*p == '\\')
             fileName = p + 1;
-    }
     if (size_t(fileName - path) + strlen(name) + 1 > MAX_PATH)
         return false;
     strcpy(fileName, name);
@@ -102,18 +96,12 @@ void LogEvent(const char *format, ...)
 // PROBE.MODE is read on every call, so a test can switch modes between commands of one host.
 bool CopyModeSelected()
 {
-    char path[MAX_PATH];
-    if (!BesideProbe("PROBE.MODE", path))
+    char path[MAX_PATH], mode[16] = "";
+    FILE *file = BesideProbe("PROBE.MODE", path) ? fopen(path, "rb") : nullptr;
+    if (file == nullptr)
         return false;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    char mode[16] = "";
-    DWORD read = 0;
-    ReadFile(file, mode, sizeof mode - 1, &read, nullptr);
-    CloseHandle(file);
-    mode[read] = '\0';
+    fgets(mode, sizeof mode, file);
+    fclose(file);
     return strncmp(mode, "copy", 4) == 0;
 }
 
@@ -166,13 +154,11 @@ LRESULT CALLBACK MainHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 // window hooked for the time of the command.
 void RunCopyWithHooks(HWND hwndMain)
 {
-    hookedDialog = nullptr;
-    savedDialogProc = nullptr;
     savedMainProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwndMain, GWLP_WNDPROC));
     SetWindowLongPtrA(hwndMain, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainHook));
     SendMessageA(hwndMain, WM_COMMAND, kHostCopyCommand, 0);
     SetWindowLongPtrA(hwndMain, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedMainProc));
-    // A dialog that never showed is destroyed by now, and its procedure with it.
+    // A dialog that never showed is destroyed by now, and its procedure with it; the next copy starts afresh.
     savedDialogProc = nullptr;
     hookedDialog = nullptr;
     LogEvent("copy-returned");
