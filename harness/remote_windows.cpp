@@ -44,7 +44,7 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
 // Memory inside another process, for messages whose pointers the receiving process dereferences.
 class RemoteBuffer {
 public:
-    RemoteBuffer(DWORD pid, SIZE_T size)
+    RemoteBuffer(DWORD pid, SIZE_T size) : size_(size)
     {
         process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (process_)
@@ -64,15 +64,18 @@ public:
     bool Write(SIZE_T offset, const void *data, SIZE_T count) const
     {
         SIZE_T done = 0;
-        return WriteProcessMemory(process_, address() + offset, data, count, &done) && done == count;
+        return offset + count <= size_ &&
+               WriteProcessMemory(process_, address() + offset, data, count, &done) && done == count;
     }
     bool Read(SIZE_T offset, void *data, SIZE_T count) const
     {
         SIZE_T done = 0;
-        return ReadProcessMemory(process_, address() + offset, data, count, &done) && done == count;
+        return offset + count <= size_ &&
+               ReadProcessMemory(process_, address() + offset, data, count, &done) && done == count;
     }
 
 private:
+    SIZE_T size_;  // writing past it would corrupt the other process's memory, not fail
     HANDLE process_ = nullptr;
     void *address_ = nullptr;
 };
